@@ -1,0 +1,20 @@
+# lumeno_add_qtest(NAME name SOURCES a.cpp ... LIBS lib ...)
+# One test executable per tested class or rule, run offscreen by CTest.
+function(lumeno_add_qtest)
+  cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/tests)
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} lumeno_testsupport Qt6::Test)
+  target_compile_definitions(${T_NAME} PRIVATE
+    LUMENO_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
+    LUMENO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    LUMENO_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${T_NAME} PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_ENABLE_REGEXP_JIT=0"
+    TIMEOUT ${T_TIMEOUT}
+    LABELS "${T_LABELS}")
+endfunction()

@@ -1,0 +1,120 @@
+#include "settingsstore.h"
+
+#include <QSettings>
+#include <cmath>
+
+namespace platform {
+
+namespace {
+QString keyPath(const QString &section, const QString &key)
+{
+    return section + QLatin1Char('/') + key;
+}
+} // namespace
+
+SettingsStore::SettingsStore()
+    : m_settings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                             QStringLiteral("Lumeno"), QStringLiteral("Lumeno")))
+{
+}
+
+SettingsStore::SettingsStore(const QString &iniPath)
+    : m_settings(std::make_unique<QSettings>(iniPath, QSettings::IniFormat))
+{
+}
+
+SettingsStore::~SettingsStore() = default;
+
+QString SettingsStore::GetSetting(const QString &section, const QString &key, const QString &defaultValue) const
+{
+    const QVariant value = m_settings->value(keyPath(section, key));
+    if (!value.isValid())
+        return defaultValue;
+    // A hand-edited INI file may hold a list ("a, b"); the store only knows single texts.
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QStringLiteral(", "));
+    return value.toString();
+}
+
+void SettingsStore::SaveSetting(const QString &section, const QString &key, const QString &value)
+{
+    m_settings->setValue(keyPath(section, key), value);
+}
+
+bool SettingsStore::Contains(const QString &section, const QString &key) const
+{
+    return m_settings->contains(keyPath(section, key));
+}
+
+double SettingsStore::GetNumber(const QString &section, const QString &key, double defaultValue) const
+{
+    if (!Contains(section, key))
+        return defaultValue;
+    return ParseNumber(GetSetting(section, key, QString())).value_or(defaultValue);
+}
+
+int SettingsStore::GetInteger(const QString &section, const QString &key, int defaultValue) const
+{
+    const std::optional<double> number = ParseNumber(GetSetting(section, key, QString()));
+    if (!number || *number != std::trunc(*number) || std::abs(*number) > 2147483647.0)
+        return defaultValue;
+    return static_cast<int>(*number);
+}
+
+bool SettingsStore::GetBool(const QString &section, const QString &key, bool defaultValue) const
+{
+    return ParseBool(GetSetting(section, key, QString())).value_or(defaultValue);
+}
+
+bool SettingsStore::Sync()
+{
+    m_settings->sync();
+    return m_settings->status() == QSettings::NoError;
+}
+
+QString SettingsStore::FileName() const
+{
+    return m_settings->fileName();
+}
+
+QString BoolText(bool value)
+{
+    return value ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+std::optional<bool> ParseBool(const QString &text)
+{
+    if (text == QLatin1String("True"))
+        return true;
+    if (text == QLatin1String("False"))
+        return false;
+    return std::nullopt;
+}
+
+std::optional<double> ParseNumber(const QString &text)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+namespace {
+SettingsStore *g_override = nullptr;
+}
+
+SettingsStore &settingsStore()
+{
+    if (g_override)
+        return *g_override;
+    static SettingsStore userStore;
+    return userStore;
+}
+
+void setSettingsStore(SettingsStore *store)
+{
+    g_override = store;
+}
+
+} // namespace platform

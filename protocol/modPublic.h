@@ -1,0 +1,51 @@
+#pragma once
+
+// The shared module: the state every window shares, and the server operations.
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <utility>
+
+namespace modPublic {
+
+// --- Module state -------------------------------------------------------------------------
+extern QString strServer;        // between "http://" and "/vidodu.cgi"
+extern QString strPassword;      // the plain password, sent in the "pass" field
+extern bool blnClearPass;        // the password is not kept in the settings store
+extern QString strReply;         // body of the last completed response
+extern bool blnReplyDone;        // completion flag of the request in flight
+
+extern QString strCurrentFolder; // remote folder path of the current document; empty when untitled
+extern QString strCurrentFile;   // file name of the current document; empty when untitled
+extern qint32 lngFilerMode;      // 0 open, 1 save
+extern bool blnFilerOK;          // the file browser was accepted
+extern qint32 blnReplaceMode;    // 0 find, 1 replace
+
+// --- Request cycle ------------------------------------------------------------------------
+using Field = std::pair<QString, QString>;
+using FieldList = QList<Field>;
+
+QString MakeBoundary();
+// One request: frames the fields, posts them to "http://" + server + "/vidodu.cgi", waits while
+// window events go on, and returns the response body (empty when the transfer failed).
+QString ServerCommand(const QString &server, const FieldList &fields);
+
+// Tests put a scripted server in place of the whole request cycle; nullptr restores the wire.
+using CommandHandler = std::function<QString(const QString &server, const FieldList &fields)>;
+void setCommandHandler(CommandHandler handler);
+
+// --- The ten operations -------------------------------------------------------------------
+bool CheckServer(const QString &server, const QString &password);
+QStringList ListRemoteFolders(const QString &folderPath);
+QStringList ListRemoteFiles(const QString &folderPath);
+QString ReadRemoteFile(const QString &folderPath, const QString &fileName);
+QString SaveRemoteFile(const QString &folderPath, const QString &fileName, const QString &content);
+QString NewRemoteFolder(const QString &folderPath);
+QString DeleteRemoteFolder(const QString &folderPath);
+QString RenameRemoteFolder(const QString &folderPath, const QString &newName);
+QString DeleteRemoteFile(const QString &filePath);
+QString RenameRemoteFile(const QString &filePath, const QString &newName);
+
+} // namespace modPublic

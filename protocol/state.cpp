@@ -1,0 +1,17 @@
+#include "modPublic.h"
+
+namespace modPublic {
+
+QString strServer = QStringLiteral("127.0.0.1");
+QString strPassword;
+bool blnClearPass = false;
+QString strReply;
+bool blnReplyDone = false;
+
+QString strCurrentFolder;
+QString strCurrentFile;
+qint32 lngFilerMode = 0;
+bool blnFilerOK = false;
+qint32 blnReplaceMode = 0;
+
+} // namespace modPublic

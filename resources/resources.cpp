@@ -1,0 +1,10 @@
+#include "resources.h"
+
+namespace resources {
+
+QIcon Picture(const QString &relativePath)
+{
+    return QIcon(QStringLiteral(":/") + relativePath);
+}
+
+} // namespace resources

@@ -1,0 +1,117 @@
+#pragma once
+
+// Scripted stand-ins for the platform seams. A question nobody scripted is recorded as
+// unexpected and answered with the safest choice; tests check `unexpected` is empty.
+
+#include "platform/clipboard.h"
+#include "platform/dialogs.h"
+#include "platform/settingsstore.h"
+#include "platform/shell.h"
+
+#include <QList>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <deque>
+#include <memory>
+#include <variant>
+
+namespace testsupport {
+
+struct AskedMessage {
+    platform::MessageRequest request;
+    platform::MsgAnswer answer;
+};
+
+struct AskedInput {
+    QString prompt;
+    QString initialText;
+};
+
+class FakeDialogs final : public platform::Dialogs {
+public:
+    FakeDialogs();    // installs itself
+    ~FakeDialogs() override;   // restores the Qt dialogs
+
+    // Scripted answers, used in order, each by the next question of its kind.
+    void answerMessage(platform::MsgAnswer answer) { m_messageAnswers.push_back(answer); }
+    void answerInput(const QString &text) { m_inputAnswers.push_back(text); }
+    void answerSaveFile(std::optional<QString> path) { m_saveAnswers.push_back(std::move(path)); }
+    void answerFont(std::optional<platform::FontChoice> font) { m_fontAnswers.push_back(std::move(font)); }
+    void answerPrint(bool accept, int copies = 1) { m_printAnswers.push_back({accept, copies}); }
+    void answerPrinterSetup(bool accept) { m_setupAnswers.push_back(accept); }
+
+    QList<AskedMessage> messages;
+    QList<AskedInput> inputs;
+    QList<platform::SaveFileRequest> saveRequests;
+    QList<platform::FontChoice> fontRequests;
+    int printRequests = 0;
+    int printerSetupRequests = 0;
+    QStringList unexpected;
+    // Called while a question is open, before it is answered (to look at the window then).
+    std::function<void()> onQuestion;
+
+    QStringList messageTexts() const;
+    bool allAnswersUsed() const;
+
+    platform::MsgAnswer MsgBox(QWidget *owner, const platform::MessageRequest &request) override;
+    QString InputBox(QWidget *owner, const QString &prompt, const QString &initialText) override;
+    std::optional<QString> SaveFileName(QWidget *owner, const platform::SaveFileRequest &request) override;
+    std::optional<platform::FontChoice> ChooseFont(QWidget *owner, const platform::FontChoice &initial) override;
+    bool PrintDialog(QWidget *owner, QPrinter &printer) override;
+    bool PrinterSetup(QWidget *owner, QPrinter &printer) override;
+
+private:
+    struct PrintAnswer {
+        bool accept;
+        int copies;
+    };
+    std::deque<platform::MsgAnswer> m_messageAnswers;
+    std::deque<QString> m_inputAnswers;
+    std::deque<std::optional<QString>> m_saveAnswers;
+    std::deque<std::optional<platform::FontChoice>> m_fontAnswers;
+    std::deque<PrintAnswer> m_printAnswers;
+    std::deque<bool> m_setupAnswers;
+};
+
+class FakeShell final : public platform::Shell {
+public:
+    FakeShell();
+    ~FakeShell() override;
+    void Open(const QUrl &address) override { opened.append(address); }
+    QList<QUrl> opened;
+};
+
+class FakeClipboard final : public platform::Clipboard {
+public:
+    FakeClipboard();
+    ~FakeClipboard() override;
+    bool HasText() const override { return hasText; }
+    QString Text() const override { return hasText ? text : QString(); }
+    void SetText(const QString &t) override { text = t; hasText = true; ++writes; }
+    void Clear() override { text.clear(); hasText = false; ++clears; }
+    QString text;
+    bool hasText = false;   // false: empty, or only a picture or files
+    int writes = 0;
+    int clears = 0;
+};
+
+// A settings store in a temporary folder, installed for the fixture's lifetime.
+class TempSettings {
+public:
+    TempSettings();
+    ~TempSettings();
+    platform::SettingsStore &store() { return *m_store; }
+    QString path() const { return m_dir.filePath(QStringLiteral("Lumeno.ini")); }
+    // The store reopened from disk, as the next run would see it.
+    std::unique_ptr<platform::SettingsStore> reopened() const;
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<platform::SettingsStore> m_store;
+};
+
+// Points XDG_RUNTIME_DIR at a private folder so Qt does not warn about the shared one.
+void usePrivateRuntimeDir();
+
+} // namespace testsupport
