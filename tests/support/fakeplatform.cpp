@@ -73,7 +73,7 @@ std::optional<QString> FakeDialogs::SaveFileName(QWidget *, const platform::Save
         unexpected.append(QStringLiteral("save file: ") + request.title);
         return std::nullopt;
     }
-    auto answer = m_saveAnswers.front();
+    std::optional<QString> answer = std::move(m_saveAnswers.front());
     m_saveAnswers.pop_front();
     return answer;
 }
@@ -85,7 +85,7 @@ std::optional<platform::FontChoice> FakeDialogs::ChooseFont(QWidget *, const pla
         unexpected.append(QStringLiteral("font"));
         return std::nullopt;
     }
-    auto answer = m_fontAnswers.front();
+    std::optional<platform::FontChoice> answer = std::move(m_fontAnswers.front());
     m_fontAnswers.pop_front();
     return answer;
 }
