@@ -1,0 +1,33 @@
+#pragma once
+
+#include "server/config.h"
+
+#include <ctime>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Passwords: argon2id strings made by --hash-password, checked in constant time; failures
+// from one address are throttled (throttle.h).
+namespace vidodu {
+
+// argon2id cost: one verification takes about 10 ms on a small server (see docs/server.md).
+inline constexpr unsigned long long kHashOpsLimit = 2;
+inline constexpr std::size_t kHashMemLimit = 12u * 1024 * 1024;
+inline constexpr std::size_t kMaxPasswordBytes = 1024;
+
+std::optional<std::string> HashPassword(std::string_view password);
+bool VerifyPassword(const std::string &hash, std::string_view password);
+
+using PasswordCheck = std::function<bool(const std::string &hash, std::string_view password)>;
+
+// True when the request may go on: the empty password from an address the configuration
+// names, or a password that matches password_hash. No hash configured: nothing matches.
+bool Authenticate(const Config &config, std::string_view remoteAddress, std::string_view password,
+                  const PasswordCheck &check, std::time_t now);
+
+// Where the throttle keeps its counts.
+std::string ThrottlePath(const Config &config);
+
+} // namespace vidodu

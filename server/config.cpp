@@ -1,0 +1,120 @@
+#include "server/config.h"
+
+#include <arpa/inet.h>
+#include <charconv>
+#include <fstream>
+
+namespace vidodu {
+namespace {
+
+constexpr std::uint64_t kMinRequestBytes = 1024;
+constexpr std::uint64_t kMaxRequestBytes = 1024ull * 1024 * 1024;
+constexpr std::size_t kMaxConfigBytes = 64 * 1024;
+
+std::string_view Trim(std::string_view s)
+{
+    const auto first = s.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos)
+        return {};
+    const auto last = s.find_last_not_of(" \t\r");
+    return s.substr(first, last - first + 1);
+}
+
+Config Invalid(std::string why)
+{
+    Config c;
+    c.error = std::move(why);
+    return c;
+}
+
+} // namespace
+
+bool IsLoopbackAddress(std::string_view address)
+{
+    const std::string text(address);
+    in_addr v4{};
+    if (inet_pton(AF_INET, text.c_str(), &v4) == 1)
+        return (ntohl(v4.s_addr) >> 24) == 127;
+    in6_addr v6{};
+    if (inet_pton(AF_INET6, text.c_str(), &v6) == 1)
+        return IN6_IS_ADDR_LOOPBACK(&v6);
+    return false;
+}
+
+Config ParseConfig(std::string_view text)
+{
+    Config c;
+    std::size_t lineNumber = 0;
+    while (!text.empty()) {
+        ++lineNumber;
+        const auto eol = text.find('\n');
+        std::string_view line = text.substr(0, eol);
+        text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
+        line = Trim(line);
+        if (line.empty() || line.front() == '#')
+            continue;
+        const auto eq = line.find('=');
+        if (eq == std::string_view::npos)
+            return Invalid("line " + std::to_string(lineNumber) + ": no '='");
+        const std::string_view key = Trim(line.substr(0, eq));
+        const std::string_view value = Trim(line.substr(eq + 1));
+        if (key == "root") {
+            if (value.empty() || value.front() != '/')
+                return Invalid("root must be an absolute folder");
+            c.root = value;
+        } else if (key == "password_hash") {
+            if (!value.empty() && value.substr(0, 10) != "$argon2id$")
+                return Invalid("password_hash must come from vidodu.cgi --hash-password");
+            c.passwordHash = value;
+        } else if (key == "max_request_bytes") {
+            std::uint64_t n = 0;
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
+            if (ec != std::errc() || end != value.data() + value.size() || n < kMinRequestBytes
+                || n > kMaxRequestBytes)
+                return Invalid("max_request_bytes must be a number from 1024 to 1073741824");
+            c.maxRequestBytes = n;
+        } else if (key == "allow_empty_password_from") {
+            std::string_view rest = value;
+            while (!rest.empty()) {
+                const auto comma = rest.find(',');
+                const std::string_view address = Trim(rest.substr(0, comma));
+                rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
+                if (address.empty())
+                    continue;
+                if (!IsLoopbackAddress(address))
+                    return Invalid("allow_empty_password_from takes loopback addresses only");
+                c.emptyPasswordFrom.emplace_back(address);
+            }
+        } else {
+            return Invalid("unknown key " + std::string(key));
+        }
+    }
+    if (c.root.empty())
+        return Invalid("no root");
+    c.valid = true;
+    return c;
+}
+
+Config LoadConfig(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return Invalid("cannot read " + path);
+    std::string text(kMaxConfigBytes + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    if (text.size() > kMaxConfigBytes)
+        return Invalid(path + " is too large");
+    return ParseConfig(text);
+}
+
+std::string ConfigPath(const char *envValue, const std::string &executablePath)
+{
+    if (envValue && *envValue)
+        return envValue;
+    const auto slash = executablePath.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : executablePath.substr(0, slash);
+    return (folder.empty() ? std::string("/") : folder + "/") + "vidodu.conf";
+}
+
+} // namespace vidodu

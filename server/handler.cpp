@@ -1,0 +1,142 @@
+#include "server/handler.h"
+
+#include "server/multipart.h"
+#include "server/names.h"
+#include "server/store.h"
+
+#include <array>
+#include <optional>
+
+namespace vidodu {
+namespace {
+
+// The fields a request may carry; others (a browser's submit button) are ignored.
+struct Fields {
+    std::optional<std::string_view> command, pass, path, file, name, content;
+};
+
+std::optional<Fields> CollectFields(const std::vector<FormField> &parts)
+{
+    Fields f;
+    for (const auto &part : parts) {
+        std::optional<std::string_view> *slot = nullptr;
+        if (part.name == "command")
+            slot = &f.command;
+        else if (part.name == "pass")
+            slot = &f.pass;
+        else if (part.name == "path")
+            slot = &f.path;
+        else if (part.name == "file")
+            slot = &f.file;
+        else if (part.name == "name")
+            slot = &f.name;
+        else if (part.name == "content")
+            slot = &f.content;
+        if (!slot)
+            continue;
+        if (*slot)
+            return std::nullopt; // a field twice: which one is meant?
+        *slot = part.value;
+    }
+    return f;
+}
+
+std::string Status(bool ok, std::string_view success)
+{
+    return ok ? std::string(success) + '\n' : std::string(kRefusal);
+}
+
+// The sent path as the first line, then one line per item, no LF after the last.
+template<typename Items, typename Line>
+std::string Listing(std::string_view sentPath, const Items &items, Line line)
+{
+    std::string out(sentPath);
+    for (const auto &item : items) {
+        const auto text = line(item);
+        if (text)
+            out += '\n' + *text;
+    }
+    return out;
+}
+
+// A name from disk as it travels, or nothing for names no request could address.
+std::optional<std::string> WireName(const std::string &utf8)
+{
+    if (!IsRealName(utf8))
+        return std::nullopt;
+    return Utf8ToCp932(utf8);
+}
+
+std::string Dispatch(const Store &store, std::string_view command, const Fields &f)
+{
+    const auto pathArg = f.path ? RemotePath(*f.path) : std::nullopt;
+    const auto fileArg = f.file ? RemotePath(*f.file) : std::nullopt;
+    const auto nameArg = f.name ? RemoteName(*f.name) : std::nullopt;
+
+    if (command == "CHECK")
+        return "OK\n";
+    if (command == "LISTFOLDERS") {
+        const auto folders = pathArg ? store.listFolders(*pathArg) : std::nullopt;
+        if (!folders)
+            return std::string(kRefusal);
+        return Listing(*f.path, *folders, WireName);
+    }
+    if (command == "LISTFILES") {
+        const auto files = pathArg ? store.listFiles(*pathArg) : std::nullopt;
+        if (!files)
+            return std::string(kRefusal);
+        return Listing(*f.path, *files, [](const FileEntry &e) -> std::optional<std::string> {
+            auto name = WireName(e.name);
+            if (!name)
+                return std::nullopt;
+            return *name + '\t' + FormatModified(e.modified) + '\t' + std::to_string(e.size);
+        });
+    }
+    if (command == "READFILE") {
+        const auto content = fileArg ? store.readFile(*fileArg) : std::nullopt;
+        if (!content)
+            return std::string(kRefusal);
+        return std::string(*f.file) + '\n' + *content;
+    }
+    if (command == "SAVEFILE")
+        return Status(fileArg && f.content && store.saveFile(*fileArg, *f.content), "Save OK");
+    if (command == "NEWFOLDER")
+        return Status(pathArg && store.newFolder(*pathArg), "New Folder OK");
+    if (command == "DELETEFOLDER")
+        return Status(pathArg && store.deleteFolder(*pathArg), "Delete Folder OK");
+    if (command == "RENAMEFOLDER")
+        return Status(pathArg && nameArg && store.renameFolder(*pathArg, *nameArg), "Rename Folder OK");
+    if (command == "DELETEFILE")
+        return Status(pathArg && store.deleteFile(*pathArg), "Delete File OK");
+    if (command == "RENAMEFILE")
+        return Status(pathArg && nameArg && store.renameFile(*pathArg, *nameArg), "Rename File OK");
+    return std::string(kRefusal);
+}
+
+} // namespace
+
+std::string FormatModified(std::time_t t)
+{
+    std::tm local{};
+    if (!localtime_r(&t, &local))
+        return "0000/00/00 00:00:00";
+    std::array<char, 32> text{};
+    std::strftime(text.data(), text.size(), "%Y/%m/%d %H:%M:%S", &local);
+    return text.data();
+}
+
+std::string HandleRequest(const Config &config, const Request &request, const Services &services)
+{
+    if (!config.valid || request.method != "POST" || request.body.size() > config.maxRequestBytes)
+        return std::string(kRefusal);
+    const auto boundary = BoundaryOf(request.contentType);
+    const auto parts = boundary ? ParseMultipart(request.body, *boundary) : std::nullopt;
+    const auto fields = parts ? CollectFields(*parts) : std::nullopt;
+    if (!fields || !fields->command || !fields->pass)
+        return std::string(kRefusal);
+    if (!Authenticate(config, request.remoteAddress, *fields->pass, services.checkPassword, services.now()))
+        return std::string(kRefusal);
+    return Dispatch(Store(config.root), *fields->command, *fields);
+}
+
+} // namespace vidodu

@@ -1,0 +1,299 @@
+#include "server/store.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace vidodu {
+namespace {
+
+constexpr std::uint64_t kMaxReadBytes = 1ull << 30;
+
+// An owned file descriptor.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Fd(Fd &&other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    Fd &operator=(Fd &&other) noexcept
+    {
+        std::swap(m_fd, other.m_fd);
+        return *this;
+    }
+    int get() const { return m_fd; }
+    explicit operator bool() const { return m_fd >= 0; }
+
+private:
+    int m_fd;
+};
+
+Fd OpenDirAt(int parent, const std::string &name)
+{
+    return Fd(::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+// The folder named by the first `count` elements. "data" is made on first use.
+Fd OpenFolder(const std::string &root, const Elements &path, std::size_t count)
+{
+    Fd dir(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir || count == 0 || path.empty() || path.front() != "data")
+        return Fd();
+    if (::mkdirat(dir.get(), "data", 0777) != 0 && errno != EEXIST)
+        return Fd();
+    for (std::size_t i = 0; i < count && dir; ++i)
+        dir = OpenDirAt(dir.get(), path[i]);
+    return dir;
+}
+
+std::optional<struct stat> StatAt(int dir, const std::string &name)
+{
+    struct stat st {};
+    if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return std::nullopt;
+    return st;
+}
+
+// Names in a folder, without "." and "..".
+std::optional<std::vector<std::string>> NamesIn(int dir)
+{
+    const int copy = ::dup(dir);
+    if (copy < 0)
+        return std::nullopt;
+    DIR *d = ::fdopendir(copy);
+    if (!d) {
+        ::close(copy);
+        return std::nullopt;
+    }
+    ::rewinddir(d);
+    std::vector<std::string> names;
+    while (const dirent *e = ::readdir(d)) {
+        const std::string_view n = e->d_name;
+        if (n != "." && n != "..")
+            names.emplace_back(n);
+    }
+    ::closedir(d);
+    return names;
+}
+
+bool WriteAll(int fd, std::string_view data)
+{
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+bool RemoveTree(int parent, const std::string &name)
+{
+    {
+        const Fd dir = OpenDirAt(parent, name);
+        if (!dir)
+            return false;
+        const auto names = NamesIn(dir.get());
+        if (!names)
+            return false;
+        for (const auto &n : *names) {
+            const auto st = StatAt(dir.get(), n);
+            if (!st)
+                return false;
+            const bool ok = S_ISDIR(st->st_mode) ? RemoveTree(dir.get(), n)
+                                                 : ::unlinkat(dir.get(), n.c_str(), 0) == 0;
+            if (!ok)
+                return false;
+        }
+    }
+    return ::unlinkat(parent, name.c_str(), AT_REMOVEDIR) == 0;
+}
+
+bool RenameNoReplace(int dir, const std::string &from, const std::string &to)
+{
+    if (::renameat2(dir, from.c_str(), dir, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // A file system without RENAME_NOREPLACE: look first, accepting the small race.
+    if (StatAt(dir, to) || errno != ENOENT)
+        return false;
+    return ::renameat(dir, from.c_str(), dir, to.c_str()) == 0;
+}
+
+std::string TemporaryName()
+{
+    static const char alphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    unsigned char bytes[16] = {};
+    if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes))
+        return {};
+    std::string name = ".vidodu-save-"; // hidden: no request can name it
+    for (const unsigned char b : bytes)
+        name += alphabet[b % (sizeof alphabet - 1)];
+    return name;
+}
+
+} // namespace
+
+std::optional<std::vector<std::string>> Store::listFolders(const Elements &folder) const
+{
+    const Fd dir = OpenFolder(m_root, folder, folder.size());
+    if (!dir)
+        return std::nullopt;
+    auto names = NamesIn(dir.get());
+    if (!names)
+        return std::nullopt;
+    std::vector<std::string> out;
+    for (auto &n : *names) {
+        const auto st = n.front() == '.' ? std::nullopt : StatAt(dir.get(), n);
+        if (st && S_ISDIR(st->st_mode))
+            out.push_back(std::move(n));
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::optional<std::vector<FileEntry>> Store::listFiles(const Elements &folder) const
+{
+    const Fd dir = OpenFolder(m_root, folder, folder.size());
+    if (!dir)
+        return std::nullopt;
+    auto names = NamesIn(dir.get());
+    if (!names)
+        return std::nullopt;
+    std::vector<FileEntry> out;
+    out.reserve(names->size());
+    for (auto &n : *names) {
+        const auto st = n.front() == '.' ? std::nullopt : StatAt(dir.get(), n);
+        if (st && S_ISREG(st->st_mode))
+            out.push_back({std::move(n), st->st_mtim.tv_sec, static_cast<std::uint64_t>(st->st_size)});
+    }
+    std::sort(out.begin(), out.end(), [](const FileEntry &a, const FileEntry &b) { return a.name < b.name; });
+    return out;
+}
+
+std::optional<std::string> Store::readFile(const Elements &file) const
+{
+    if (file.size() < 2)
+        return std::nullopt;
+    const Fd dir = OpenFolder(m_root, file, file.size() - 1);
+    if (!dir)
+        return std::nullopt;
+    const Fd fd(::openat(dir.get(), file.back().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st {};
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)
+        || static_cast<std::uint64_t>(st.st_size) > kMaxReadBytes)
+        return std::nullopt;
+    std::string content(static_cast<std::size_t>(st.st_size), '\0');
+    std::size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t n = ::read(fd.get(), content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return std::nullopt;
+        if (n == 0)
+            break; // shrank while reading
+        done += static_cast<std::size_t>(n);
+    }
+    content.resize(done);
+    return content;
+}
+
+bool Store::saveFile(const Elements &file, std::string_view content) const
+{
+    if (file.size() < 2)
+        return false;
+    const Fd dir = OpenFolder(m_root, file, file.size() - 1);
+    if (!dir)
+        return false;
+    const auto existing = StatAt(dir.get(), file.back());
+    if (existing && !S_ISREG(existing->st_mode))
+        return false;
+    if (!existing && errno != ENOENT)
+        return false;
+    const mode_t mode = existing ? (existing->st_mode & 07777) : 0666;
+
+    std::string temporary;
+    Fd fd;
+    for (int attempt = 0; attempt < 8 && !fd; ++attempt) {
+        temporary = TemporaryName();
+        if (temporary.empty())
+            return false;
+        fd = Fd(::openat(dir.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+        if (!fd && errno != EEXIST)
+            return false;
+    }
+    if (!fd)
+        return false;
+    const bool written = WriteAll(fd.get(), content) && (!existing || ::fchmod(fd.get(), mode) == 0)
+        && ::fsync(fd.get()) == 0;
+    if (!written || ::renameat(dir.get(), temporary.c_str(), dir.get(), file.back().c_str()) != 0) {
+        ::unlinkat(dir.get(), temporary.c_str(), 0);
+        return false;
+    }
+    ::fsync(dir.get()); // the rename itself reaches the disk
+    return true;
+}
+
+bool Store::newFolder(const Elements &folder) const
+{
+    if (folder.size() < 2)
+        return false;
+    const Fd parent = OpenFolder(m_root, folder, folder.size() - 1);
+    return parent && ::mkdirat(parent.get(), folder.back().c_str(), 0777) == 0;
+}
+
+bool Store::deleteFolder(const Elements &folder) const
+{
+    if (folder.size() < 2)
+        return false;
+    const Fd parent = OpenFolder(m_root, folder, folder.size() - 1);
+    return parent && RemoveTree(parent.get(), folder.back());
+}
+
+bool Store::deleteFile(const Elements &file) const
+{
+    if (file.size() < 2)
+        return false;
+    const Fd dir = OpenFolder(m_root, file, file.size() - 1);
+    if (!dir)
+        return false;
+    const auto st = StatAt(dir.get(), file.back());
+    return st && S_ISREG(st->st_mode) && ::unlinkat(dir.get(), file.back().c_str(), 0) == 0;
+}
+
+bool Store::renameFolder(const Elements &folder, const std::string &newName) const
+{
+    if (folder.size() < 2)
+        return false;
+    const Fd parent = OpenFolder(m_root, folder, folder.size() - 1);
+    if (!parent)
+        return false;
+    const auto st = StatAt(parent.get(), folder.back());
+    return st && S_ISDIR(st->st_mode) && RenameNoReplace(parent.get(), folder.back(), newName);
+}
+
+bool Store::renameFile(const Elements &file, const std::string &newName) const
+{
+    if (file.size() < 2)
+        return false;
+    const Fd dir = OpenFolder(m_root, file, file.size() - 1);
+    if (!dir)
+        return false;
+    const auto st = StatAt(dir.get(), file.back());
+    return st && S_ISREG(st->st_mode) && RenameNoReplace(dir.get(), file.back(), newName);
+}
+
+} // namespace vidodu

@@ -1,0 +1,128 @@
+#include "server/throttle.h"
+
+#include <algorithm>
+#include <charconv>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace vidodu {
+namespace {
+
+constexpr std::size_t kMaxStateBytes = 256 * 1024;
+constexpr std::size_t kMaxAddresses = 2048;
+constexpr std::size_t kMaxAddressLength = 64;
+
+// REMOTE_ADDR comes from the web server; still, keep the file's format safe from it.
+std::string AddressKey(std::string_view address)
+{
+    const bool plain = !address.empty() && address.size() <= kMaxAddressLength
+        && std::all_of(address.begin(), address.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')
+                   || c == '.' || c == ':';
+           });
+    return plain ? std::string(address) : std::string("?");
+}
+
+template<typename T>
+bool ParseNumber(std::string_view s, T &out)
+{
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+    return ec == std::errc() && end == s.data() + s.size();
+}
+
+} // namespace
+
+FailureTable ParseFailures(std::string_view text, std::time_t now)
+{
+    FailureTable table;
+    while (!text.empty() && table.size() < kMaxAddresses) {
+        const auto eol = text.find('\n');
+        const std::string_view line = text.substr(0, eol);
+        text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
+        const auto s1 = line.find(' ');
+        const auto s2 = s1 == std::string_view::npos ? s1 : line.find(' ', s1 + 1);
+        if (s2 == std::string_view::npos)
+            continue;
+        Failures f;
+        const std::string_view address = line.substr(0, s1);
+        if (!ParseNumber(line.substr(s1 + 1, s2 - s1 - 1), f.first)
+            || !ParseNumber(line.substr(s2 + 1), f.count) || AddressKey(address) != address)
+            continue;
+        // A window that is over, or one that starts in the future (a clock set back), ends.
+        if (f.count <= 0 || now - f.first >= kFailureWindow || f.first > now)
+            continue;
+        f.count = std::min(f.count, kMaxFailures);
+        table[std::string(address)] = f;
+    }
+    return table;
+}
+
+std::string FormatFailures(const FailureTable &table)
+{
+    std::string out;
+    for (const auto &[address, f] : table)
+        out += address + ' ' + std::to_string(f.first) + ' ' + std::to_string(f.count) + '\n';
+    return out;
+}
+
+template<typename Change>
+bool Throttle::update(Change change, std::time_t now) const
+{
+    const int fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    bool ok = ::flock(fd, LOCK_EX) == 0;
+    std::string text(kMaxStateBytes, '\0');
+    const ssize_t n = ok ? ::pread(fd, text.data(), text.size(), 0) : -1;
+    ok = n >= 0;
+    if (ok) {
+        text.resize(static_cast<std::size_t>(n));
+        FailureTable table = ParseFailures(text, now);
+        ok = change(table);
+        if (table.size() > kMaxAddresses) {
+            // Forget the oldest windows first; a flood of addresses must not grow the file.
+            auto oldest = std::min_element(table.begin(), table.end(), [](const auto &a, const auto &b) {
+                return a.second.first < b.second.first;
+            });
+            table.erase(oldest);
+        }
+        const std::string out = FormatFailures(table);
+        if (::ftruncate(fd, 0) != 0
+            || ::pwrite(fd, out.data(), out.size(), 0) != static_cast<ssize_t>(out.size()))
+            ok = false;
+    }
+    ::close(fd); // releases the lock
+    return ok;
+}
+
+bool Throttle::admit(std::string_view address, std::time_t now) const
+{
+    const std::string key = AddressKey(address);
+    return update(
+        [&](FailureTable &table) {
+            auto it = table.find(key);
+            if (it == table.end())
+                it = table.emplace(key, Failures{now, 0}).first;
+            if (it->second.count >= kMaxFailures)
+                return false;
+            ++it->second.count;
+            return true;
+        },
+        now);
+}
+
+void Throttle::forgive(std::string_view address, std::time_t now) const
+{
+    const std::string key = AddressKey(address);
+    update(
+        [&](FailureTable &table) {
+            const auto it = table.find(key);
+            if (it != table.end() && --it->second.count <= 0)
+                table.erase(it);
+            return true;
+        },
+        now);
+}
+
+} // namespace vidodu

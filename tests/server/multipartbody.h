@@ -1,0 +1,29 @@
+#pragma once
+
+// Request bodies framed byte for byte as the editor frames them: part headers without
+// blanks, an unquoted boundary holding "=", nothing after the closing delimiter.
+
+#include <QByteArray>
+#include <QList>
+#include <utility>
+
+namespace servertest {
+
+using Field = std::pair<QByteArray, QByteArray>;
+
+inline const QByteArray kBoundary = "===261205074201===Ab3dE5fG7hJ9kL1--------------------";
+
+inline QByteArray EditorContentType(const QByteArray &boundary = kBoundary)
+{
+    return "multipart/form-data; boundary=" + boundary;
+}
+
+inline QByteArray EditorBody(const QList<Field> &fields, const QByteArray &boundary = kBoundary)
+{
+    QByteArray body;
+    for (const auto &[name, value] : fields)
+        body += "--" + boundary + "\r\nContent-Disposition:form-data;name=\"" + name + "\"\r\n\r\n" + value + "\r\n";
+    return body + "--" + boundary + "--";
+}
+
+} // namespace servertest
