@@ -73,14 +73,6 @@ std::unique_ptr<Tables> buildTables()
 
     Converter cnv = openConverter();
     if (cnv) {
-        for (std::uint32_t u = 0x80; u < 0x10000; ++u) {
-            if (u >= 0xD800 && u <= 0xDFFF)
-                continue;
-            const auto code = icuEncode(cnv.get(), static_cast<char16_t>(u));
-            // A non-ASCII character never takes an ASCII byte (that would be a one-way mapping).
-            if (code && *code >= 0x80)
-                t->encode[u] = *code;
-        }
         for (std::uint32_t b = 0x80; b < 0x100; ++b) {
             const char byte = static_cast<char>(b);
             if (const auto unit = icuDecode(cnv.get(), &byte, 1); unit && *unit >= 0x80)
@@ -88,12 +80,22 @@ std::unique_ptr<Tables> buildTables()
         }
         for (std::uint32_t code = 0x8100; code < 0x10000; ++code) {
             const char bytes[2] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
-            if (const auto unit = icuDecode(cnv.get(), bytes, 2); unit && *unit >= 0x80) {
+            if (const auto unit = icuDecode(cnv.get(), bytes, 2); unit && *unit >= 0x80)
                 t->pair[code] = *unit;
-                t->lead[code >> 8] = true;
-            }
+        }
+        for (std::uint32_t u = 0x80; u < 0x10000; ++u) {
+            if (u >= 0xD800 && u <= 0xDFFF)
+                continue;
+            const auto code = icuEncode(cnv.get(), static_cast<char16_t>(u));
+            // Only codes that read back as the same character: a non-ASCII character never takes
+            // an ASCII byte, and IBM's extra private-use mappings (U+F86F to 87 82) stay out.
+            if (code && *code >= 0x80 && (*code < 0x100 ? t->single[*code] : t->pair[*code]) == u)
+                t->encode[u] = *code;
         }
     }
+    // The lead bytes of the page's double-byte codes, whether or not their row has characters.
+    for (std::uint32_t b = 0x81; b <= 0xFC; ++b)
+        t->lead[b] = b <= 0x9F || b >= 0xE0;
     for (std::uint32_t b = 0; b < 0x80; ++b) {
         t->encode[b] = static_cast<std::uint16_t>(b);
         t->single[b] = static_cast<char16_t>(b);
@@ -112,18 +114,20 @@ const Tables &tables()
 QByteArray Encode(QStringView text)
 {
     const Tables &t = tables();
-    QByteArray out;
-    out.reserve(text.size() + text.size() / 2);
+    // Written through a pointer into a buffer of the exact size: appending byte by byte costs
+    // more than the table look-ups themselves.
+    QByteArray out(ByteCount(text), Qt::Uninitialized);
+    char *p = out.data();
     for (const QChar ch : text) {
         const char16_t unit = ch.unicode();
         const std::uint16_t code = t.encode[unit];
         if (code == kUnmapped && unit != 0) {
-            out.append('?');
+            *p++ = '?';
         } else if (code < 0x100) {
-            out.append(static_cast<char>(code));
+            *p++ = static_cast<char>(code);
         } else {
-            out.append(static_cast<char>(code >> 8));
-            out.append(static_cast<char>(code & 0xFF));
+            *p++ = static_cast<char>(code >> 8);
+            *p++ = static_cast<char>(code & 0xFF);
         }
     }
     return out;
@@ -132,13 +136,13 @@ QByteArray Encode(QStringView text)
 QString Decode(QByteArrayView bytes)
 {
     const Tables &t = tables();
-    QString out;
-    out.reserve(bytes.size());
+    QString out(bytes.size(), Qt::Uninitialized);   // never more units than bytes
+    QChar *p = out.data();
     const qsizetype n = bytes.size();
     for (qsizetype i = 0; i < n; ++i) {
         const auto b = static_cast<unsigned char>(bytes[i]);
         if (b < 0x80) {
-            out.append(QChar(char16_t(b)));
+            *p++ = QChar(char16_t(b));
             continue;
         }
         if (t.lead[b]) {
@@ -146,20 +150,21 @@ QString Decode(QByteArrayView bytes)
                 const auto trail = static_cast<unsigned char>(bytes[i + 1]);
                 const char16_t unit = t.pair[b << 8 | trail];
                 if (unit != kReplacement) {
-                    out.append(QChar(unit));
+                    *p++ = QChar(unit);
                     ++i;
                     continue;
                 }
-                // A valid trail byte belongs to this pair even when the pair is unassigned;
-                // anything else (an ASCII letter, say) is read again on its own.
+                // A byte that can be a trail belongs to this pair even when the pair is
+                // unassigned; anything else (a line break, a digit) is read again on its own.
                 if ((trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFC))
                     ++i;
             }
-            out.append(QChar(kReplacement));
+            *p++ = QChar(kReplacement);
             continue;
         }
-        out.append(QChar(t.single[b]));
+        *p++ = QChar(t.single[b]);
     }
+    out.truncate(p - out.constData());
     return out;
 }
 

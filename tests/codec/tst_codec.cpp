@@ -1,0 +1,222 @@
+#include "codec/codec.h"
+#include "platform/machine.h"
+#include "platform/random.h"
+#include "support/fakeplatform.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QTest>
+
+using namespace modPublic;
+
+class tst_Codec : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { testsupport::usePrivateRuntimeDir(); }
+    void cleanup() { platform::setComputerNameOverride(std::nullopt); }
+
+    void vectors_data();
+    void vectors();
+    void machineTag_data();
+    void machineTag();
+    void lengthRule_data();
+    void lengthRule();
+    void emptyInEmptyOut();
+    void everyDrawnKeyDecodes();
+    void refusesWhatItCannotCarry_data();
+    void refusesWhatItCannotCarry();
+    void refusesForeignTexts_data();
+    void refusesForeignTexts();
+    void randomTextsNeverCrash();
+};
+
+void tst_Codec::vectors_data()
+{
+    QTest::addColumn<QString>("tag");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("decodeTag");
+    QTest::addColumn<QString>("decoded");
+
+    QFile file(QStringLiteral(LUMENO_TEST_DATA "/codec-vectors.tsv"));
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    int row = 0;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).chopped(1);
+        if (line.isEmpty() || line.startsWith(u'#'))
+            continue;
+        const QStringList f = line.split(u'\t');
+        QCOMPARE(f.size(), 6);
+        QTest::addRow("%d %s/%s", ++row, qPrintable(f[1]), qPrintable(f[4]))
+            << f[0] << f[1] << f[2].toInt() << f[3] << f[4] << f[5];
+    }
+    QVERIFY(row >= 30);
+}
+
+// Texts made elsewhere for fixed tags and keys are reproduced byte for byte, and decode on
+// each computer exactly as that computer's tag decides (case-insensitively).
+void tst_Codec::vectors()
+{
+    QFETCH(QString, tag);
+    QFETCH(QString, password);
+    QFETCH(int, key);
+    QFETCH(QString, code);
+    QFETCH(QString, decodeTag);
+    QFETCH(QString, decoded);
+
+    QCOMPARE(Encode(password, tag, static_cast<std::uint8_t>(key)), code);
+    QCOMPARE(Decode(code, decodeTag), decoded);
+
+    // The same through the computer's own name, dressed with characters the tag drops.
+    platform::setComputerNameOverride(QStringLiteral(" ") + decodeTag + QStringLiteral("."));
+    QCOMPARE(Decode(code), decoded);
+    platform::setComputerNameOverride(tag);
+    QCOMPARE(Decode(Encode(password)), password);
+}
+
+void tst_Codec::machineTag_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("tag");
+    QTest::newRow("plain") << "HOST42" << "HOST42";
+    QTest::newRow("dots and hyphen") << "build-7.example.org" << "build-7exampleorg";
+    QTest::newRow("blank and underscore") << "my pc_2" << "mypc_2";
+    QTest::newRow("non-ascii dropped") << "日本語ＰＣ-é1" << "-1";
+    QTest::newRow("nothing left") << "..  ." << "";
+    QTest::newRow("unreadable") << "" << "";
+}
+
+// The tag is the computer's name with everything outside the alphabet removed, order kept.
+void tst_Codec::machineTag()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, tag);
+    platform::setComputerNameOverride(name);
+    QCOMPARE(GetMachineTag(), tag);
+}
+
+void tst_Codec::lengthRule_data()
+{
+    QTest::addColumn<QString>("tag");
+    QTest::addColumn<int>("passwordLength");
+    for (const char *tag : {"", "PC", "HOST42", "WORKSTATION"}) {
+        for (int n = 0; n <= 15; ++n)
+            QTest::addRow("tag %s, %d", tag, n) << QString::fromLatin1(tag) << n;
+    }
+}
+
+// A block of L symbols encodes to 4 * (L / 4 + 2) symbols ending in "AA", and decodes back.
+void tst_Codec::lengthRule()
+{
+    QFETCH(QString, tag);
+    QFETCH(int, passwordLength);
+    const QString password = CODE_ALPHABET.mid(60 - passwordLength, passwordLength);
+    platform::setComputerNameOverride(tag);
+    const QString code = Encode(password);
+    if (passwordLength == 0) {
+        QCOMPARE(code, QString());
+        return;
+    }
+    const qsizetype blockLength = tag.size() + 1 + passwordLength;
+    QCOMPARE(code.size(), 4 * (blockLength / 4 + 2));
+    QVERIFY2(code.endsWith(QLatin1String("AA")), qPrintable(code));
+    QCOMPARE(Decode(code), password);
+}
+
+// Nothing in, nothing out, in both directions.
+void tst_Codec::emptyInEmptyOut()
+{
+    QCOMPARE(Encode(QString()), QString());
+    QCOMPARE(Decode(QString()), QString());
+    QCOMPARE(Decode(QString(), QString()), QString());
+}
+
+// Each encoding draws its own key, and no drawn key (never 255) makes a text that fails to decode.
+void tst_Codec::everyDrawnKeyDecodes()
+{
+    platform::setComputerNameOverride(QStringLiteral("HOST42"));
+    platform::Randomize(20260205);
+    QSet<QString> codes;
+    for (int i = 0; i < 3000; ++i) {
+        const QString code = Encode(QStringLiteral("pass_-9"));
+        QCOMPARE(Decode(code), QStringLiteral("pass_-9"));
+        codes.insert(code);
+    }
+    QCOMPARE(codes.size(), 254);
+}
+
+void tst_Codec::refusesWhatItCannotCarry_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::newRow("sixteen symbols") << "ABCDEFGHIJKLMNOP";
+    QTest::newRow("blank") << "pass word";
+    QTest::newRow("japanese") << "パスワード";
+    QTest::newRow("punctuation") << "pass.1";
+}
+
+// A password the length digit or the alphabet cannot carry is refused rather than stored mangled.
+void tst_Codec::refusesWhatItCannotCarry()
+{
+    QFETCH(QString, password);
+    QCOMPARE(Encode(password), QString());
+    QCOMPARE(Encode(password, QStringLiteral("PC"), 7), QString());
+}
+
+void tst_Codec::refusesForeignTexts_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("decoded");
+    const QString good = QStringLiteral("H9jINwAA");   // "x" under an empty tag, key 200
+    QTest::newRow("good text, for contrast") << good << "x";
+    QTest::newRow("not whole quads") << good.chopped(1) << "";
+    QTest::newRow("one quad short") << good.left(4) << "";
+    QTest::newRow("blank inside") << QString(good).replace(2, 1, u' ') << "";
+    QTest::newRow("base64 plus") << QString(good).replace(2, 1, u'+') << "";
+    QTest::newRow("full-width letter") << QString(good).replace(2, 1, QChar(0xFF28)) << "";
+    QTest::newRow("padding") << QStringLiteral("H9jINw==") << "";
+    QTest::newRow("no nonzero byte") << QStringLiteral("AAAAAAAA") << "";
+    QTest::newRow("marker in the first byte") << QStringLiteral("AQAAAAAA") << "";
+    QTest::newRow("data not whole triples") << QStringLiteral("ECAA") << "";
+}
+
+// Anything Encode cannot have made decodes to the empty text, like a text from another computer.
+void tst_Codec::refusesForeignTexts()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, decoded);
+    QCOMPARE(Decode(code, QString()), decoded);
+}
+
+// Whatever the store holds, Decode returns at most 15 symbols and never reads outside its input
+// (this test also runs in the AddressSanitizer build).
+void tst_Codec::randomTextsNeverCrash()
+{
+    QRandomGenerator random(42);
+    const QString others = QStringLiteral("=+/. \tあ\0");
+    const QString valid = Encode(QStringLiteral("secret_-1"), QStringLiteral("HOST42"), 99);
+    for (int i = 0; i < 5000; ++i) {
+        QString text;
+        if (i % 2 == 0) {
+            text = valid;
+            for (int flips = random.bounded(1, 4); flips > 0; --flips)
+                text[random.bounded(int(text.size()))] = CODE_ALPHABET[random.bounded(64)];
+            text.truncate(random.bounded(int(text.size()) + 1));
+        } else {
+            const int length = random.bounded(0, 41);
+            for (int k = 0; k < length; ++k)
+                text.append(random.bounded(20) == 0 ? others[random.bounded(int(others.size()))] : CODE_ALPHABET[random.bounded(64)]);
+        }
+        for (const QString &tag : {QString(), QStringLiteral("HOST42"), QStringLiteral("A")}) {
+            const QString decoded = Decode(text, tag);
+            QVERIFY2(decoded.size() <= 15, qPrintable(text));
+            for (const QChar ch : decoded)
+                QVERIFY2(CODE_ALPHABET.contains(ch), qPrintable(text));
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_Codec)
+#include "tst_codec.moc"
