@@ -1,0 +1,282 @@
+#include "dialogs/filer/frmFiler.h"
+
+#include "dialogs/filer/filerrules.h"
+#include "dialogs/filer/pickview.h"
+#include "platform/dialogs.h"
+#include "protocol/modPublic.h"
+#include "resources/resources.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSplitter>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kRoot = QStringLiteral("data");
+const QString kFolderListFailed = QStringLiteral("サーバからのフォルダ情報の取得に失敗しました。");
+const QString kFileListFailed = QStringLiteral("サーバからのファイル情報の取得に失敗しました。");
+const QString kNG = QStringLiteral("NG");
+
+QString NodeKey(const QTreeWidgetItem *node)
+{
+    return node ? node->data(0, Qt::UserRole).toString() : QString();
+}
+
+bool IsFailure(const QStringList &listing)
+{
+    return !listing.isEmpty() && listing.first() == kNG;
+}
+
+} // namespace
+
+// While a request waits for its reply, window events go on: the dialog stays disabled so that
+// nothing can start a second request, and the wait cursor says the program is working.
+class frmFiler::BusyScope {
+public:
+    explicit BusyScope(frmFiler &form)
+        : m_form(form)
+        , m_focus(form.focusWidget())
+    {
+        if (m_form.m_busy++ == 0) {
+            m_form.setEnabled(false);
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        }
+    }
+    ~BusyScope()
+    {
+        if (--m_form.m_busy == 0) {
+            QApplication::restoreOverrideCursor();
+            m_form.setEnabled(true);
+            if (m_focus)
+                m_focus->setFocus();   // disabling took the focus away; a keyboard user goes on
+        }
+    }
+    BusyScope(const BusyScope &) = delete;
+    BusyScope &operator=(const BusyScope &) = delete;
+
+private:
+    frmFiler &m_form;
+    QPointer<QWidget> m_focus;
+};
+
+frmFiler::frmFiler(QWidget *owner)
+    : QDialog(owner)
+{
+    setObjectName(QStringLiteral("frmFiler"));
+    m_folderIcon.addFile(QStringLiteral(":/filer/folder-closed.png"), {}, QIcon::Normal);
+    m_folderIcon.addFile(QStringLiteral(":/filer/folder-open.png"), {}, QIcon::Selected);
+    BuildControls();
+    Form_Load();
+}
+
+void frmFiler::BuildControls()
+{
+    const qreal dpi = logicalDpiX();
+    trviewFolders = new PickView(this);
+    trviewFolders->setObjectName(QStringLiteral("trviewFolders"));
+    trviewFolders->setHeaderHidden(true);
+    trviewFolders->setIconSize(QSize(16, 16));
+
+    lsviewFiles = new PickView(this);
+    lsviewFiles->setObjectName(QStringLiteral("lsviewFiles"));
+    lsviewFiles->setRootIsDecorated(false);
+    lsviewFiles->setUniformRowHeights(true);
+    lsviewFiles->setHeaderLabels(
+        {QStringLiteral("ファイル名"), QStringLiteral("最終更新日時"), QStringLiteral("サイズ")});
+    lsviewFiles->headerItem()->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+    lsviewFiles->header()->setStretchLastSection(false);
+    const int columnTwips[] = {2822, 4233, 2540};
+    for (int column = 0; column < 3; ++column)
+        lsviewFiles->setColumnWidth(column, filer::TwipsToPixels(columnTwips[column], dpi));
+
+    auto *splitter = new QSplitter(this);
+    splitter->addWidget(trviewFolders);
+    splitter->addWidget(lsviewFiles);
+    splitter->setStretchFactor(1, 1);
+    splitter->setChildrenCollapsible(false);
+    splitter->setSizes({filer::TwipsToPixels(3000, dpi), filer::TwipsToPixels(9900, dpi)});
+
+    txtName = new QLineEdit(this);
+    txtName->setObjectName(QStringLiteral("txtName"));
+    auto *labName = new QLabel(QStringLiteral("ﾌｧｲﾙ名(&N)："), this);
+    labName->setBuddy(txtName);
+    cmdOK = new QPushButton(this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setDefault(true);
+    cmdCancel = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ(&C)"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+
+    auto *top = new QHBoxLayout;
+    top->addStretch();
+    top->addWidget(BuildToolbar());
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(labName);
+    bottom->addWidget(txtName, 1);
+    bottom->addWidget(cmdOK);
+    bottom->addWidget(cmdCancel);
+    auto *form = new QVBoxLayout(this);
+    form->addLayout(top);
+    form->addWidget(splitter, 1);
+    form->addLayout(bottom);
+    resize(filer::TwipsToPixels(13500, dpi), filer::TwipsToPixels(7200, dpi));
+
+    connect(trviewFolders, &PickView::picked, this, &frmFiler::trviewFolders_NodeClick);
+    connect(lsviewFiles, &PickView::picked, this, &frmFiler::lsviewFiles_ItemClick);
+    connect(cmdOK, &QPushButton::clicked, this, &frmFiler::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmFiler::reject);
+}
+
+void frmFiler::Form_Load()
+{
+    const bool saveMode = IsSaveMode();
+    setWindowTitle(saveMode ? QStringLiteral("ファイルの保存") : QStringLiteral("ファイルを開く"));
+    txtName->setEnabled(saveMode);
+    cmdOK->setText(saveMode ? QStringLiteral("保存(&S)") : QStringLiteral("開く(&O)"));
+    ResetTree();
+    trviewFolders->setCurrentItem(m_nodes.value(kRoot));
+    ShowFolder(kRoot);
+    trviewFolders->expandItem(m_nodes.value(kRoot));
+    EnableToolButtons(0);
+}
+
+bool frmFiler::IsSaveMode() const
+{
+    return modPublic::lngFilerMode == 1;
+}
+
+void frmFiler::ResetTree()
+{
+    trviewFolders->clear();
+    m_nodes.clear();
+    AddFolderNodes(QString(), {kRoot});
+}
+
+void frmFiler::AddFolderNodes(const QString &path, const QStringList &names)
+{
+    QTreeWidgetItem *parent = m_nodes.value(path);
+    for (const QString &name : names) {
+        const QString key = path.isEmpty() ? name : path + QLatin1Char('/') + name;
+        // An empty line is no folder, and a name sent twice would make two nodes of one key.
+        if (name.isEmpty() || m_nodes.contains(key))
+            continue;
+        auto *node = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(trviewFolders);
+        node->setText(0, name);
+        node->setData(0, Qt::UserRole, key);
+        node->setIcon(0, m_folderIcon);
+        m_nodes.insert(key, node);
+    }
+}
+
+void frmFiler::ShowFolder(const QString &path)
+{
+    QTreeWidgetItem *node = m_nodes.value(path);
+    if (node && node->childCount() == 0) {
+        const QStringList folders = Listing(&modPublic::ListRemoteFolders, path);
+        if (IsFailure(folders))
+            platform::ShowError(this, kFolderListFailed);
+        else
+            AddFolderNodes(path, folders);
+    }
+    lsviewFiles->clear();
+    const QStringList files = Listing(&modPublic::ListRemoteFiles, path);
+    if (IsFailure(files))
+        platform::ShowError(this, kFileListFailed);
+    else
+        FillFileList(files);
+}
+
+void frmFiler::FillFileList(const QStringList &lines)
+{
+    for (const QString &line : lines) {
+        const std::optional<filer::FileEntry> entry = filer::ParseFileLine(line);
+        if (!entry)
+            continue;
+        auto *row = new QTreeWidgetItem(lsviewFiles,
+            {entry->name, entry->modified, filer::FormatFileSize(entry->size)});
+        row->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+    }
+}
+
+void frmFiler::RebuildFolderTree(const QString &path)
+{
+    ResetTree();
+    QTreeWidgetItem *listed = nullptr;
+    for (const QString &level : filer::AccumulatedPaths(path)) {
+        QTreeWidgetItem *node = m_nodes.value(level);
+        if (!node)
+            break;   // the level above could not be listed: stay with the deepest folder reached
+        ShowFolder(level);
+        trviewFolders->scrollToItem(node);   // expands its ancestors
+        listed = node;
+    }
+    trviewFolders->setCurrentItem(listed);
+}
+
+void frmFiler::trviewFolders_NodeClick(QTreeWidgetItem *node)
+{
+    ShowFolder(NodeKey(node));
+    EnableToolButtons(1);
+    if (!IsSaveMode())
+        txtName->clear();
+}
+
+void frmFiler::lsviewFiles_ItemClick(QTreeWidgetItem *item)
+{
+    txtName->setText(item->text(0));
+    EnableToolButtons(3);
+}
+
+void frmFiler::cmdOK_Click()
+{
+    const QString name = txtName->text();
+    if (name.isEmpty()) {
+        platform::ShowError(this, IsSaveMode() ? QStringLiteral("ファイル名を入力してください。")
+                                               : QStringLiteral("ファイルを選択してください。"));
+        return;
+    }
+    modPublic::blnFilerOK = true;
+    modPublic::strCurrentFolder = SelectedFolderPath();
+    modPublic::strCurrentFile = name;
+    accept();
+}
+
+void frmFiler::closeEvent(QCloseEvent *event)
+{
+    // The close box stays shut while a request is out: its reply still has a window to land in.
+    if (m_busy > 0)
+        event->ignore();
+    else
+        QDialog::closeEvent(event);
+}
+
+QString frmFiler::SelectedFolderPath() const
+{
+    const QList<QTreeWidgetItem *> selected = trviewFolders->selectedItems();
+    return selected.isEmpty() ? QString() : NodeKey(selected.first());
+}
+
+QString frmFiler::SelectedFileName() const
+{
+    const QList<QTreeWidgetItem *> selected = lsviewFiles->selectedItems();
+    return selected.isEmpty() ? QString() : selected.first()->text(0);
+}
+
+QStringList frmFiler::Listing(QStringList (*operation)(const QString &), const QString &path)
+{
+    BusyScope busy(*this);
+    return operation(path);
+}
+
+bool frmFiler::Succeeded(const std::function<QString()> &request)
+{
+    BusyScope busy(*this);
+    return request() != kNG;
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+// The server file browser: opens a remote file or chooses the folder and name a document is
+// saved under, and manages the server's folders and files from its toolbar. Built afresh for
+// every showing; the outcome goes back through modPublic (lngFilerMode in; blnFilerOK,
+// strCurrentFolder and strCurrentFile out, written only when the user accepts).
+
+#include <QDialog>
+#include <QHash>
+#include <QIcon>
+#include <functional>
+
+class PickView;
+class QLineEdit;
+class QPushButton;
+class QToolBar;
+class QTreeWidgetItem;
+
+class frmFiler : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmFiler(QWidget *owner = nullptr);
+
+    // Makes sure the folder's subfolders are in the tree, then lists its files.
+    void ShowFolder(const QString &path);
+    // Rebuilds the tree from the root, opens it down to the folder, lists and selects it.
+    void RebuildFolderTree(const QString &path);
+    // Bit 0 enables the folder buttons, bit 1 the file buttons.
+    void EnableToolButtons(int mask);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    class BusyScope;
+
+    void BuildControls();
+    QToolBar *BuildToolbar();
+    void Form_Load();
+    void trviewFolders_NodeClick(QTreeWidgetItem *node);
+    void lsviewFiles_ItemClick(QTreeWidgetItem *item);
+    void cmdOK_Click();
+    void toolOpt_ButtonClick(const QString &key);
+
+    // The toolbar's commands, given the selected folder's path.
+    void NewFolder(const QString &folder);
+    void DeleteFolder(const QString &folder);
+    void RenameFolder(const QString &folder);
+    void DeleteFile(const QString &folder);
+    void RenameFile(const QString &folder);
+
+    bool IsSaveMode() const;
+    void ResetTree();
+    void AddFolderNodes(const QString &path, const QStringList &names);
+    void FillFileList(const QStringList &lines);
+    QString SelectedFolderPath() const;
+    QString SelectedFileName() const;
+    // Runs one server request with the dialog disabled and the wait cursor up; "NG" is failure.
+    QStringList Listing(QStringList (*operation)(const QString &), const QString &path);
+    bool Succeeded(const std::function<QString()> &request);
+
+    PickView *trviewFolders = nullptr;
+    PickView *lsviewFiles = nullptr;
+    QLineEdit *txtName = nullptr;
+    QPushButton *cmdOK = nullptr;
+    QPushButton *cmdCancel = nullptr;
+    QToolBar *toolOpt = nullptr;
+
+    QHash<QString, QTreeWidgetItem *> m_nodes;   // folder nodes by key (full path)
+    QIcon m_folderIcon;                          // closed when not selected, open when selected
+    int m_busy = 0;
+};

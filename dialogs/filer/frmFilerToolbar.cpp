@@ -1,0 +1,165 @@
+// The file browser's toolbar: creating, deleting and renaming folders and files on the server.
+
+#include "dialogs/filer/filerrules.h"
+#include "dialogs/filer/frmFiler.h"
+#include "dialogs/filer/pickview.h"
+#include "platform/dialogs.h"
+#include "protocol/modPublic.h"
+#include "resources/resources.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QToolBar>
+#include <QTreeWidget>
+
+namespace {
+
+const QString kRoot = QStringLiteral("data");
+
+struct ToolButton {
+    QString key;       // also the action's object name and its picture's name
+    QString tooltip;
+};
+
+// In toolbar order: the folder group, a gap, the file group.
+const ToolButton kFolderButtons[] = {
+    {QStringLiteral("newfolder"), QStringLiteral("新規フォルダ作成")},
+    {QStringLiteral("deletefolder"), QStringLiteral("フォルダ削除")},
+    {QStringLiteral("renamefolder"), QStringLiteral("フォルダ名変更")},
+};
+const ToolButton kFileButtons[] = {
+    {QStringLiteral("deletefile"), QStringLiteral("ファイル削除")},
+    {QStringLiteral("renamefile"), QStringLiteral("ファイル名変更")},
+};
+
+QString Joined(const QString &folder, const QString &name)
+{
+    return folder + QLatin1Char('/') + name;
+}
+
+} // namespace
+
+QToolBar *frmFiler::BuildToolbar()
+{
+    toolOpt = new QToolBar(this);
+    toolOpt->setObjectName(QStringLiteral("toolOpt"));
+    toolOpt->setIconSize(QSize(16, 16));
+    const auto addPlaceholder = [this](int twips) {
+        auto *space = new QWidget(toolOpt);
+        space->setFixedWidth(filer::TwipsToPixels(twips, logicalDpiX()));
+        toolOpt->addWidget(space);
+    };
+    const auto addButtons = [this](const auto &buttons) {
+        for (const ToolButton &button : buttons) {
+            QAction *action = toolOpt->addAction(
+                resources::Picture(QStringLiteral("filer/") + button.key + QStringLiteral(".png")), button.tooltip);
+            action->setObjectName(button.key);
+            action->setToolTip(button.tooltip);
+            connect(action, &QAction::triggered, this, [this, key = button.key] { toolOpt_ButtonClick(key); });
+        }
+    };
+    addPlaceholder(6500);
+    addButtons(kFolderButtons);
+    addPlaceholder(240);
+    addButtons(kFileButtons);
+    return toolOpt;
+}
+
+void frmFiler::EnableToolButtons(int mask)
+{
+    for (const ToolButton &button : kFolderButtons)
+        toolOpt->findChild<QAction *>(button.key)->setEnabled(mask & 1);
+    for (const ToolButton &button : kFileButtons)
+        toolOpt->findChild<QAction *>(button.key)->setEnabled(mask & 2);
+}
+
+void frmFiler::toolOpt_ButtonClick(const QString &key)
+{
+    const QString folder = SelectedFolderPath();
+    if (folder.isEmpty())
+        return;
+    if (key == QLatin1String("newfolder"))
+        NewFolder(folder);
+    else if (key == QLatin1String("deletefolder"))
+        DeleteFolder(folder);
+    else if (key == QLatin1String("renamefolder"))
+        RenameFolder(folder);
+    else if (key == QLatin1String("deletefile"))
+        DeleteFile(folder);
+    else if (key == QLatin1String("renamefile"))
+        RenameFile(folder);
+}
+
+void frmFiler::NewFolder(const QString &folder)
+{
+    const QString name = platform::dialogs().InputBox(this, QStringLiteral("作成するフォルダ名を入力してください。"), {});
+    if (name.isEmpty())
+        return;
+    if (!Succeeded([&] { return modPublic::NewRemoteFolder(Joined(folder, name)); })) {
+        platform::ShowError(this, QStringLiteral("フォルダの作成に失敗しました。"));
+        return;
+    }
+    RebuildFolderTree(folder);
+}
+
+void frmFiler::DeleteFolder(const QString &folder)
+{
+    if (folder == kRoot) {
+        platform::ShowError(this, QStringLiteral("ルートフォルダは削除できません。"));
+        return;
+    }
+    const QString shownName = trviewFolders->selectedItems().first()->text(0);
+    if (!platform::AskYesNo(this, QStringLiteral("フォルダ") + shownName
+                                      + QStringLiteral("とそれ以下のすべてのファイル、フォルダを削除しますか？")))
+        return;
+    if (!Succeeded([&] { return modPublic::DeleteRemoteFolder(folder); })) {
+        platform::ShowError(this, QStringLiteral("フォルダの削除に失敗しました。"));
+        return;
+    }
+    RebuildFolderTree(filer::ParentFolderPath(folder));
+}
+
+void frmFiler::RenameFolder(const QString &folder)
+{
+    if (folder == kRoot) {
+        platform::ShowError(this, QStringLiteral("ルートフォルダの名前は変更できません。"));
+        return;
+    }
+    const QString name = platform::dialogs().InputBox(this, QStringLiteral("新しいフォルダ名を入力してください。"), {});
+    if (name.isEmpty())
+        return;
+    if (!Succeeded([&] { return modPublic::RenameRemoteFolder(folder, name); })) {
+        platform::ShowError(this, QStringLiteral("フォルダ名の変更に失敗しました。"));
+        return;
+    }
+    RebuildFolderTree(filer::ParentFolderPath(folder));
+}
+
+void frmFiler::DeleteFile(const QString &folder)
+{
+    const QString file = SelectedFileName();
+    if (file.isEmpty())
+        return;
+    if (!Succeeded([&] { return modPublic::DeleteRemoteFile(Joined(folder, file)); })) {
+        platform::ShowError(this, QStringLiteral("ファイルの削除に失敗しました。"));
+        return;
+    }
+    ShowFolder(folder);
+    txtName->clear();
+}
+
+void frmFiler::RenameFile(const QString &folder)
+{
+    const QString file = SelectedFileName();
+    if (file.isEmpty())
+        return;
+    const QString name = platform::dialogs().InputBox(this, QStringLiteral("新しいファイル名を入力してください。"), file);
+    if (name.isEmpty() || name == file)
+        return;
+    if (!Succeeded([&] { return modPublic::RenameRemoteFile(Joined(folder, file), name); })) {
+        platform::ShowError(this, QStringLiteral("ファイル名の変更に失敗しました。"));
+        return;
+    }
+    ShowFolder(folder);
+    txtName->clear();
+}
