@@ -8,6 +8,8 @@
 #include <functional>
 #include <utility>
 
+class inetConn;
+
 namespace modPublic {
 
 // --- Module state -------------------------------------------------------------------------
@@ -33,8 +35,16 @@ QString MakeBoundary();
 QString ServerCommand(const QString &server, const FieldList &fields);
 
 // Tests put a scripted server in place of the whole request cycle; nullptr restores the wire.
+// The handler runs as the one request in flight: a request made while it runs gets "".
 using CommandHandler = std::function<QString(const QString &server, const FieldList &fields)>;
 void setCommandHandler(CommandHandler handler);
+
+// The main window hands in its transfer control; until then (and in dialogs tested on their
+// own) one process-wide control is made on first use. nullptr goes back to that one.
+void setTransferControl(inetConn *control);
+// A transfer without any progress for this long ends with an empty reply.
+constexpr int kStallTimeoutMs = 30000;
+void setStallTimeoutForTesting(int ms);   // 0 or less restores kStallTimeoutMs
 
 // --- The ten operations -------------------------------------------------------------------
 bool CheckServer(const QString &server, const QString &password);

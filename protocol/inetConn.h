@@ -1,0 +1,62 @@
+#pragma once
+
+// The HTTP transfer control: starts a request, tells its progress through StateChanged, and
+// hands out the response body piece by piece. Text goes out and comes back in code page 932.
+// No proxy is used, redirects are not followed and the HTTP status is not looked at: the body
+// of whatever response completed is the reply. A transfer that fails, or makes no progress
+// for the stall time-out, ends in icError with an empty body.
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+class inetConn : public QObject {
+    Q_OBJECT
+
+public:
+    enum State {
+        icNone = 0,
+        icConnecting = 3,
+        icRequestSent = 6,
+        icReceivingResponse = 7,
+        icError = 11,
+        icResponseCompleted = 12,
+    };
+
+    explicit inetConn(QObject *parent = nullptr);
+    ~inetConn() override;
+
+    // Starts the request and returns at once. requestHeaders holds "Name: value" lines ended
+    // by CR LF. A transfer still running is dropped without a signal.
+    void Execute(const QString &url, const QString &operation, const QString &requestData,
+                 const QString &requestHeaders);
+    // The next part of the body, at most size bytes of it in code page 932 (at least one
+    // character while any is left); "" once the body is exhausted.
+    QString GetChunk(int size);
+    bool StillExecuting() const { return !m_reply.isNull(); }
+    void setStallTimeout(int ms);
+
+signals:
+    void StateChanged(int state);
+
+private:
+    void onReadyRead();
+    void onProgress();
+    void onFinished();
+    void onStalled();
+    void dropReply();
+
+    QNetworkAccessManager *m_manager;
+    QPointer<QNetworkReply> m_reply;
+    QTimer m_stallTimer;
+    QByteArray m_received;
+    QString m_body;
+    qsizetype m_bodyPos = 0;
+    bool m_stalled = false;
+    bool m_receiving = false;
+};

@@ -1,0 +1,102 @@
+// The ten server operations: each builds its fields, runs one request and reads the reply.
+
+#include "modPublic.h"
+#include "replies.h"
+
+namespace modPublic {
+
+namespace {
+
+Field commandField(const QString &word)
+{
+    return {QStringLiteral("command"), word};
+}
+
+Field passField(const QString &password)
+{
+    return {QStringLiteral("pass"), password};
+}
+
+// The fields every command but CHECK starts with, for the current server and password.
+QString currentServerCommand(const QString &word, const FieldList &arguments)
+{
+    FieldList fields{commandField(word), passField(strPassword)};
+    fields += arguments;
+    return ServerCommand(strServer, fields);
+}
+
+QString joinPath(const QString &folderPath, const QString &fileName)
+{
+    return folderPath + QLatin1Char('/') + fileName;
+}
+
+QStringList listing(const QString &word, const QString &folderPath)
+{
+    const QString reply = currentServerCommand(word, {{QStringLiteral("path"), folderPath}});
+    return ListingReplyResult(reply, folderPath);
+}
+
+QString status(const QString &word, const FieldList &arguments, QStringView successLine)
+{
+    return StatusReplyResult(currentServerCommand(word, arguments), successLine);
+}
+
+} // namespace
+
+bool CheckServer(const QString &server, const QString &password)
+{
+    return CheckReplyResult(ServerCommand(server, {commandField(QStringLiteral("CHECK")), passField(password)}));
+}
+
+QStringList ListRemoteFolders(const QString &folderPath)
+{
+    return listing(QStringLiteral("LISTFOLDERS"), folderPath);
+}
+
+QStringList ListRemoteFiles(const QString &folderPath)
+{
+    return listing(QStringLiteral("LISTFILES"), folderPath);
+}
+
+QString ReadRemoteFile(const QString &folderPath, const QString &fileName)
+{
+    const QString filePath = joinPath(folderPath, fileName);
+    const QString reply = currentServerCommand(QStringLiteral("READFILE"), {{QStringLiteral("file"), filePath}});
+    return ReadReplyResult(reply, filePath);
+}
+
+QString SaveRemoteFile(const QString &folderPath, const QString &fileName, const QString &content)
+{
+    return status(QStringLiteral("SAVEFILE"),
+                  {{QStringLiteral("file"), joinPath(folderPath, fileName)}, {QStringLiteral("content"), content}},
+                  u"Save OK");
+}
+
+QString NewRemoteFolder(const QString &folderPath)
+{
+    return status(QStringLiteral("NEWFOLDER"), {{QStringLiteral("path"), folderPath}}, u"New Folder OK");
+}
+
+QString DeleteRemoteFolder(const QString &folderPath)
+{
+    return status(QStringLiteral("DELETEFOLDER"), {{QStringLiteral("path"), folderPath}}, u"Delete Folder OK");
+}
+
+QString RenameRemoteFolder(const QString &folderPath, const QString &newName)
+{
+    return status(QStringLiteral("RENAMEFOLDER"),
+                  {{QStringLiteral("path"), folderPath}, {QStringLiteral("name"), newName}}, u"Rename Folder OK");
+}
+
+QString DeleteRemoteFile(const QString &filePath)
+{
+    return status(QStringLiteral("DELETEFILE"), {{QStringLiteral("path"), filePath}}, u"Delete File OK");
+}
+
+QString RenameRemoteFile(const QString &filePath, const QString &newName)
+{
+    return status(QStringLiteral("RENAMEFILE"),
+                  {{QStringLiteral("path"), filePath}, {QStringLiteral("name"), newName}}, u"Rename File OK");
+}
+
+} // namespace modPublic

@@ -1,0 +1,42 @@
+#include "replies.h"
+
+namespace modPublic {
+
+namespace {
+const QString kNG = QStringLiteral("NG");
+const QString kOK = QStringLiteral("OK");
+}
+
+bool CheckReplyResult(const QString &reply)
+{
+    return reply.startsWith(kOK);
+}
+
+QString StatusReplyResult(const QString &reply, QStringView successLine)
+{
+    const qsizetype lineEnd = reply.indexOf(QLatin1Char('\n'));
+    if (lineEnd < 0)
+        return kNG;
+    return QStringView(reply).left(lineEnd) == successLine ? kOK : kNG;
+}
+
+QStringList ListingReplyResult(const QString &reply, QStringView folderPath)
+{
+    QStringList lines = reply.split(QLatin1Char('\n'), Qt::KeepEmptyParts);
+    if (lines.constFirst() != folderPath)
+        return {kNG};
+    lines.removeFirst();
+    return lines;
+}
+
+QString ReadReplyResult(const QString &reply, QStringView filePath)
+{
+    if (reply == kNG)
+        return kNG;
+    const qsizetype lineEnd = reply.indexOf(QLatin1Char('\n'));
+    if (lineEnd < 0 || QStringView(reply).left(lineEnd) != filePath)
+        return kNG;
+    return reply.mid(lineEnd + 1);
+}
+
+} // namespace modPublic

@@ -1,0 +1,23 @@
+#pragma once
+
+// What a reply of the script means. Lines end at LF only: a CR stays part of its line, and
+// every comparison is exact and case-sensitive. A failure is the text "NG", or the list
+// holding the single item "NG".
+
+#include <QString>
+#include <QStringList>
+
+namespace modPublic {
+
+// CHECK: true when the reply begins with "OK".
+bool CheckReplyResult(const QString &reply);
+// Status commands: "OK" when the line before the first LF equals successLine, else "NG".
+// A reply without any LF fails: the script always ends its status line with one.
+QString StatusReplyResult(const QString &reply, QStringView successLine);
+// LISTFOLDERS / LISTFILES: the lines after the first, which must equal folderPath.
+QStringList ListingReplyResult(const QString &reply, QStringView folderPath);
+// READFILE: everything after the first LF, when the line before it equals filePath.
+// A reply without any LF fails rather than passing for an empty file.
+QString ReadReplyResult(const QString &reply, QStringView filePath);
+
+} // namespace modPublic

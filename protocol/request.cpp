@@ -1,0 +1,118 @@
+// One request cycle: frame the fields, hand them to the transfer control, and wait for the
+// reply while window events go on.
+
+#include "framing.h"
+#include "inetConn.h"
+#include "modPublic.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QPointer>
+
+namespace modPublic {
+
+namespace {
+
+CommandHandler g_commandHandler;
+QPointer<inetConn> g_registeredControl;
+QPointer<inetConn> g_sharedControl;
+int g_stallTimeoutMs = kStallTimeoutMs;
+// The one request in flight: a second one made while the first waits is refused.
+bool g_requestInFlight = false;
+
+struct InFlight {
+    InFlight() { g_requestInFlight = true; }
+    ~InFlight() { g_requestInFlight = false; }
+    InFlight(const InFlight &) = delete;
+    InFlight &operator=(const InFlight &) = delete;
+};
+
+void inetConn_StateChanged(inetConn *control, int state)
+{
+    if (state == inetConn::icError) {
+        // A transfer that broke off completes with an empty reply; the commands fail on it.
+        strReply.clear();
+        blnReplyDone = true;
+        return;
+    }
+    if (state != inetConn::icResponseCompleted)
+        return;
+    strReply.clear();
+    for (QString chunk = control->GetChunk(65535); !chunk.isEmpty(); chunk = control->GetChunk(65535))
+        strReply += chunk;
+    blnReplyDone = true;
+}
+
+void listenTo(inetConn *control)
+{
+    QObject::connect(control, &inetConn::StateChanged, control,
+                     [control](int state) { inetConn_StateChanged(control, state); });
+}
+
+inetConn *transferControl()
+{
+    if (g_registeredControl)
+        return g_registeredControl;
+    if (!g_sharedControl) {
+        // Owned by the application so that it goes before the event loop does.
+        g_sharedControl = new inetConn(QCoreApplication::instance());
+        listenTo(g_sharedControl);
+    }
+    return g_sharedControl;
+}
+
+} // namespace
+
+void setCommandHandler(CommandHandler handler)
+{
+    g_commandHandler = std::move(handler);
+}
+
+void setTransferControl(inetConn *control)
+{
+    if (g_registeredControl == control)
+        return;
+    if (g_registeredControl)
+        QObject::disconnect(g_registeredControl, &inetConn::StateChanged, g_registeredControl, nullptr);
+    g_registeredControl = control;
+    if (control)
+        listenTo(control);
+}
+
+void setStallTimeoutForTesting(int ms)
+{
+    g_stallTimeoutMs = ms > 0 ? ms : kStallTimeoutMs;
+}
+
+QString ServerCommand(const QString &server, const FieldList &fields)
+{
+    if (g_requestInFlight)
+        return {};
+    const InFlight inFlight;
+    if (g_commandHandler) {
+        const CommandHandler handler = g_commandHandler;   // it may replace itself while it runs
+        strReply = handler(server, fields);
+        return strReply;
+    }
+
+    const FramedRequest request = FrameRequest(fields, [] { return MakeBoundary(); });
+    inetConn *control = transferControl();
+    const QPointer<inetConn> guard(control);
+    control->setStallTimeout(g_stallTimeoutMs);
+    blnReplyDone = false;
+    control->Execute(ServerUrl(server), QStringLiteral("POST"), request.body, request.header);
+
+    // Sleeps until an event comes, so the windows go on while the transfer runs.
+    QEventLoop wait;
+    while (!blnReplyDone) {
+        if (!guard) {
+            strReply.clear();   // the control went away with its transfer
+            break;
+        }
+        wait.processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    blnReplyDone = false;
+    return strReply;
+}
+
+} // namespace modPublic
