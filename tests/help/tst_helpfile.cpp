@@ -114,6 +114,7 @@ private slots:
     void everyGuideFileIsInTheProject();
     void helpFileHoldsTheGuide_data();
     void helpFileHoldsTheGuide();
+    void indexIsTheJapaneseSitemap();
     void linksLeadToPagesOfTheGuide_data();
     void linksLeadToPagesOfTheGuide();
 
@@ -170,6 +171,16 @@ void TestHelpFile::helpFileHoldsTheGuide()
     const ChmDirectory directory(m_help);
     QVERIFY2(directory.ok(), "the help file's directory cannot be read");
     QVERIFY2(directory.names().contains("/" + name), qPrintable(name + " is not in Lumeno.chm"));
+}
+
+// chmcmd writes the keywords of a binary index through the C locale, turning every Japanese character
+// into "?"; without one the viewer reads the index from Lumeno.hhk in the file's code page.
+void TestHelpFile::indexIsTheJapaneseSitemap()
+{
+    const ChmDirectory directory(m_help);
+    QVERIFY(directory.ok());
+    QVERIFY(directory.names().contains("/Lumeno.hhk"));
+    QVERIFY(!directory.names().contains("/$WWKeywordLinks/BTree"));
 }
 
 void TestHelpFile::linksLeadToPagesOfTheGuide_data()
