@@ -1,11 +1,12 @@
+#include "app/frmMain.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Lumeno"));
-    window.show();
-    return app.exec();
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Lumeno"));
+    frmMain window;
+    window.Form_Load();
+    return application.exec();
 }

@@ -1,0 +1,196 @@
+#pragma once
+
+// The main window: the application. It holds the one document in its editing box, the menu
+// bar, the toolbar and the status bar, reads the settings when it loads and writes them back
+// when it closes.
+
+#include "app/appsettings.h"
+#include "app/history.h"
+#include "app/linebreaks.h"
+#include "app/textcounts.h"
+
+#include <QList>
+#include <QMainWindow>
+
+class QAction;
+class QMenu;
+class QPlainTextEdit;
+class QToolBar;
+class StatusPanel;
+class inetConn;
+
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit frmMain(QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // --- Start-up and shutdown (startup.cpp) --------------------------------------------------
+    // Seeds the random generator, reads the settings, writes "UpdateInfo", registers the
+    // shortcut type and shows the window.
+    void Form_Load();
+    // On every activation: the command line, if any, is opened as a shortcut the first time.
+    void Form_Activate();
+    // Before the window closes: the save prompt may cancel (Cancel set non-zero); otherwise the
+    // settings are written back.
+    void Form_Unload(int &Cancel);
+    // The command line as the platform gives it, after the program's own name.
+    QString CommandLine() const { return m_strCommandLine; }
+    void SetCommandLine(const QString &commandLine) { m_strCommandLine = commandLine; }
+
+    bool blnCommandLineDone = false;
+
+    // --- Editor view (editorview.cpp) ---------------------------------------------------------
+    // The box every command that reads or edits the document works on.
+    QPlainTextEdit *ActiveBox() const;
+    // The document's text with its own line breaks, every character as it is.
+    QString DocumentText() const;
+    // Puts a text into the box and keeps its line-break style (a change of the text: the
+    // document becomes modified, as every change makes it).
+    void SetDocumentText(const QString &text);
+    app::LineBreakStyle DocumentLineBreaks() const { return m_lineBreaks; }
+    app::TextCounts Counts() const;
+
+    void SetWordWrap(bool wrap);
+    bool WordWrap() const;
+    void ChooseEditorFont();
+    app::FontSetting EditorFont() const { return m_font; }
+
+    // The status bar's panels by key: "filename", "font", "count".
+    QString PanelText(const QString &key) const;
+    void SetPanelText(const QString &key, const QString &text);
+
+    bool blnModified = false;
+
+    // --- Document and recent files (documents.cpp) --------------------------------------------
+    // False when the user cancels the save prompt.
+    bool ConfirmSave();
+    void NewDocument();
+    void OpenDocument();
+    void SaveDocument();
+    void SaveDocumentAs();
+    // SaveDocument when a file is open, SaveDocumentAs otherwise.
+    void SaveCurrentDocument();
+    void ResetDocument();
+    void AddToHistory();
+    void RefreshHistoryMenu();
+    void menuRecentFiles_Click(int index);
+
+    app::History arrHistory;
+
+    // --- Local shortcuts and drops (shortcuts.cpp) --------------------------------------------
+    virtual void OpenShortcut(const QString &path);
+    virtual void RegisterShortcutType();
+    void menuShortcut_Click();
+    void mhdFile_Click();
+
+    // --- Commands (commands.cpp) --------------------------------------------------------------
+    enum class WebSite { Google, Wikipedia };
+    void CutText();
+    void CopyText();
+    void PasteText();
+    void PrintDocument();
+    void PrinterSetup();
+    void ShowFindDialog(int mode);
+    void LookUpSelection(WebSite site);
+    void ShowHelp();
+    void ShowServerSettings();
+    void ShowVersion();
+    // Runs the command of the toolbar button with this key; an unknown key does nothing.
+    void toolMain_ButtonClick(const QString &key);
+    // The toolbar button with this key, or nullptr.
+    QAction *ToolButton(const QString &key) const;
+
+    // --- Controls -----------------------------------------------------------------------------
+    QPlainTextEdit *txtMain = nullptr;
+    QToolBar *toolMain = nullptr;
+    ::inetConn *inetConn = nullptr;
+
+    QMenu *mhdFile = nullptr;
+    QAction *menuNew = nullptr;
+    QAction *menuOpen = nullptr;
+    QAction *menuSave = nullptr;
+    QAction *menuSaveAs = nullptr;
+    QAction *menuShortcut = nullptr;
+    QAction *menuPrint = nullptr;
+    QAction *menuPrintConfig = nullptr;
+    QMenu *mhdRecent = nullptr;
+    QList<QAction *> menuRecentFiles;
+    QAction *menuQuit = nullptr;
+
+    QMenu *mhdEdit = nullptr;
+    QAction *menuCut = nullptr;
+    QAction *menuCopy = nullptr;
+    QAction *menuPaste = nullptr;
+    QAction *menuGoogle = nullptr;
+    QAction *menuWikipedia = nullptr;
+    QAction *menuSearch = nullptr;
+    QAction *menuReplace = nullptr;
+
+    QMenu *mhdView = nullptr;
+    QAction *menuFont = nullptr;
+    QAction *menuWrap = nullptr;
+
+    QMenu *mhdConfig = nullptr;
+    QAction *menuOption = nullptr;
+
+    QMenu *mhdHelp = nullptr;
+    QAction *menuHelp = nullptr;
+    QAction *menuVersion = nullptr;
+
+protected:
+    bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // frmMain.cpp: the window as designed.
+    void CreateEditor();
+    void CreateMenus();
+    void CreateToolbar();
+    void CreateStatusBar();
+    void PlaceAsDesigned();
+
+    // startup.cpp
+    void LoadSettings();
+    void ApplyOuterGeometry(const QRect &outer);
+    void UpdateMinimumSize();
+
+    // editorview.cpp
+    void txtMain_Change();
+    void txtMain_ContentsChange(int position, int removed, int added);
+    void ApplyEditorFont();
+    void ShowWrapState(bool wrap);
+
+    // Menu and toolbar handlers (commands.cpp).
+    void menuNew_Click();
+    void menuOpen_Click();
+    void menuSave_Click();
+    void menuSaveAs_Click();
+    void menuPrint_Click();
+    void menuPrintConfig_Click();
+    void menuQuit_Click();
+    void menuCut_Click();
+    void menuCopy_Click();
+    void menuPaste_Click();
+    void menuGoogle_Click();
+    void menuWikipedia_Click();
+    void menuSearch_Click();
+    void menuReplace_Click();
+    void menuFont_Click();
+    void menuWrap_Click();
+    void menuOption_Click();
+    void menuHelp_Click();
+    void menuVersion_Click();
+    void toolWrap_Click();
+
+    StatusPanel *m_panFileName = nullptr;
+    StatusPanel *m_panFont = nullptr;
+    StatusPanel *m_panCount = nullptr;
+
+    QString m_strCommandLine;
+    app::FontSetting m_font;
+    app::LineBreakStyle m_lineBreaks = app::LineBreakStyle::CrLf;
+    app::DocumentCounter m_counter;
+    QRect m_builtInOuter;   // the designed outer bounds, before the stored ones apply
+    QRect m_storedOuter;    // the outer bounds the settings asked for
+};

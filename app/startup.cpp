@@ -1,0 +1,101 @@
+// Start-up, the first activation and shutdown of the main window.
+
+#include "frmMain.h"
+
+#include "app/appsettings.h"
+#include "app/windowgeometry.h"
+#include "codec/codec.h"
+#include "platform/machine.h"
+#include "platform/random.h"
+#include "platform/settingsstore.h"
+#include "protocol/modPublic.h"
+
+#include <QAction>
+
+namespace {
+
+QString ProgramVersion()
+{
+    return app::VersionText(LUMENO_VERSION_MAJOR, LUMENO_VERSION_MINOR, LUMENO_REVISION);
+}
+
+} // namespace
+
+void frmMain::Form_Load()
+{
+    platform::Randomize();
+    blnCommandLineDone = false;
+    m_builtInOuter = frameGeometry();
+    LoadSettings();
+    platform::SettingsStore &store = platform::settingsStore();
+    app::WriteUpdateInfo(store, platform::AppPath(), ProgramVersion());
+    store.Sync();
+    RegisterShortcutType();
+    show();
+    // The frame is known only now; a stored placement means the outer bounds, frame included.
+    if (m_storedOuter != m_builtInOuter && frameGeometry().size() != size())
+        ApplyOuterGeometry(m_storedOuter);
+    UpdateMinimumSize();
+}
+
+void frmMain::LoadSettings()
+{
+    const app::TwipsPerPixel scale = app::ScreenTwipsPerPixel(screen());
+    const app::StartupSettings settings =
+        app::ReadStartupSettings(platform::settingsStore(), app::ToTwips(m_builtInOuter, scale));
+
+    // The designed placement stands until the store holds another.
+    m_storedOuter = app::ToPixels(settings.window, scale);
+    if (m_storedOuter != m_builtInOuter)
+        ApplyOuterGeometry(m_storedOuter);
+    modPublic::strServer = settings.server;
+    modPublic::strPassword = modPublic::Decode(settings.storedUser);
+    modPublic::blnClearPass = settings.clearPass;
+
+    m_font = settings.font;
+    ApplyEditorFont();
+    SetPanelText(QStringLiteral("font"), app::FontPanelText(m_font));
+
+    arrHistory = settings.history;
+    RefreshHistoryMenu();
+
+    ToolButton(QStringLiteral("wrap"))->setChecked(settings.wrap);
+    menuWrap->setChecked(settings.wrap);
+    ShowWrapState(settings.wrap);
+}
+
+void frmMain::ApplyOuterGeometry(const QRect &outer)
+{
+    const QSize frame = frameGeometry().size() - size();
+    resize(outer.size() - frame);
+    move(outer.topLeft());
+}
+
+void frmMain::UpdateMinimumSize()
+{
+    const QSize frame = frameGeometry().size() - size();
+    setMinimumSize(std::max(0, app::MINIMUM_WIDTH_PIXELS - frame.width()),
+                   std::max(0, app::MINIMUM_HEIGHT_PIXELS - frame.height()));
+}
+
+void frmMain::Form_Activate()
+{
+    if (!m_strCommandLine.isEmpty() && !blnCommandLineDone) {
+        OpenShortcut(m_strCommandLine);
+        blnCommandLineDone = true;
+    }
+}
+
+void frmMain::Form_Unload(int &Cancel)
+{
+    if (!ConfirmSave()) {
+        Cancel = 1;
+        return;
+    }
+    std::optional<app::TwipsRect> window;
+    if (!isMinimized())
+        window = app::ToTwips(frameGeometry(), app::ScreenTwipsPerPixel(screen()));
+    platform::SettingsStore &store = platform::settingsStore();
+    app::WriteExitSettings(store, window, menuWrap->isChecked(), arrHistory);
+    store.Sync();
+}

@@ -1,0 +1,100 @@
+#include "textcounts.h"
+
+#include "platform/cp932.h"
+
+#include <QTextBlock>
+#include <QTextDocument>
+
+namespace app {
+
+TextCounts CountText(QStringView text)
+{
+    return {cp932::ByteCount(text), text.size()};
+}
+
+QString CountPanelText(const TextCounts &counts)
+{
+    return QString::number(counts.bytes) + QStringLiteral("バイト, ") + QString::number(counts.characters)
+        + QStringLiteral("文字（全角: ") + QString::number(counts.FullWidth()) + QStringLiteral("文字, 半角: ")
+        + QString::number(counts.HalfWidth()) + QStringLiteral("文字）");
+}
+
+DocumentCounter::Paragraph DocumentCounter::CountParagraph(const QTextBlock &block)
+{
+    const QString text = block.text();
+    return {static_cast<qint32>(text.size()), static_cast<qint32>(cp932::ByteCount(text))};
+}
+
+void DocumentCounter::Reset(const QTextDocument &document)
+{
+    m_paragraphs.clear();
+    m_paragraphs.reserve(document.blockCount());
+    m_units = 0;
+    m_bytes = 0;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const auto paragraph = CountParagraph(block);
+        m_paragraphs.push_back(paragraph);
+        m_units += paragraph.units;
+        m_bytes += paragraph.bytes;
+    }
+}
+
+void DocumentCounter::ContentsChange(const QTextDocument &document, int position, int removed, int added)
+{
+    Q_UNUSED(removed)
+    const qsizetype oldCount = static_cast<qsizetype>(m_paragraphs.size());
+    const qsizetype newCount = document.blockCount();
+    const int lastPosition = document.characterCount() - 1;
+    const QTextBlock first = document.findBlock(position);
+    if (oldCount == 0 || !first.isValid()) {
+        Reset(document);
+        return;
+    }
+    // The paragraphs from the one holding the edit's start to the one holding the first
+    // character after the inserted text are new; those after it are the old ones, unchanged.
+    // As many old paragraphs as that, less the growth in paragraphs, are gone.
+    const QTextBlock last = document.findBlock(qBound(position, position + added, lastPosition));
+    const qsizetype firstNumber = first.blockNumber();
+    const qsizetype fresh = (last.isValid() ? last.blockNumber() : newCount - 1) - firstNumber + 1;
+    const qsizetype gone = fresh - (newCount - oldCount);
+    if (fresh < 1 || gone < 1 || firstNumber + gone > oldCount) {
+        Reset(document);
+        return;
+    }
+
+    const auto goneBegin = m_paragraphs.begin() + firstNumber;
+    for (auto it = goneBegin; it != goneBegin + gone; ++it) {
+        m_units -= it->units;
+        m_bytes -= it->bytes;
+    }
+    std::vector<Paragraph> counted;
+    counted.reserve(fresh);
+    QTextBlock block = first;
+    for (qsizetype i = 0; i < fresh && block.isValid(); ++i, block = block.next()) {
+        counted.push_back(CountParagraph(block));
+        m_units += counted.back().units;
+        m_bytes += counted.back().bytes;
+    }
+    // Replace the gone paragraphs by the counted ones in place, growing or shrinking the middle.
+    const qsizetype common = std::min(gone, fresh);
+    std::copy(counted.begin(), counted.begin() + common, goneBegin);
+    if (fresh > gone)
+        m_paragraphs.insert(goneBegin + common, counted.begin() + common, counted.end());
+    else if (gone > fresh)
+        m_paragraphs.erase(goneBegin + common, goneBegin + gone);
+
+    // The document's own length tells whether the bookkeeping held; if an unusual change
+    // notice (one that overstates its range) ever threw it off, count everything again.
+    if (static_cast<qsizetype>(m_paragraphs.size()) != newCount
+        || m_units != static_cast<qint64>(document.characterCount()) - newCount)
+        Reset(document);
+}
+
+TextCounts DocumentCounter::Counts(LineBreakStyle style) const
+{
+    const qint64 breaks = m_paragraphs.empty() ? 0 : static_cast<qint64>(m_paragraphs.size()) - 1;
+    const qint64 breakLength = LineBreakLength(style);
+    return {m_bytes + breaks * breakLength, m_units + breaks * breakLength};
+}
+
+} // namespace app
