@@ -71,7 +71,7 @@ frmFiler::frmFiler(QWidget *owner)
     : QDialog(owner)
 {
     setObjectName(QStringLiteral("frmFiler"));
-    m_folderIcon.addFile(QStringLiteral(":/filer/folder-closed.png"), {}, QIcon::Normal);
+    m_folderIcon = resources::Picture(QStringLiteral("filer/folder-closed.png"));
     m_folderIcon.addFile(QStringLiteral(":/filer/folder-open.png"), {}, QIcon::Selected);
     BuildControls();
     Form_Load();
@@ -217,7 +217,9 @@ void frmFiler::RebuildFolderTree(const QString &path)
         trviewFolders->scrollToItem(node);   // expands its ancestors
         listed = node;
     }
+    // The listed folder is the selected one, so that the toolbar acts on what the list shows.
     trviewFolders->setCurrentItem(listed);
+    EnableToolButtons(listed ? 1 : 0);
 }
 
 void frmFiler::trviewFolders_NodeClick(QTreeWidgetItem *node)

@@ -48,6 +48,7 @@ private:
     void RenameFolder(const QString &folder);
     void DeleteFile(const QString &folder);
     void RenameFile(const QString &folder);
+    void RefreshFileList(const QString &folder);
 
     bool IsSaveMode() const;
     void ResetTree();

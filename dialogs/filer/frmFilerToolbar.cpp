@@ -10,7 +10,6 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QToolBar>
-#include <QTreeWidget>
 
 namespace {
 
@@ -90,6 +89,14 @@ void frmFiler::toolOpt_ButtonClick(const QString &key)
         RenameFile(folder);
 }
 
+// After a file command the list is refilled and no file is picked any more.
+void frmFiler::RefreshFileList(const QString &folder)
+{
+    ShowFolder(folder);
+    txtName->clear();
+    EnableToolButtons(1);
+}
+
 void frmFiler::NewFolder(const QString &folder)
 {
     const QString name = platform::dialogs().InputBox(this, QStringLiteral("作成するフォルダ名を入力してください。"), {});
@@ -144,8 +151,7 @@ void frmFiler::DeleteFile(const QString &folder)
         platform::ShowError(this, QStringLiteral("ファイルの削除に失敗しました。"));
         return;
     }
-    ShowFolder(folder);
-    txtName->clear();
+    RefreshFileList(folder);
 }
 
 void frmFiler::RenameFile(const QString &folder)
@@ -160,6 +166,5 @@ void frmFiler::RenameFile(const QString &folder)
         platform::ShowError(this, QStringLiteral("ファイル名の変更に失敗しました。"));
         return;
     }
-    ShowFolder(folder);
-    txtName->clear();
+    RefreshFileList(folder);
 }
