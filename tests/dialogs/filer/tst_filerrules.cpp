@@ -116,8 +116,6 @@ void tst_FilerRules::twipsToPixels_data()
     QTest::addColumn<qreal>("dpi");
     QTest::addColumn<int>("pixels");
     QTest::newRow("15 twips a pixel at 96 dpi") << 2822 << 96.0 << 188;
-    QTest::newRow("toolbar gap") << 240 << 96.0 << 16;
-    QTest::newRow("toolbar lead") << 6500 << 96.0 << 433;
     QTest::newRow("large fonts") << 2540 << 120.0 << 212;
     QTest::newRow("high density") << 4233 << 192.0 << 564;
 }

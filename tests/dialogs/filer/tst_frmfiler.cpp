@@ -59,6 +59,7 @@ private slots:
     void startState();
     void toolbarAndColumns();
     void listingWaitsWithDialogDisabled();
+    void closeBoxWaitsForReply();
     void lazyFilling();
     void listingFailures_data();
     void listingFailures();
@@ -67,7 +68,6 @@ private slots:
     void saveModeKeepsTypedName();
     void okWithEmptyName_data();
     void okWithEmptyName();
-    void okReturnsPickedFile();
     void closingWithoutOK_data();
     void closingWithoutOK();
     void keyboardPicksLikeClick();
@@ -217,6 +217,18 @@ void tst_frmFiler::listingWaitsWithDialogDisabled()
     QVERIFY(!QApplication::overrideCursor());
 }
 
+// The close box is held while a request is out, so the reply still has a window to land in.
+void tst_frmFiler::closeBoxWaitsForReply()
+{
+    auto dlg = Open(0);
+    QList<bool> closed;
+    server->onRequest = [&] { closed.append(ShownFiler()->close()); };
+    QVERIFY(ClickFolder(*dlg, "data/letters"));
+    QCOMPARE(closed, (QList<bool>{false, false}));
+    QVERIFY(dlg->isVisible());
+    QCOMPARE(Column(List(*dlg), 0), QStringList{"note.txt"});
+}
+
 // A folder's subfolders are asked for until it has some; once it has, they are kept.
 void tst_frmFiler::lazyFilling()
 {
@@ -284,7 +296,8 @@ void tst_frmFiler::skipsUnusableEntries()
     QCOMPARE(Column(List(*dlg), 2), (QStringList{"5ﾊﾞｲﾄ", "abc"}));
 }
 
-// Open mode: a folder click forgets the picked file, so OK asks for one again.
+// Open mode: a folder click forgets the picked file, so OK asks for one again; once a file
+// is picked, OK returns it with the folder it was listed in.
 void tst_frmFiler::openModeEmptiesNameOnFolderClick()
 {
     auto dlg = Open(0);
@@ -298,6 +311,12 @@ void tst_frmFiler::openModeEmptiesNameOnFolderClick()
     QTest::mouseClick(Button(*dlg, "cmdOK"), Qt::LeftButton);
     QCOMPARE(asked->messageTexts(), QStringList{"ファイルを選択してください。"});
     QVERIFY(dlg->isVisible());
+    QVERIFY(ClickFile(*dlg, "note.txt"));
+    QTest::mouseClick(Button(*dlg, "cmdOK"), Qt::LeftButton);
+    QVERIFY(!dlg->isVisible());
+    QVERIFY(modPublic::blnFilerOK);
+    QCOMPARE(modPublic::strCurrentFolder, QStringLiteral("data/letters"));
+    QCOMPARE(modPublic::strCurrentFile, QStringLiteral("note.txt"));
 }
 
 // Save mode: a typed name survives folder changes and is returned exactly as typed, with
@@ -336,19 +355,6 @@ void tst_frmFiler::okWithEmptyName()
     QVERIFY(dlg->isVisible());
     QVERIFY(!modPublic::blnFilerOK);
     dlg->reject();
-}
-
-// OK in open mode returns the clicked file and the folder it was listed in.
-void tst_frmFiler::okReturnsPickedFile()
-{
-    auto dlg = Open(0);
-    QVERIFY(ClickFolder(*dlg, "data/letters"));
-    QVERIFY(ClickFile(*dlg, "note.txt"));
-    QTest::mouseClick(Button(*dlg, "cmdOK"), Qt::LeftButton);
-    QVERIFY(!dlg->isVisible());
-    QVERIFY(modPublic::blnFilerOK);
-    QCOMPARE(modPublic::strCurrentFolder, QStringLiteral("data/letters"));
-    QCOMPARE(modPublic::strCurrentFile, QStringLiteral("note.txt"));
 }
 
 void tst_frmFiler::closingWithoutOK_data()
