@@ -33,11 +33,12 @@ private slots:
     void curlFormAccepted();
     void getAnswersNg();
     void concurrentSavesLeaveOneWhole();
+    void realPasswordChecked();
 
 private:
     // The reply body of one POST, waited for on the event loop.
     QByteArray post(const QByteArray &body, const QByteArray &contentType = EditorContentType());
-    QByteArray curl(const QStringList &arguments);
+    QByteArray curl(const QStringList &arguments, const QString &url = {});
 
     testsupport::LocalServer m_server;
     QNetworkAccessManager m_network;
@@ -65,10 +66,10 @@ QByteArray TestLighttpd::post(const QByteArray &body, const QByteArray &contentT
     return reply->readAll();
 }
 
-QByteArray TestLighttpd::curl(const QStringList &arguments)
+QByteArray TestLighttpd::curl(const QStringList &arguments, const QString &url)
 {
     QProcess process;
-    process.start(QStringLiteral("curl"), QStringList{QStringLiteral("-s")} + arguments + QStringList{m_server.url()});
+    process.start(QStringLiteral("curl"), QStringList{QStringLiteral("-s")} + arguments + QStringList{url.isEmpty() ? m_server.url() : url});
     if (!process.waitForFinished(60000))
         return "(curl hung)";
     return process.readAllStandardOutput();
@@ -150,6 +151,19 @@ void TestLighttpd::concurrentSavesLeaveOneWhole()
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QVERIFY(contents.contains(saved.readAll()));
     QCOMPARE(QDir(m_server.dataDir() + "/race").entryList(QDir::Files | QDir::Hidden), QStringList{"race.txt"});
+}
+
+// With a password configured the real argon2id check decides, and the empty one is refused.
+void TestLighttpd::realPasswordChecked()
+{
+    testsupport::LocalServer guarded;
+    QVERIFY2(guarded.start("Secret_pw-1"), qPrintable(guarded.errorText()));
+    const auto check = [&](const QByteArray &pass) {
+        return curl({"-F", "command=CHECK", "-F", "pass=" + QString::fromLatin1(pass)}, guarded.url());
+    };
+    QCOMPARE(check("Secret_pw-1"), QByteArray("OK\n"));
+    QCOMPARE(check("secret_pw-1"), QByteArray("NG"));
+    QCOMPARE(check(""), QByteArray("NG"));
 }
 
 QTEST_GUILESS_MAIN(TestLighttpd)

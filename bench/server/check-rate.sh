@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# CHECK requests per second through lighttpd: vidodu.cgi against a one-line shell CGI under
+# the same server configuration, measured in the same run, and vidodu.cgi once more with a
+# real argon2id password.
+#   bench/server/check-rate.sh [BUILD_DIR, default build] [REQUESTS, default 400]
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source_dir=$(cd "$here/../.." && pwd)
+build_dir=${1:-$source_dir/build}
+requests=${2:-400}
+cgi=$(cd "$build_dir/bin" && pwd)/vidodu.cgi
+[ -x "$cgi" ] || { echo "check-rate.sh: no vidodu.cgi in $build_dir/bin" >&2; exit 1; }
+
+work=$(mktemp -d)
+servers=()
+cleanup() {
+  for s in "${servers[@]}"; do "$source_dir/scripts/local-server.sh" stop --state "$s"; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The baseline must sit at the same script path, so it is named vidodu.cgi as well.
+mkdir -p "$work/shell"
+printf '#!/bin/sh\nprintf "Content-Type: text/plain\\r\\n\\r\\nOK\\n"\n' >"$work/shell/vidodu.cgi"
+chmod +x "$work/shell/vidodu.cgi"
+
+start() { # NAME CGI [options] -> the server text
+  local name=$1 script=$2
+  shift 2
+  servers+=("$work/$name")
+  "$source_dir/scripts/local-server.sh" start --state "$work/$name" --root "$work/$name-root" --cgi "$script" "$@" |
+    sed -n 's/^SERVER=//p'
+}
+
+rate() { # SERVER PASSWORD -> requests per second
+  local server=$1 pass=$2 start end ok
+  # One form per transfer: curl sends a command-line -F with the first transfer only.
+  for i in $(seq "$requests"); do
+    [ "$i" -gt 1 ] && echo next
+    printf 'url = "http://%s/vidodu.cgi"\nform = "command=CHECK"\nform = "pass=%s"\n' "$server" "$pass"
+  done >"$work/requests"
+  start=$(date +%s.%N)
+  ok=$(curl -s --no-progress-meter -Z --parallel-max 4 -K "$work/requests" | grep -c '^OK$' || true)
+  end=$(date +%s.%N)
+  [ "$ok" -eq "$requests" ] || { echo "check-rate.sh: only $ok of $requests answered OK" >&2; exit 1; }
+  awk -v n="$requests" -v s="$start" -v e="$end" 'BEGIN { print n / (e - s) }'
+}
+
+hash=$(echo secret | "$cgi" --hash-password | sed 's/^password_hash = //')
+shell_server=$(start shell "$work/shell/vidodu.cgi")
+open_server=$(start open "$cgi" --allow-empty-password)
+hashed_server=$(start hashed "$cgi" --password-hash "$hash")
+
+rate "$shell_server" "" >/dev/null # warm both up
+shell=$(rate "$shell_server" "")
+open=$(rate "$open_server" "")
+hashed=$(rate "$hashed_server" "secret")
+printf 'shell CGI                         %8.1f req/s\n' "$shell"
+printf 'vidodu.cgi, empty password        %8.1f req/s  ratio %.2f\n' "$open" "$(awk -v a="$open" -v b="$shell" 'BEGIN { print a / b }')"
+printf 'vidodu.cgi, argon2id password     %8.1f req/s  ratio %.2f\n' "$hashed" "$(awk -v a="$hashed" -v b="$shell" 'BEGIN { print a / b }')"
