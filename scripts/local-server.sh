@@ -99,14 +99,22 @@ setenv.add-environment = ("VIDODU_CONF" => "$state/vidodu.conf")
 EOF
 }
 
+# Ours answers: lighttpd logged its start (so it holds the port) and the port answers HTTP.
 answers() {
-  curl -s -o /dev/null --max-time 2 "http://127.0.0.1:$1/" 2>/dev/null
+  grep -q 'server started' "$state/error.log" 2>/dev/null &&
+    curl -s -o /dev/null --max-time 2 "http://127.0.0.1:$1/" 2>/dev/null
+}
+
+fresh_log() {
+  [ -f "$state/error.log" ] && mv "$state/error.log" "$state/error.log.old"
+  return 0
 }
 
 case "$action" in
   run)
     p=$(choose_port)
     write_config "$p"
+    fresh_log
     echo "SERVER=127.0.0.1:$p"
     exec lighttpd -D -f "$state/lighttpd.conf"
     ;;
@@ -114,6 +122,7 @@ case "$action" in
     for attempt in 1 2 3 4 5; do
       p=$(choose_port)
       write_config "$p"
+      fresh_log
       lighttpd -D -f "$state/lighttpd.conf" </dev/null >>"$state/lighttpd.log" 2>&1 &
       pid=$!
       echo "$pid" >"$state/lighttpd.pid"

@@ -66,7 +66,7 @@ point_editor_at() {
     }
     insection && replace && /^[[:space:]]*Server[[:space:]]*=/ && !done { print "Server=" address; done = 1; next }
     { print }
-    END { if (!done) { print ""; print "[Setting]"; print "Server=" address } }' "$ini" >"$tmp"
+    END { if (!done) { if (NR > 0) print ""; print "[Setting]"; print "Server=" address } }' "$ini" >"$tmp"
   mv "$tmp" "$ini"
   echo "$address" >"$written_file"
 }

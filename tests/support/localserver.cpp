@@ -36,8 +36,12 @@ quint16 FreePort()
     return probe.serverPort();
 }
 
-bool Answers(quint16 port)
+// Ours answers: lighttpd logged its start, so the port is its own, and the port takes calls.
+bool Answers(const QString &state, quint16 port)
 {
+    QFile log(state + QStringLiteral("/error.log"));
+    if (!log.open(QIODevice::ReadOnly) || !log.readAll().contains("server started"))
+        return false;
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);
     return socket.waitForConnected(200);
@@ -116,7 +120,7 @@ bool LocalServer::launch(const QStringList &extraArguments)
         // waitForFinished doubles as a short pause that ends early when lighttpd gives up.
         if (m_process->state() == QProcess::NotRunning || m_process->waitForFinished(20))
             break;
-        if (Answers(m_port))
+        if (Answers(state, m_port))
             return true;
     }
     QFile log(state + QStringLiteral("/error.log"));
