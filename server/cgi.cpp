@@ -1,10 +1,10 @@
 #include "server/cgi.h"
 
-#include <cerrno>
+#include "server/fdio.h"
+
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 namespace vidodu {
 namespace {
@@ -27,15 +27,8 @@ std::optional<std::string> ReadBody(int fd, const char *contentLength, std::uint
     if (ec != std::errc() || stop != end || length > maxBytes)
         return std::nullopt;
     std::string body(static_cast<std::size_t>(length), '\0');
-    std::size_t done = 0;
-    while (done < body.size()) {
-        const ssize_t n = ::read(fd, body.data() + done, body.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return std::nullopt;
-        done += static_cast<std::size_t>(n);
-    }
+    if (ReadUpTo(fd, body.data(), body.size()) != static_cast<long long>(body.size()))
+        return std::nullopt;
     return body;
 }
 
@@ -59,19 +52,6 @@ std::string CgiResponse(std::string_view reply)
     std::string out = "Content-Type: text/plain\r\nContent-Length: " + std::to_string(reply.size()) + "\r\n\r\n";
     out += reply;
     return out;
-}
-
-bool WriteAll(int fd, std::string_view data)
-{
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 } // namespace vidodu

@@ -17,6 +17,5 @@ std::optional<std::string> ReadBody(int fd, const char *contentLength, std::uint
 std::optional<Request> RequestFromEnvironment(int fd, std::uint64_t maxBytes);
 // Headers and reply as written to standard output.
 std::string CgiResponse(std::string_view reply);
-bool WriteAll(int fd, std::string_view data);
 
 } // namespace vidodu

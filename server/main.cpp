@@ -4,6 +4,7 @@
 #include "server/auth.h"
 #include "server/cgi.h"
 #include "server/config.h"
+#include "server/fdio.h"
 #include "server/handler.h"
 
 #include <csignal>

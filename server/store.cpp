@@ -1,5 +1,7 @@
 #include "server/store.h"
 
+#include "server/fdio.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
@@ -55,6 +57,13 @@ Fd OpenFolder(const std::string &root, const Elements &path, std::size_t count)
     return dir;
 }
 
+// The folder that holds the last element; nothing for "data" itself, which has no parent
+// that a request may touch.
+Fd OpenParent(const std::string &root, const Elements &path)
+{
+    return path.size() < 2 ? Fd() : OpenFolder(root, path, path.size() - 1);
+}
+
 std::optional<struct stat> StatAt(int dir, const std::string &name)
 {
     struct stat st {};
@@ -85,19 +94,6 @@ std::optional<std::vector<std::string>> NamesIn(int dir)
     return names;
 }
 
-bool WriteAll(int fd, std::string_view data)
-{
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 bool RemoveTree(int parent, const std::string &name)
 {
     {
@@ -118,6 +114,30 @@ bool RemoveTree(int parent, const std::string &name)
         }
     }
     return ::unlinkat(parent, name.c_str(), AT_REMOVEDIR) == 0;
+}
+
+bool IsType(int dir, const std::string &name, mode_t type)
+{
+    const auto st = StatAt(dir, name);
+    return st && (st->st_mode & S_IFMT) == type;
+}
+
+// Entries of a folder of one type (S_IFDIR, S_IFREG), hidden ones left out, sorted by name.
+std::optional<std::vector<std::pair<std::string, struct stat>>> VisibleEntries(const std::string &root,
+                                                                               const Elements &folder, mode_t type)
+{
+    const Fd dir = OpenFolder(root, folder, folder.size());
+    auto names = dir ? NamesIn(dir.get()) : std::nullopt;
+    if (!names)
+        return std::nullopt;
+    std::vector<std::pair<std::string, struct stat>> out;
+    for (auto &n : *names) {
+        const auto st = n.front() == '.' ? std::nullopt : StatAt(dir.get(), n);
+        if (st && (st->st_mode & S_IFMT) == type)
+            out.emplace_back(std::move(n), *st);
+    }
+    std::sort(out.begin(), out.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    return out;
 }
 
 bool RenameNoReplace(int dir, const std::string &from, const std::string &to)
@@ -148,74 +168,46 @@ std::string TemporaryName()
 
 std::optional<std::vector<std::string>> Store::listFolders(const Elements &folder) const
 {
-    const Fd dir = OpenFolder(m_root, folder, folder.size());
-    if (!dir)
-        return std::nullopt;
-    auto names = NamesIn(dir.get());
-    if (!names)
+    auto entries = VisibleEntries(m_root, folder, S_IFDIR);
+    if (!entries)
         return std::nullopt;
     std::vector<std::string> out;
-    for (auto &n : *names) {
-        const auto st = n.front() == '.' ? std::nullopt : StatAt(dir.get(), n);
-        if (st && S_ISDIR(st->st_mode))
-            out.push_back(std::move(n));
-    }
-    std::sort(out.begin(), out.end());
+    for (auto &[name, st] : *entries)
+        out.push_back(std::move(name));
     return out;
 }
 
 std::optional<std::vector<FileEntry>> Store::listFiles(const Elements &folder) const
 {
-    const Fd dir = OpenFolder(m_root, folder, folder.size());
-    if (!dir)
-        return std::nullopt;
-    auto names = NamesIn(dir.get());
-    if (!names)
+    auto entries = VisibleEntries(m_root, folder, S_IFREG);
+    if (!entries)
         return std::nullopt;
     std::vector<FileEntry> out;
-    out.reserve(names->size());
-    for (auto &n : *names) {
-        const auto st = n.front() == '.' ? std::nullopt : StatAt(dir.get(), n);
-        if (st && S_ISREG(st->st_mode))
-            out.push_back({std::move(n), st->st_mtim.tv_sec, static_cast<std::uint64_t>(st->st_size)});
-    }
-    std::sort(out.begin(), out.end(), [](const FileEntry &a, const FileEntry &b) { return a.name < b.name; });
+    out.reserve(entries->size());
+    for (auto &[name, st] : *entries)
+        out.push_back({std::move(name), st.st_mtim.tv_sec, static_cast<std::uint64_t>(st.st_size)});
     return out;
 }
 
 std::optional<std::string> Store::readFile(const Elements &file) const
 {
-    if (file.size() < 2)
-        return std::nullopt;
-    const Fd dir = OpenFolder(m_root, file, file.size() - 1);
-    if (!dir)
-        return std::nullopt;
-    const Fd fd(::openat(dir.get(), file.back().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const Fd dir = OpenParent(m_root, file);
+    const Fd fd(dir ? ::openat(dir.get(), file.back().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC) : -1);
     struct stat st {};
     if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)
         || static_cast<std::uint64_t>(st.st_size) > kMaxReadBytes)
         return std::nullopt;
     std::string content(static_cast<std::size_t>(st.st_size), '\0');
-    std::size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t n = ::read(fd.get(), content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return std::nullopt;
-        if (n == 0)
-            break; // shrank while reading
-        done += static_cast<std::size_t>(n);
-    }
-    content.resize(done);
+    const long long n = ReadUpTo(fd.get(), content.data(), content.size());
+    if (n < 0)
+        return std::nullopt;
+    content.resize(static_cast<std::size_t>(n)); // it may have shrunk while being read
     return content;
 }
 
 bool Store::saveFile(const Elements &file, std::string_view content) const
 {
-    if (file.size() < 2)
-        return false;
-    const Fd dir = OpenFolder(m_root, file, file.size() - 1);
+    const Fd dir = OpenParent(m_root, file);
     if (!dir)
         return false;
     const auto existing = StatAt(dir.get(), file.back());
@@ -249,51 +241,32 @@ bool Store::saveFile(const Elements &file, std::string_view content) const
 
 bool Store::newFolder(const Elements &folder) const
 {
-    if (folder.size() < 2)
-        return false;
-    const Fd parent = OpenFolder(m_root, folder, folder.size() - 1);
+    const Fd parent = OpenParent(m_root, folder);
     return parent && ::mkdirat(parent.get(), folder.back().c_str(), 0777) == 0;
 }
 
 bool Store::deleteFolder(const Elements &folder) const
 {
-    if (folder.size() < 2)
-        return false;
-    const Fd parent = OpenFolder(m_root, folder, folder.size() - 1);
+    const Fd parent = OpenParent(m_root, folder);
     return parent && RemoveTree(parent.get(), folder.back());
 }
 
 bool Store::deleteFile(const Elements &file) const
 {
-    if (file.size() < 2)
-        return false;
-    const Fd dir = OpenFolder(m_root, file, file.size() - 1);
-    if (!dir)
-        return false;
-    const auto st = StatAt(dir.get(), file.back());
-    return st && S_ISREG(st->st_mode) && ::unlinkat(dir.get(), file.back().c_str(), 0) == 0;
+    const Fd dir = OpenParent(m_root, file);
+    return dir && IsType(dir.get(), file.back(), S_IFREG) && ::unlinkat(dir.get(), file.back().c_str(), 0) == 0;
 }
 
 bool Store::renameFolder(const Elements &folder, const std::string &newName) const
 {
-    if (folder.size() < 2)
-        return false;
-    const Fd parent = OpenFolder(m_root, folder, folder.size() - 1);
-    if (!parent)
-        return false;
-    const auto st = StatAt(parent.get(), folder.back());
-    return st && S_ISDIR(st->st_mode) && RenameNoReplace(parent.get(), folder.back(), newName);
+    const Fd parent = OpenParent(m_root, folder);
+    return parent && IsType(parent.get(), folder.back(), S_IFDIR) && RenameNoReplace(parent.get(), folder.back(), newName);
 }
 
 bool Store::renameFile(const Elements &file, const std::string &newName) const
 {
-    if (file.size() < 2)
-        return false;
-    const Fd dir = OpenFolder(m_root, file, file.size() - 1);
-    if (!dir)
-        return false;
-    const auto st = StatAt(dir.get(), file.back());
-    return st && S_ISREG(st->st_mode) && RenameNoReplace(dir.get(), file.back(), newName);
+    const Fd dir = OpenParent(m_root, file);
+    return dir && IsType(dir.get(), file.back(), S_IFREG) && RenameNoReplace(dir.get(), file.back(), newName);
 }
 
 } // namespace vidodu
