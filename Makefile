@@ -3,13 +3,27 @@ BUILD_DIR ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: run test deps configure build test-asan clean
+.PHONY: run test deps configure build test-asan test-sanitized-core clean
 
 run: build
 	./scripts/run.sh "$(BUILD_DIR)"
 
 test: build
+	@if [ "$(BUILD_DIR)" != "$(ASAN_DIR)" ]; then $(MAKE) --no-print-directory test-sanitized-core; fi
 	cd "$(BUILD_DIR)" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The codec and platform tests (random texts through Decode, every code page pair) once more,
+# built with AddressSanitizer and UndefinedBehaviorSanitizer, and with Qt's own index checks
+# (a debug build): any report fails the run. Same folder and flags as test-asan.
+ASAN_DIR ?= build-asan
+SANITIZED_TEST_DIRS = tests/codec tests/platform
+test-sanitized-core:
+	cmake -S . -B "$(ASAN_DIR)" -G Ninja -DLUMENO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug > /dev/null
+	cmake --build "$(ASAN_DIR)" -j $(JOBS) --target $(addsuffix /all,$(SANITIZED_TEST_DIRS))
+	for dir in $(SANITIZED_TEST_DIRS); do \
+	  UBSAN_OPTIONS=print_stacktrace=1 \
+	  QT_QPA_PLATFORM=offscreen ctest --test-dir "$(ASAN_DIR)/$$dir" --output-on-failure -j $(JOBS) || exit 1; \
+	done
 
 deps:
 	./scripts/install-deps.sh

@@ -72,8 +72,7 @@ QString unpackToSymbols(const QByteArray &bytes)
     return strResult;
 }
 
-// The 6-bit values of a text of symbols, followed by zeros up to the next multiple of four
-// (always at least one, so a block of whole quads still gets four).
+// The 6-bit values of a text of symbols in an array of the given size, zeros after the text.
 QByteArray symbolValues(const QString &strBuf, qsizetype size)
 {
     QByteArray byt64Cd(size, '\0');
@@ -111,6 +110,7 @@ QString Encode(const QString &password, const QString &tag, std::uint8_t bytKey)
         return QString();
 
     const QString strBuf = tag + QString::number(password.size(), 16).toUpper() + password;
+    // One to four zero values follow the block: four when it already fills whole quads.
     const qsizetype length = strBuf.size();
     const QByteArray byt8bit = pack(symbolValues(strBuf, length + 4 - length % 4));
 
