@@ -68,7 +68,10 @@ frmMain::frmMain(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Lumeno"));
-    setWindowIcon(resources::Picture(QStringLiteral("app/lumeno.png")));
+    QIcon icon = resources::Picture(QStringLiteral("app/lumeno.png"));
+    for (const char *size : {"16", "32", "256"})
+        icon.addFile(QStringLiteral(":/app/lumeno-%1.png").arg(QLatin1String(size)));
+    setWindowIcon(icon);
     InstallFontSubstitutes();
 
     inetConn = new ::inetConn(this);

@@ -32,6 +32,8 @@ void frmMain::Form_Load()
     store.Sync();
     RegisterShortcutType();
     show();
+    // Shown, the start-up window is the active one (also where no window manager activates it).
+    activateWindow();
     // The frame is known only now; a stored placement means the outer bounds, frame included.
     if (m_storedOuter != m_builtInOuter && frameGeometry().size() != size())
         ApplyOuterGeometry(m_storedOuter);
