@@ -18,6 +18,8 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# Debian installs lighttpd in /usr/sbin, which is not on a normal user's PATH.
+PATH=$PATH:/usr/sbin:/sbin
 
 die() {
   echo "local-server.sh: $*" >&2
@@ -71,6 +73,7 @@ write_config() {
   local p=$1
   [ -n "$root" ] || die "--root is required"
   [ -x "$cgi" ] || die "no executable vidodu.cgi at $cgi (build first)"
+  command -v lighttpd >/dev/null || die "lighttpd is missing (make deps)"
   [[ "$max_bytes" =~ ^[0-9]+$ ]] || die "--max-request-bytes takes a number"
   mkdir -p "$state/htdocs" "$state/uploads" "$root"
   state=$(cd "$state" && pwd)

@@ -19,7 +19,6 @@ die() {
 
 [ -x "$editor" ] || die "no editor at $editor (build first)"
 [ -x "$cgi" ] || die "no vidodu.cgi at $cgi (build first)"
-command -v lighttpd >/dev/null || die "lighttpd is missing (make deps)"
 
 # The demo documents, in code page 932 with CR LF line ends as the editor saves them. Made
 # once: whatever the user changed there is theirs.
