@@ -40,3 +40,9 @@ test-asan:
 
 clean:
 	rm -rf "$(BUILD_DIR)"
+
+# The Debian packages lumeno (the editor) and lumeno-server (vidodu.cgi), into $(BUILD_DIR)/packages/.
+.PHONY: package
+package: build
+	cpack --config "$(BUILD_DIR)/CPackConfig.cmake" -B "$(BUILD_DIR)/packages"
+	@ls -1 "$(BUILD_DIR)"/packages/*.deb

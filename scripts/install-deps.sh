@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libicu-dev libsodium-dev
   fonts-ipafont-gothic lighttpd curl
   xvfb xauth xdotool imagemagick poppler-utils
+  dpkg-dev desktop-file-utils libxml2-utils shared-mime-info
 )
 
 missing=()
