@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The server settings dialog: the server and the password, tested against the server script
+// and stored. Opened modally by the main window; OK replaces the module's settings and the
+// stored ones, Cancel changes nothing.
+class frmConfig : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmConfig(QWidget *owner = nullptr);
+
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void CreateControls();
+    void Form_Load();
+    void cmdCheck_Click();
+    void cmdOK_Click();
+    void cmdCancel_Click();
+    bool TestServer(const QString &server, const QString &password);
+
+    bool m_blnWaiting = false;   // a server test is running
+
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLineEdit *txtURL = nullptr;
+    QLabel *Label3 = nullptr;
+    QLabel *Label4 = nullptr;
+    QLineEdit *txtPass = nullptr;
+    QPushButton *cmdCheck = nullptr;
+    QCheckBox *chkClearPass = nullptr;
+    QPushButton *cmdOK = nullptr;
+    QPushButton *cmdCancel = nullptr;
+};

@@ -1,0 +1,364 @@
+#include "codec/codec.h"
+#include "dialogs/config/frmConfig.h"
+#include "platform/machine.h"
+#include "protocol/modPublic.h"
+#include "support/fakeplatform.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using platform::MsgAnswer;
+using platform::MsgIcon;
+
+namespace {
+const QString CHECK_OK = QStringLiteral("サーバCGIの正常動作を確認できました。");
+const QString CHECK_NG = QStringLiteral("サーバCGIの動作が異常です。\r\n\r\nサーバCGIの設置、設定、サーバURLやパスワード、\r\n"
+                                        "Webサーバが正常動作しているかどうかなどを確認してください。");
+const QString BAD_CHARACTER = QStringLiteral("パスワードに使用できない文字が含まれています。\r\n"
+                                             "半角英数字または'_'(アンダースコア)だけを使用してください。");
+const QString SAVE_ANYWAY = QStringLiteral("サーバの動作が異常ですが、そのまま設定を保存しますか？");
+}
+
+class TestFrmConfig : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void loadShowsTheModuleSettings();
+    void passwordFieldTakesFifteenCharacters();
+    void checkReportsWithoutStoring_data();
+    void checkReportsWithoutStoring();
+    void forbiddenCharacterStopsBeforeAnyRequest_data();
+    void forbiddenCharacterStopsBeforeAnyRequest();
+    void okStoresTestedSettings();
+    void failedTestThenNoStoresNothing();
+    void failedTestThenYesStores();
+    void clearPassKeepsThePasswordForThisRun();
+    void emptyPasswordIsTestedAndStored();
+    void cancelAfterGoodCheckStoresNothing();
+    void waitShowsWaitCursorAndTakesNoSecondClick();
+    void unwritableStoreIsReported();
+
+private:
+    struct Request {
+        QString server;
+        QString password;
+    };
+    void open();
+    void type(const char *field, const QString &text);
+    void click(const char *name) { QTest::mouseClick(control<QPushButton>(name), Qt::LeftButton); }
+    template<typename T> T *control(const char *name) { return m_dialog->findChild<T *>(QLatin1String(name)); }
+    void answerServer(bool works) { m_serverWorks = works; }
+    void verifyNothingStored();
+
+    std::unique_ptr<testsupport::TempSettings> m_settings;
+    std::unique_ptr<testsupport::FakeDialogs> m_dialogs;
+    std::unique_ptr<frmConfig> m_dialog;
+    QList<Request> m_requests;
+    bool m_serverWorks = true;
+    std::function<void()> m_duringRequest;
+};
+
+void TestFrmConfig::initTestCase()
+{
+    testsupport::usePrivateRuntimeDir();
+    platform::setComputerNameOverride(QStringLiteral("LUMENOPC"));
+}
+
+void TestFrmConfig::cleanupTestCase()
+{
+    platform::setComputerNameOverride(std::nullopt);
+}
+
+// The scripted server answers CHECK as told and records what was asked.
+void TestFrmConfig::init()
+{
+    m_settings = std::make_unique<testsupport::TempSettings>();
+    m_dialogs = std::make_unique<testsupport::FakeDialogs>();
+    m_requests.clear();
+    m_serverWorks = true;
+    m_duringRequest = nullptr;
+    modPublic::strServer = QStringLiteral("old.example.jp");
+    modPublic::strPassword = QStringLiteral("oldPass");
+    modPublic::blnClearPass = false;
+    modPublic::setCommandHandler([this](const QString &server, const modPublic::FieldList &fields) {
+        QString password;
+        for (const modPublic::Field &field : fields) {
+            if (field.first == QLatin1String("pass"))
+                password = field.second;
+        }
+        m_requests.append({server, password});
+        if (m_duringRequest)
+            m_duringRequest();
+        return m_serverWorks ? QStringLiteral("OK\n") : QStringLiteral("NG");
+    });
+}
+
+void TestFrmConfig::cleanup()
+{
+    modPublic::setCommandHandler(nullptr);
+    m_dialog.reset();
+    QVERIFY2(m_dialogs->unexpected.isEmpty(), qPrintable(m_dialogs->unexpected.join(u'\n')));
+    QVERIFY(m_dialogs->allAnswersUsed());
+    m_dialogs.reset();
+    m_settings.reset();
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestFrmConfig::open()
+{
+    m_dialog = std::make_unique<frmConfig>();
+    m_dialog->show();
+}
+
+// Typing, full-width letters included, as key events carrying their text.
+void TestFrmConfig::type(const char *field, const QString &text)
+{
+    QLineEdit *edit = control<QLineEdit>(field);
+    edit->clear();
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QCoreApplication::sendEvent(edit, &press);
+    }
+}
+
+void TestFrmConfig::verifyNothingStored()
+{
+    const auto next = m_settings->reopened();
+    QVERIFY(!m_settings->store().Contains("Setting", "Server") && !next->Contains("Setting", "Server"));
+    QVERIFY(!m_settings->store().Contains("Setting", "User") && !next->Contains("Setting", "User"));
+    QVERIFY(!m_settings->store().Contains("Setting", "ClearPass") && !next->Contains("Setting", "ClearPass"));
+    QCOMPARE(modPublic::strServer, QStringLiteral("old.example.jp"));
+    QCOMPARE(modPublic::strPassword, QStringLiteral("oldPass"));
+    QCOMPARE(modPublic::blnClearPass, false);
+}
+
+// The dialog opens on the settings in use, the password masked, whether or not the store holds it.
+void TestFrmConfig::loadShowsTheModuleSettings()
+{
+    modPublic::blnClearPass = true;
+    open();
+    QCOMPARE(m_dialog->windowTitle(), QStringLiteral("サーバ設定"));
+    QCOMPARE(control<QLineEdit>("txtURL")->text(), QStringLiteral("old.example.jp"));
+    auto *pass = control<QLineEdit>("txtPass");
+    QCOMPARE(pass->text(), QStringLiteral("oldPass"));
+    QCOMPARE(pass->echoMode(), QLineEdit::Password);
+    QCOMPARE(pass->displayText(), QStringLiteral("*******"));
+    QVERIFY(!pass->testAttribute(Qt::WA_InputMethodEnabled));
+    QVERIFY(pass->inputMethodHints() & Qt::ImhHiddenText);
+    QVERIFY(control<QCheckBox>("chkClearPass")->isChecked());
+    QVERIFY(control<QPushButton>("cmdOK")->isDefault());
+}
+
+// A sixteenth character typed into the password has no effect.
+void TestFrmConfig::passwordFieldTakesFifteenCharacters()
+{
+    open();
+    auto *pass = control<QLineEdit>("txtPass");
+    pass->clear();
+    QTest::keyClicks(pass, "abcdefghijklmnop");
+    QCOMPARE(pass->text(), QStringLiteral("abcdefghijklmno"));
+}
+
+void TestFrmConfig::checkReportsWithoutStoring_data()
+{
+    QTest::addColumn<bool>("works");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<MsgIcon>("icon");
+    QTest::newRow("working server") << true << CHECK_OK << MsgIcon::Information;
+    QTest::newRow("failing server") << false << CHECK_NG << MsgIcon::Exclamation;
+}
+
+// Check tests the fields as typed, unvalidated, reports the result, stores nothing and stays open.
+void TestFrmConfig::checkReportsWithoutStoring()
+{
+    QFETCH(bool, works);
+    QFETCH(QString, message);
+    QFETCH(MsgIcon, icon);
+    answerServer(works);
+    open();
+    type("txtURL", QStringLiteral("127.0.0.1:8080/いろは"));
+    type("txtPass", QStringLiteral("not valid."));
+    click("cmdCheck");
+    QCOMPARE(m_requests.size(), 1);
+    QCOMPARE(m_requests[0].server, QStringLiteral("127.0.0.1:8080/いろは"));
+    QCOMPARE(m_requests[0].password, QStringLiteral("not valid."));
+    QCOMPARE(m_dialogs->messageTexts(), QStringList{message});
+    QCOMPARE(m_dialogs->messages[0].request.icon, icon);
+    QVERIFY(m_dialog->isVisible());
+    verifyNothingStored();
+}
+
+void TestFrmConfig::forbiddenCharacterStopsBeforeAnyRequest_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::newRow("space") << "pass word";
+    QTest::newRow("dot") << "pass.word";
+    QTest::newRow("full-width letter") << "passｗord";
+    QTest::newRow("only a forbidden character") << "!";
+}
+
+// OK refuses a password with a character outside the codec's symbols before asking the server.
+void TestFrmConfig::forbiddenCharacterStopsBeforeAnyRequest()
+{
+    QFETCH(QString, password);
+    open();
+    type("txtPass", password);
+    click("cmdOK");
+    QVERIFY(m_requests.isEmpty());
+    QCOMPARE(m_dialogs->messageTexts(), QStringList{BAD_CHARACTER});
+    QCOMPARE(m_dialogs->messages[0].request.icon, MsgIcon::Exclamation);
+    QVERIFY(m_dialog->isVisible());
+    QCOMPARE(control<QLineEdit>("txtPass")->text(), password);
+    verifyNothingStored();
+}
+
+// OK with a working server takes the fields as the settings in use and stores them encoded.
+void TestFrmConfig::okStoresTestedSettings()
+{
+    open();
+    type("txtURL", QStringLiteral("new.example.jp:81"));
+    type("txtPass", QStringLiteral("new-Pass_9"));
+    click("cmdOK");
+    QCOMPARE(m_requests.size(), 1);
+    QCOMPARE(m_requests[0].password, QStringLiteral("new-Pass_9"));
+    QVERIFY(m_dialogs->messages.isEmpty());
+    QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
+    QVERIFY(!m_dialog->isVisible());
+    QCOMPARE(modPublic::strServer, QStringLiteral("new.example.jp:81"));
+    QCOMPARE(modPublic::strPassword, QStringLiteral("new-Pass_9"));
+    QCOMPARE(modPublic::blnClearPass, false);
+    const auto next = m_settings->reopened();
+    QCOMPARE(next->GetSetting("Setting", "Server", {}), QStringLiteral("new.example.jp:81"));
+    const QString user = next->GetSetting("Setting", "User", {});
+    QVERIFY(!user.contains(QStringLiteral("new-Pass_9")));
+    QCOMPARE(modPublic::Decode(user), QStringLiteral("new-Pass_9"));
+    QCOMPARE(next->GetSetting("Setting", "ClearPass", {}), QStringLiteral("False"));
+}
+
+// A failed test asks whether to save anyway, No by default; No keeps the dialog open as typed.
+void TestFrmConfig::failedTestThenNoStoresNothing()
+{
+    answerServer(false);
+    open();
+    type("txtURL", QStringLiteral("down.example.jp"));
+    type("txtPass", QStringLiteral("abc"));
+    m_dialogs->answerMessage(MsgAnswer::No);
+    click("cmdOK");
+    QCOMPARE(m_dialogs->messageTexts(), QStringList{SAVE_ANYWAY});
+    QCOMPARE(m_dialogs->messages[0].request.icon, MsgIcon::Question);
+    QCOMPARE(m_dialogs->messages[0].request.buttons, platform::MsgButtons::YesNo);
+    QCOMPARE(m_dialogs->messages[0].request.defaultButton, MsgAnswer::No);
+    QVERIFY(m_dialog->isVisible());
+    QCOMPARE(control<QLineEdit>("txtURL")->text(), QStringLiteral("down.example.jp"));
+    QCOMPARE(control<QLineEdit>("txtPass")->text(), QStringLiteral("abc"));
+    verifyNothingStored();
+}
+
+// Yes to the question stores the settings although the server failed.
+void TestFrmConfig::failedTestThenYesStores()
+{
+    answerServer(false);
+    open();
+    type("txtURL", QStringLiteral("down.example.jp"));
+    m_dialogs->answerMessage(MsgAnswer::Yes);
+    click("cmdOK");
+    QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
+    QCOMPARE(modPublic::strServer, QStringLiteral("down.example.jp"));
+    QCOMPARE(m_settings->reopened()->GetSetting("Setting", "Server", {}), QStringLiteral("down.example.jp"));
+}
+
+// With Clear on exit the store keeps no password, but this run goes on using the typed one.
+void TestFrmConfig::clearPassKeepsThePasswordForThisRun()
+{
+    open();
+    type("txtPass", QStringLiteral("typedPass"));
+    control<QCheckBox>("chkClearPass")->setChecked(true);
+    click("cmdOK");
+    QCOMPARE(modPublic::strPassword, QStringLiteral("typedPass"));
+    QCOMPARE(modPublic::blnClearPass, true);
+    const auto next = m_settings->reopened();
+    QVERIFY(next->Contains("Setting", "User"));
+    QCOMPARE(next->GetSetting("Setting", "User", QStringLiteral("-")), QString());
+    QCOMPARE(next->GetSetting("Setting", "ClearPass", {}), QStringLiteral("True"));
+}
+
+// An empty password passes the character check, is tested as empty and stored as the empty text.
+void TestFrmConfig::emptyPasswordIsTestedAndStored()
+{
+    open();
+    control<QLineEdit>("txtPass")->clear();
+    click("cmdOK");
+    QCOMPARE(m_requests.size(), 1);
+    QCOMPARE(m_requests[0].password, QString());
+    QCOMPARE(modPublic::strPassword, QString());
+    QCOMPARE(m_settings->reopened()->GetSetting("Setting", "User", QStringLiteral("-")), modPublic::Encode({}));
+}
+
+// Cancel after a successful Check changes nothing.
+void TestFrmConfig::cancelAfterGoodCheckStoresNothing()
+{
+    open();
+    type("txtURL", QStringLiteral("good.example.jp"));
+    click("cmdCheck");
+    QCOMPARE(m_dialogs->messageTexts(), QStringList{CHECK_OK});
+    click("cmdCancel");
+    QCOMPARE(m_dialog->result(), int(QDialog::Rejected));
+    QVERIFY(!m_dialog->isVisible());
+    verifyNothingStored();
+}
+
+// While the server is asked the wait cursor shows and neither a button, Esc nor closing starts anything.
+void TestFrmConfig::waitShowsWaitCursorAndTakesNoSecondClick()
+{
+    open();
+    type("txtPass", QStringLiteral("abc"));
+    bool waitCursor = false;
+    m_duringRequest = [&] {
+        waitCursor = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        m_duringRequest = nullptr;
+        click("cmdCheck");
+        click("cmdOK");
+        click("cmdCancel");
+        QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
+        m_dialog->close();
+    };
+    click("cmdOK");
+    QVERIFY(waitCursor);
+    QCOMPARE(m_requests.size(), 1);
+    QVERIFY(m_dialogs->messages.isEmpty());
+    QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
+    QCOMPARE(modPublic::strPassword, QStringLiteral("abc"));
+    QVERIFY(!QApplication::overrideCursor());
+    for (const char *name : {"cmdCheck", "cmdOK", "cmdCancel"})
+        QVERIFY(control<QPushButton>(name)->isEnabled());
+}
+
+// When the store cannot be written the user is told; the settings still hold for this run.
+void TestFrmConfig::unwritableStoreIsReported()
+{
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath("notafolder"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    platform::SettingsStore store(dir.filePath("notafolder/Lumeno.ini"));
+    platform::setSettingsStore(&store);
+    open();
+    type("txtURL", QStringLiteral("new.example.jp"));
+    click("cmdOK");
+    platform::setSettingsStore(&m_settings->store());
+    QCOMPARE(m_dialogs->messages.size(), 1);
+    QVERIFY(m_dialogs->messages[0].request.text.startsWith(QStringLiteral("設定を保存できませんでした。")));
+    QCOMPARE(m_dialogs->messages[0].request.icon, MsgIcon::Exclamation);
+    QCOMPARE(modPublic::strServer, QStringLiteral("new.example.jp"));
+    QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
+}
+
+QTEST_MAIN(TestFrmConfig)
+#include "tst_frmConfig.moc"

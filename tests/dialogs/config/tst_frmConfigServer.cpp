@@ -1,0 +1,114 @@
+// The settings dialog against the real vidodu.cgi under lighttpd on 127.0.0.1.
+
+#include "codec/codec.h"
+#include "dialogs/config/frmConfig.h"
+#include "platform/machine.h"
+#include "protocol/modPublic.h"
+#include "support/fakeplatform.h"
+#include "support/localserver.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+const QString PASSWORD = QStringLiteral("right-Pass_1");
+}
+
+class TestFrmConfigServer : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void checkAgainstTheServer_data();
+    void checkAgainstTheServer();
+    void secondClickDuringTheWaitIsIgnored();
+    void okStoresWhatTheServerAccepted();
+
+private:
+    testsupport::LocalServer m_server;
+};
+
+void TestFrmConfigServer::initTestCase()
+{
+    testsupport::usePrivateRuntimeDir();
+    platform::setComputerNameOverride(QStringLiteral("LUMENOPC"));
+    QVERIFY2(m_server.start(PASSWORD), qPrintable(m_server.errorText()));
+}
+
+void TestFrmConfigServer::cleanupTestCase()
+{
+    m_server.stop();
+    platform::setComputerNameOverride(std::nullopt);
+}
+
+void TestFrmConfigServer::checkAgainstTheServer_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("works");
+    QTest::newRow("right password") << PASSWORD << true;
+    QTest::newRow("wrong password") << "wrongPass" << false;
+    QTest::newRow("empty password") << "" << false;
+}
+
+// Check reports whether the script accepts the typed server and password.
+void TestFrmConfigServer::checkAgainstTheServer()
+{
+    QFETCH(QString, password);
+    QFETCH(bool, works);
+    testsupport::FakeDialogs dialogs;
+    modPublic::strServer = m_server.serverText();
+    modPublic::strPassword = password;
+    frmConfig dialog;
+    dialog.show();
+    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdCheck"), Qt::LeftButton);
+    QCOMPARE(dialogs.messages.size(), 1);
+    QCOMPARE(dialogs.messages[0].request.icon, works ? platform::MsgIcon::Information : platform::MsgIcon::Exclamation);
+}
+
+// While the real request waits, window events go on, yet the buttons take no second click.
+void TestFrmConfigServer::secondClickDuringTheWaitIsIgnored()
+{
+    testsupport::FakeDialogs dialogs;
+    modPublic::strServer = m_server.serverText();
+    modPublic::strPassword = PASSWORD;
+    frmConfig dialog;
+    dialog.show();
+    auto *check = dialog.findChild<QPushButton *>("cmdCheck");
+    bool ranDuringWait = false;
+    bool waitCursor = false;
+    QTimer::singleShot(0, &dialog, [&] {
+        ranDuringWait = dialogs.messages.isEmpty();
+        waitCursor = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        QTest::mouseClick(check, Qt::LeftButton);
+    });
+    QTest::mouseClick(check, Qt::LeftButton);
+    QVERIFY(ranDuringWait);
+    QVERIFY(waitCursor);
+    QCOMPARE(dialogs.messages.size(), 1);
+    QCOMPARE(dialogs.messages[0].request.icon, platform::MsgIcon::Information);
+    QVERIFY(check->isEnabled());
+}
+
+// OK with the password the server accepts stores it, and requests after it use it.
+void TestFrmConfigServer::okStoresWhatTheServerAccepted()
+{
+    testsupport::FakeDialogs dialogs;
+    testsupport::TempSettings settings;
+    modPublic::strServer = QStringLiteral("127.0.0.1:1");
+    modPublic::strPassword.clear();
+    frmConfig dialog;
+    dialog.show();
+    dialog.findChild<QLineEdit *>("txtURL")->setText(m_server.serverText());
+    dialog.findChild<QLineEdit *>("txtPass")->setText(PASSWORD);
+    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdOK"), Qt::LeftButton);
+    QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.messageTexts().join(u'\n')));
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(modPublic::ListRemoteFolders(QStringLiteral("data")), QStringList());
+    QCOMPARE(modPublic::Decode(settings.reopened()->GetSetting("Setting", "User", {})), PASSWORD);
+}
+
+QTEST_MAIN(TestFrmConfigServer)
+#include "tst_frmConfigServer.moc"
