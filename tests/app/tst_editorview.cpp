@@ -189,6 +189,7 @@ void TestEditorView::fontChosenIsAppliedSavedAndShown()
     QCOMPARE(m_window->txtMain->font().family(), QStringLiteral("IPAGothic"));
     QCOMPARE(m_window->txtMain->font().pointSizeF(), 10.5);
     QCOMPARE(m_window->PanelText(QStringLiteral("font")), QStringLiteral("IPAGothic 10pt"));
+    QVERIFY(!m_window->blnModified);
     const auto store = m_settings->reopened();
     QCOMPARE(store->GetSetting(QStringLiteral("Setting"), QStringLiteral("FontSize"), QString()), QStringLiteral("10.5"));
     QCOMPARE(store->GetSetting(QStringLiteral("Setting"), QStringLiteral("FontName"), QString()), QStringLiteral("IPAGothic"));

@@ -129,6 +129,7 @@ void TestStartup::firstRunDefaults()
     QCOMPARE(window->menuRecentFiles[0]->text(), QStringLiteral("(なし)"));
     QVERIFY(!window->menuRecentFiles[0]->isEnabled());
     QVERIFY(window->isVisible());
+    QVERIFY(!window->blnModified);
     QCOMPARE(window->windowTitle(), QStringLiteral("Lumeno"));
     // The designed placement: the client area at 2355, 2400 twips, 9315 twips wide.
     const app::TwipsPerPixel scale = app::ScreenTwipsPerPixel(window->screen());

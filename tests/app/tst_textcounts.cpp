@@ -114,6 +114,24 @@ QString LargeText()
     return text;
 }
 
+// A large document laid out as the editing box lays it out (a document without a layout reports
+// no changes), counted edit by edit.
+struct CountedDocument {
+    QTextDocument document;
+    app::DocumentCounter counter;
+
+    CountedDocument()
+    {
+        document.setDocumentLayout(new QPlainTextDocumentLayout(&document));
+        document.setPlainText(LargeText());
+        counter.Reset(document);
+        QObject::connect(&document, &QTextDocument::contentsChange, &document,
+                         [this](int position, int removed, int added) {
+                             counter.ContentsChange(document, position, removed, added);
+                         });
+    }
+};
+
 } // namespace
 
 // Counting edit by edit gives what a full recount of the text gives, after every kind of edit:
@@ -128,14 +146,9 @@ void TestTextCounts::incrementalEqualsFullRecount_data()
 void TestTextCounts::incrementalEqualsFullRecount()
 {
     QFETCH(LineBreakStyle, style);
-    QTextDocument document;
-    // Laid out as the editing box lays it out: a document without a layout reports no changes.
-    document.setDocumentLayout(new QPlainTextDocumentLayout(&document));
-    document.setPlainText(LargeText());
-    app::DocumentCounter counter;
-    counter.Reset(document);
-    connect(&document, &QTextDocument::contentsChange, this,
-            [&](int position, int removed, int added) { counter.ContentsChange(document, position, removed, added); });
+    CountedDocument counted;
+    QTextDocument &document = counted.document;
+    const app::DocumentCounter &counter = counted.counter;
 
     QRandomGenerator random(20240611);
     for (int edit = 0; edit < 400; ++edit) {
@@ -173,14 +186,9 @@ void TestTextCounts::incrementalEqualsFullRecount()
 // Replacing the whole text, as opening a file does, leaves the counts of the new text.
 void TestTextCounts::wholeDocumentReplaced()
 {
-    QTextDocument document;
-    // Laid out as the editing box lays it out: a document without a layout reports no changes.
-    document.setDocumentLayout(new QPlainTextDocumentLayout(&document));
-    document.setPlainText(LargeText());
-    app::DocumentCounter counter;
-    counter.Reset(document);
-    connect(&document, &QTextDocument::contentsChange, this,
-            [&](int position, int removed, int added) { counter.ContentsChange(document, position, removed, added); });
+    CountedDocument counted;
+    QTextDocument &document = counted.document;
+    const app::DocumentCounter &counter = counted.counter;
     for (const QString &text : {QStringLiteral("短い\r\n文"), QString(), LargeText()}) {
         document.setPlainText(text);
         const LineBreakStyle style = app::DetectLineBreaks(text);
