@@ -25,12 +25,13 @@ mkdir -p "$work/shell"
 printf '#!/bin/sh\nprintf "Content-Type: text/plain\\r\\n\\r\\nOK\\n"\n' >"$work/shell/vidodu.cgi"
 chmod +x "$work/shell/vidodu.cgi"
 
-start() { # NAME CGI [options] -> the server text
-  local name=$1 script=$2
+start() { # NAME CGI [options]; sets $started to the server text (not in a subshell: the
+  # list of servers to stop must survive)
+  local name=$1 script=$2 out
   shift 2
   servers+=("$work/$name")
-  "$source_dir/scripts/local-server.sh" start --state "$work/$name" --root "$work/$name-root" --cgi "$script" "$@" |
-    sed -n 's/^SERVER=//p'
+  out=$("$source_dir/scripts/local-server.sh" start --state "$work/$name" --root "$work/$name-root" --cgi "$script" "$@")
+  started=$(sed -n 's/^SERVER=//p' <<<"$out")
 }
 
 rate() { # SERVER PASSWORD -> requests per second
@@ -48,9 +49,12 @@ rate() { # SERVER PASSWORD -> requests per second
 }
 
 hash=$(echo secret | "$cgi" --hash-password | sed 's/^password_hash = //')
-shell_server=$(start shell "$work/shell/vidodu.cgi")
-open_server=$(start open "$cgi" --allow-empty-password)
-hashed_server=$(start hashed "$cgi" --password-hash "$hash")
+start shell "$work/shell/vidodu.cgi"
+shell_server=$started
+start open "$cgi" --allow-empty-password
+open_server=$started
+start hashed "$cgi" --password-hash "$hash"
+hashed_server=$started
 
 rate "$shell_server" "" >/dev/null # warm both up
 shell=$(rate "$shell_server" "")
