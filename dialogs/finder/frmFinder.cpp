@@ -136,6 +136,11 @@ void frmFinder::Form_Load()
     framDirection->setVisible(!m_blnReplaceMode);
 }
 
+QPlainTextEdit *frmFinder::ActiveBox() const
+{
+    return m_activeBox ? m_activeBox() : nullptr;
+}
+
 void frmFinder::txtSearchWord_Change()
 {
     cmdNext->setEnabled(!txtSearchWord->text().isEmpty());
@@ -152,7 +157,7 @@ void frmFinder::txtReplaceWord_Change()
 // Down, so Find next searches down.
 void frmFinder::cmdNext_Click()
 {
-    QPlainTextEdit *box = m_activeBox();
+    QPlainTextEdit *box = ActiveBox();
     if (!box)
         return;
     const QTextCursor selection = box->textCursor();
@@ -169,7 +174,7 @@ void frmFinder::cmdNext_Click()
 // the caret after the inserted text.
 void frmFinder::cmdReplace_Click()
 {
-    QPlainTextEdit *box = m_activeBox();
+    QPlainTextEdit *box = ActiveBox();
     if (!box)
         return;
     const QString word = txtSearchWord->text();
@@ -184,7 +189,7 @@ void frmFinder::cmdReplace_Click()
 // previous text back.
 void frmFinder::cmdRepAll_Click()
 {
-    QPlainTextEdit *box = m_activeBox();
+    QPlainTextEdit *box = ActiveBox();
     if (!box)
         return;
     const QString word = txtSearchWord->text();

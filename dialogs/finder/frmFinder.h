@@ -24,6 +24,7 @@ public:
 private:
     void CreateControls();
     void Form_Load();
+    QPlainTextEdit *ActiveBox() const;
     void txtSearchWord_Change();
     void txtReplaceWord_Change();
     void cmdNext_Click();

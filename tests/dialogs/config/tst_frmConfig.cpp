@@ -37,8 +37,8 @@ private slots:
     void forbiddenCharacterStopsBeforeAnyRequest_data();
     void forbiddenCharacterStopsBeforeAnyRequest();
     void okStoresTestedSettings();
-    void failedTestThenNoStoresNothing();
-    void failedTestThenYesStores();
+    void failedTestAsksWhetherToSave_data();
+    void failedTestAsksWhetherToSave();
     void clearPassKeepsThePasswordForThisRun();
     void emptyPasswordIsTestedAndStored();
     void cancelAfterGoodCheckStoresNothing();
@@ -242,36 +242,38 @@ void TestFrmConfig::okStoresTestedSettings()
     QCOMPARE(next->GetSetting("Setting", "ClearPass", {}), QStringLiteral("False"));
 }
 
-// A failed test asks whether to save anyway, No by default; No keeps the dialog open as typed.
-void TestFrmConfig::failedTestThenNoStoresNothing()
+void TestFrmConfig::failedTestAsksWhetherToSave_data()
 {
+    QTest::addColumn<MsgAnswer>("answer");
+    QTest::newRow("No") << MsgAnswer::No;
+    QTest::newRow("Yes") << MsgAnswer::Yes;
+}
+
+// A failed test asks whether to save anyway, No by default: No keeps the dialog open as typed
+// and stores nothing, Yes stores.
+void TestFrmConfig::failedTestAsksWhetherToSave()
+{
+    QFETCH(MsgAnswer, answer);
     answerServer(false);
     open();
     type("txtURL", QStringLiteral("down.example.jp"));
     type("txtPass", QStringLiteral("abc"));
-    m_dialogs->answerMessage(MsgAnswer::No);
+    m_dialogs->answerMessage(answer);
     click("cmdOK");
     QCOMPARE(m_dialogs->messageTexts(), QStringList{SAVE_ANYWAY});
     QCOMPARE(m_dialogs->messages[0].request.icon, MsgIcon::Question);
     QCOMPARE(m_dialogs->messages[0].request.buttons, platform::MsgButtons::YesNo);
     QCOMPARE(m_dialogs->messages[0].request.defaultButton, MsgAnswer::No);
+    if (answer == MsgAnswer::Yes) {
+        QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
+        QCOMPARE(modPublic::strServer, QStringLiteral("down.example.jp"));
+        QCOMPARE(m_settings->reopened()->GetSetting("Setting", "Server", {}), QStringLiteral("down.example.jp"));
+        return;
+    }
     QVERIFY(m_dialog->isVisible());
     QCOMPARE(control<QLineEdit>("txtURL")->text(), QStringLiteral("down.example.jp"));
     QCOMPARE(control<QLineEdit>("txtPass")->text(), QStringLiteral("abc"));
     verifyNothingStored();
-}
-
-// Yes to the question stores the settings although the server failed.
-void TestFrmConfig::failedTestThenYesStores()
-{
-    answerServer(false);
-    open();
-    type("txtURL", QStringLiteral("down.example.jp"));
-    m_dialogs->answerMessage(MsgAnswer::Yes);
-    click("cmdOK");
-    QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
-    QCOMPARE(modPublic::strServer, QStringLiteral("down.example.jp"));
-    QCOMPARE(m_settings->reopened()->GetSetting("Setting", "Server", {}), QStringLiteral("down.example.jp"));
 }
 
 // With Clear on exit the store keeps no password, but this run goes on using the typed one.
