@@ -137,4 +137,8 @@ any web server that runs CGI programs: example configurations for
 Apache, lighttpd and nginx with fcgiwrap are in
 /usr/share/doc/lumeno-server/examples.")
 
+# `package_source` packs the source folder without its build folders and history.
+set(CPACK_SOURCE_GENERATOR TGZ)
+set(CPACK_SOURCE_IGNORE_FILES "/\\.git/" "/build[^/]*/" "/\\.cache/")
+
 include(CPack)

@@ -211,13 +211,40 @@ ask() {
     VIDODU_CONF="$conf" "$root/usr/lib/cgi-bin/vidodu.cgi" <"$body" | tr -d '\r' | sed '1,/^$/d'
 }
 
-free_port() {
-  local p
-  for _ in $(seq 100); do
-    p=$((20000 + RANDOM % 40000))
-    (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null || { echo "$p"; return; }
+# start_example_lighttpd DIR CGI CONF: lighttpd on 127.0.0.1 with the installed example
+# configuration, pointed at CGI and CONF instead of the system's places. Sets server_pid and
+# server_port; answers false when no server came up.
+start_example_lighttpd() {
+  local dir=$1 cgi=$2 conf=$3 examples=$root/usr/share/doc/lumeno-server/examples
+  sed -e "s|/usr/lib/cgi-bin/vidodu.cgi|$cgi|" -e "s|/etc/lumeno/vidodu.conf|$conf|" \
+    "$examples/lighttpd.conf" >"$dir/lumeno-server.conf"
+  mkdir -p "$dir/htdocs"
+  for _ in 1 2 3 4 5; do
+    server_port=$((20000 + RANDOM % 40000))
+    (exec 3<>"/dev/tcp/127.0.0.1/$server_port") 2>/dev/null && continue
+    cat >"$dir/lighttpd.conf" <<EOF
+server.modules = ("mod_alias", "mod_cgi", "mod_setenv")
+server.bind = "127.0.0.1"
+server.port = $server_port
+server.document-root = "$dir/htdocs"
+server.errorlog = "$dir/error.log"
+include "$dir/lumeno-server.conf"
+EOF
+    lighttpd -D -f "$dir/lighttpd.conf" </dev/null >>"$dir/lighttpd.log" 2>&1 &
+    server_pid=$!
+    for _ in $(seq 100); do
+      curl -s -o /dev/null --max-time 2 "http://127.0.0.1:$server_port/" && return 0
+      kill -0 "$server_pid" 2>/dev/null || break
+      sleep 0.05
+    done
+    stop_lighttpd # another program took the port between the look and the bind
   done
   return 1
+}
+
+stop_lighttpd() {
+  kill "$server_pid" 2>/dev/null || true
+  wait "$server_pid" 2>/dev/null || true
 }
 
 step_cgi() {
@@ -240,31 +267,15 @@ step_cgi() {
   expect "the example configuration without a password_hash refuses the password" \
     test "$(ask "$dir/nohash.conf" command=CHECK pass=secret_1)" = NG
 
-  # The example lighttpd configuration, pointed at the scratch root, inside a minimal server.
-  local port
-  port=$(free_port)
-  sed -e "s|/usr/lib/cgi-bin/vidodu.cgi|$cgi|" -e "s|/etc/lumeno/vidodu.conf|$dir/vidodu.conf|" \
-    "$examples/lighttpd.conf" >"$dir/lumeno-server.conf"
-  mkdir -p "$dir/htdocs"
-  cat >"$dir/lighttpd.conf" <<EOF
-server.modules = ("mod_alias", "mod_cgi", "mod_setenv")
-server.bind = "127.0.0.1"
-server.port = $port
-server.document-root = "$dir/htdocs"
-server.errorlog = "$dir/error.log"
-include "$dir/lumeno-server.conf"
-EOF
-  lighttpd -D -f "$dir/lighttpd.conf" </dev/null >"$dir/lighttpd.log" 2>&1 &
-  local pid=$! reply=""
-  for _ in $(seq 100); do
-    reply=$(curl -s --max-time 5 -F command=CHECK -F pass=secret_1 "http://127.0.0.1:$port/vidodu.cgi" || true)
-    [ -n "$reply" ] && break
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.05
-  done
-  expect "CHECK through the example lighttpd configuration answers OK (got '$reply')" test "$reply" = OK
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
+  # The example lighttpd configuration inside a minimal server.
+  if start_example_lighttpd "$dir" "$cgi" "$dir/vidodu.conf"; then
+    local reply
+    reply=$(curl -s --max-time 10 -F command=CHECK -F pass=secret_1 "http://127.0.0.1:$server_port/vidodu.cgi")
+    expect "CHECK through the example lighttpd configuration answers OK (got '$reply')" test "$reply" = OK
+    stop_lighttpd
+  else
+    fail "lighttpd did not start with the example configuration"
+  fi
   [ "$failures" -eq 0 ] || cat "$dir/lighttpd.log" "$dir/error.log" >&2 2>/dev/null || true
   finish
 }
