@@ -297,6 +297,8 @@ bool frmMain::event(QEvent *event)
     const bool handled = QMainWindow::event(event);
     if (event->type() == QEvent::WindowActivate)
         Form_Activate();
+    else if (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+        AdoptFrame();
     return handled;
 }
 

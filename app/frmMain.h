@@ -11,6 +11,7 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <optional>
 
 class QAction;
 class QMenu;
@@ -154,6 +155,7 @@ private:
     void LoadSettings();
     void ApplyOuterGeometry(const QRect &outer);
     void UpdateMinimumSize();
+    void AdoptFrame();
 
     // editorview.cpp
     void txtMain_Change();
@@ -193,4 +195,6 @@ private:
     app::DocumentCounter m_counter;
     QRect m_builtInOuter;   // the designed outer bounds, before the stored ones apply
     QRect m_storedOuter;    // the outer bounds the settings asked for
+    std::optional<QRect> m_pendingOuter;   // those bounds, until the frame is known
+    QSize m_frame;          // what the window frame adds to the client area
 };

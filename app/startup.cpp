@@ -31,13 +31,28 @@ void frmMain::Form_Load()
     app::WriteUpdateInfo(store, platform::AppPath(), ProgramVersion());
     store.Sync();
     RegisterShortcutType();
+    // A stored placement means the outer bounds, frame included; the frame is known only once
+    // the window is shown, with some window managers a moment later.
+    if (m_storedOuter != m_builtInOuter)
+        m_pendingOuter = m_storedOuter;
     show();
     // Shown, the start-up window is the active one (also where no window manager activates it).
     activateWindow();
-    // The frame is known only now; a stored placement means the outer bounds, frame included.
-    if (m_storedOuter != m_builtInOuter && frameGeometry().size() != size())
-        ApplyOuterGeometry(m_storedOuter);
+    AdoptFrame();
+}
+
+void frmMain::AdoptFrame()
+{
+    const QSize frame = frameGeometry().size() - size();
+    if (frame == m_frame)
+        return;
+    m_frame = frame;
     UpdateMinimumSize();
+    if (m_pendingOuter) {
+        const QRect outer = *m_pendingOuter;
+        m_pendingOuter.reset();
+        ApplyOuterGeometry(outer);
+    }
 }
 
 void frmMain::LoadSettings()
@@ -75,9 +90,8 @@ void frmMain::ApplyOuterGeometry(const QRect &outer)
 
 void frmMain::UpdateMinimumSize()
 {
-    const QSize frame = frameGeometry().size() - size();
-    setMinimumSize(std::max(0, app::MINIMUM_WIDTH_PIXELS - frame.width()),
-                   std::max(0, app::MINIMUM_HEIGHT_PIXELS - frame.height()));
+    setMinimumSize(std::max(0, app::MINIMUM_WIDTH_PIXELS - m_frame.width()),
+                   std::max(0, app::MINIMUM_HEIGHT_PIXELS - m_frame.height()));
 }
 
 void frmMain::Form_Activate()
