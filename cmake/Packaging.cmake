@@ -116,8 +116,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 
 set(CPACK_DEBIAN_EDITOR_PACKAGE_NAME lumeno)
 set(CPACK_DEBIAN_EDITOR_PACKAGE_SECTION editors)
-# Without a Japanese font Qt draws the menus and the text as empty boxes.
-set(CPACK_DEBIAN_EDITOR_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-japanese-gothic")
+# Without a Japanese font Qt draws the menus and the text as empty boxes; without xdg-open the
+# web look-ups and the Help command open nothing.
+set(CPACK_DEBIAN_EDITOR_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-japanese-gothic, xdg-utils")
 # The Help command opens Lumeno.chm with the desktop's viewer for HTML help files.
 set(CPACK_DEBIAN_EDITOR_PACKAGE_SUGGESTS "xchm | kchmviewer | okular, lumeno-server")
 set(CPACK_COMPONENT_EDITOR_DESCRIPTION "Japanese text editor for documents kept on your own web server

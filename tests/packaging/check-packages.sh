@@ -81,7 +81,9 @@ step_control() {
   for library in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6printsupport6 libicu72; do
     expect "lumeno depends on $library (Depends: $depends)" has_package "$depends" "$library"
   done
-  expect "lumeno recommends the Japanese font" has_package "$(field "$editor_deb" Recommends)" fonts-ipafont-gothic
+  for package in fonts-ipafont-gothic xdg-utils; do
+    expect "lumeno recommends $package" has_package "$(field "$editor_deb" Recommends)" "$package"
+  done
 
   depends=$(field "$server_deb" Depends)
   expect "lumeno-server depends on libsodium23 (Depends: $depends)" has_package "$depends" libsodium23
