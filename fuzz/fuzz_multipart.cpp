@@ -41,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     for (const auto &field : *fields) {
         // Every value lies inside the body and never holds the delimiter it ended at.
-        Require(field.value.data() >= body.data() && field.value.data() + field.value.size() <= body.data() + body.size());
+        Require(
+            field.value.data() >= body.data() && field.value.data() + field.value.size() <= body.data() + body.size());
         if (const auto path = vidodu::RemotePath(field.value)) {
             Require(path->front() == "data");
             for (const auto &e : *path)

@@ -39,7 +39,7 @@ std::string ThrottlePath(const Config &config)
 }
 
 bool Authenticate(const Config &config, std::string_view remoteAddress, std::string_view password,
-                  const PasswordCheck &check, std::time_t now)
+    const PasswordCheck &check, std::time_t now)
 {
     if (password.empty()
         && std::find(config.emptyPasswordFrom.begin(), config.emptyPasswordFrom.end(), remoteAddress)

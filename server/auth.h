@@ -25,7 +25,7 @@ using PasswordCheck = std::function<bool(const std::string &hash, std::string_vi
 // True when the request may go on: the empty password from an address the configuration
 // names, or a password that matches password_hash. No hash configured: nothing matches.
 bool Authenticate(const Config &config, std::string_view remoteAddress, std::string_view password,
-                  const PasswordCheck &check, std::time_t now);
+    const PasswordCheck &check, std::time_t now);
 
 // Where the throttle keeps its counts.
 std::string ThrottlePath(const Config &config);

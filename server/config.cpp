@@ -32,10 +32,10 @@ Config Invalid(std::string why)
 bool IsLoopbackAddress(std::string_view address)
 {
     const std::string text(address);
-    in_addr v4{};
+    in_addr v4 {};
     if (inet_pton(AF_INET, text.c_str(), &v4) == 1)
         return (ntohl(v4.s_addr) >> 24) == 127;
-    in6_addr v6{};
+    in6_addr v6 {};
     if (inet_pton(AF_INET6, text.c_str(), &v6) == 1)
         return IN6_IS_ADDR_LOOPBACK(&v6);
     return false;
@@ -49,7 +49,7 @@ Config ParseConfig(std::string_view text)
         ++lineNumber;
         const auto eol = text.find('\n');
         std::string_view line = text.substr(0, eol);
-        text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
+        text = eol == std::string_view::npos ? std::string_view {} : text.substr(eol + 1);
         line = Trim(line);
         if (line.empty() || line.front() == '#')
             continue;
@@ -69,8 +69,7 @@ Config ParseConfig(std::string_view text)
         } else if (key == "max_request_bytes") {
             std::uint64_t n = 0;
             const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
-            if (ec != std::errc() || end != value.data() + value.size() || n < kMinRequestBytes
-                || n > kMaxRequestBytes)
+            if (ec != std::errc() || end != value.data() + value.size() || n < kMinRequestBytes || n > kMaxRequestBytes)
                 return Invalid("max_request_bytes must be a number from 1024 to 1073741824");
             c.maxRequestBytes = n;
         } else if (key == "allow_empty_password_from") {
@@ -78,7 +77,7 @@ Config ParseConfig(std::string_view text)
             while (!rest.empty()) {
                 const auto comma = rest.find(',');
                 const std::string_view address = Trim(rest.substr(0, comma));
-                rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
+                rest = comma == std::string_view::npos ? std::string_view {} : rest.substr(comma + 1);
                 if (address.empty())
                     continue;
                 if (!IsLoopbackAddress(address))

@@ -14,9 +14,9 @@ inline constexpr std::uint64_t kDefaultMaxRequestBytes = 64ull * 1024 * 1024;
 
 struct Config {
     bool valid = false;
-    std::string error;                 // why the configuration is not valid
-    std::string root;                  // absolute folder that holds data/
-    std::string passwordHash;          // argon2id string; empty: no password is right
+    std::string error; // why the configuration is not valid
+    std::string root; // absolute folder that holds data/
+    std::string passwordHash; // argon2id string; empty: no password is right
     std::vector<std::string> emptyPasswordFrom; // loopback addresses that may send ""
     std::uint64_t maxRequestBytes = kDefaultMaxRequestBytes;
 };

@@ -47,8 +47,7 @@ std::string Status(bool ok, std::string_view success)
 }
 
 // The sent path as the first line, then one line per item, no LF after the last.
-template<typename Items, typename Line>
-std::string Listing(std::string_view sentPath, const Items &items, Line line)
+template <typename Items, typename Line> std::string Listing(std::string_view sentPath, const Items &items, Line line)
 {
     std::string out(sentPath);
     for (const auto &item : items) {
@@ -117,10 +116,10 @@ std::string Dispatch(const Store &store, std::string_view command, const Fields 
 
 std::string FormatModified(std::time_t t)
 {
-    std::tm local{};
+    std::tm local {};
     if (!localtime_r(&t, &local))
         return "0000/00/00 00:00:00";
-    std::array<char, 32> text{};
+    std::array<char, 32> text {};
     std::strftime(text.data(), text.size(), "%Y/%m/%d %H:%M:%S", &local);
     return text.data();
 }

@@ -10,8 +10,8 @@
 namespace vidodu {
 
 struct Request {
-    std::string method;       // REQUEST_METHOD
-    std::string contentType;  // CONTENT_TYPE
+    std::string method; // REQUEST_METHOD
+    std::string contentType; // CONTENT_TYPE
     std::string remoteAddress; // REMOTE_ADDR
     std::string body;
 };

@@ -49,8 +49,8 @@ int ServeRequest()
     std::signal(SIGPIPE, SIG_IGN);
     std::string reply(vidodu::kRefusal);
     try {
-        const vidodu::Config config =
-            vidodu::LoadConfig(vidodu::ConfigPath(std::getenv("VIDODU_CONF"), ExecutablePath()));
+        const vidodu::Config config
+            = vidodu::LoadConfig(vidodu::ConfigPath(std::getenv("VIDODU_CONF"), ExecutablePath()));
         if (config.valid) {
             const auto request = vidodu::RequestFromEnvironment(STDIN_FILENO, config.maxRequestBytes);
             if (request)
@@ -74,7 +74,7 @@ int main(int argc, char **argv)
     if (!fromWebServer && argc > 1) {
         std::fputs("usage: vidodu.cgi --hash-password < password\n"
                    "Without arguments it serves one CGI request.\n",
-                   stderr);
+            stderr);
         return 2;
     }
     return ServeRequest();

@@ -5,11 +5,14 @@
 namespace vidodu {
 namespace {
 
-constexpr std::size_t kMaxBoundary = 200;     // RFC 2046 allows 70; browsers stay far below
+constexpr std::size_t kMaxBoundary = 200; // RFC 2046 allows 70; browsers stay far below
 constexpr std::size_t kMaxHeaderBlock = 8192; // all header lines of one part
 constexpr std::size_t kMaxFields = 64;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 std::string_view Trim(std::string_view s)
 {
@@ -23,9 +26,9 @@ std::string_view Trim(std::string_view s)
 bool EqualsNoCase(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-               return lower(x) == lower(y);
-           });
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        return lower(x) == lower(y);
+    });
 }
 
 // Splits "a; b=c; d" at semicolons outside double quotes.
@@ -83,7 +86,7 @@ std::optional<std::string> FieldName(std::string_view headers)
     while (!headers.empty()) {
         const auto eol = headers.find("\r\n");
         const std::string_view line = headers.substr(0, eol);
-        headers = eol == std::string_view::npos ? std::string_view{} : headers.substr(eol + 2);
+        headers = eol == std::string_view::npos ? std::string_view {} : headers.substr(eol + 2);
         const auto colon = line.find(':');
         if (colon == std::string_view::npos || colon == 0 || IsBlank(line.front()))
             return std::nullopt; // folded or nameless header lines are not form-data
@@ -170,7 +173,7 @@ std::optional<std::vector<FormField>> ParseMultipart(std::string_view body, std:
             else
                 search = hit + 1;
         }
-        fields.push_back({std::move(*name), body.substr(valueStart, end - valueStart)});
+        fields.push_back({ std::move(*name), body.substr(valueStart, end - valueStart) });
         pos = end + delimiter.size();
     }
 }

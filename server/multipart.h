@@ -12,7 +12,7 @@ namespace vidodu {
 
 struct FormField {
     std::string name;
-    std::string_view value;    // points into the parsed body
+    std::string_view value; // points into the parsed body
 };
 
 // The boundary parameter of a "multipart/form-data" Content-Type, or nothing.

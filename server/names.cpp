@@ -11,7 +11,10 @@ constexpr std::size_t kMaxPathBytes = 4096;
 // One open conversion per direction, reused: listing a big folder converts every name.
 class Converter {
 public:
-    Converter(const char *to, const char *from) : m_cd(iconv_open(to, from)) {}
+    Converter(const char *to, const char *from)
+        : m_cd(iconv_open(to, from))
+    {
+    }
     ~Converter()
     {
         if (m_cd != reinterpret_cast<iconv_t>(-1))

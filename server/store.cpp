@@ -20,13 +20,19 @@ constexpr std::uint64_t kMaxReadBytes = 1ull << 30;
 // An owned file descriptor.
 class Fd {
 public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
+    explicit Fd(int fd = -1)
+        : m_fd(fd)
+    {
+    }
     ~Fd()
     {
         if (m_fd >= 0)
             ::close(m_fd);
     }
-    Fd(Fd &&other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    Fd(Fd &&other) noexcept
+        : m_fd(std::exchange(other.m_fd, -1))
+    {
+    }
     Fd &operator=(Fd &&other) noexcept
     {
         std::swap(m_fd, other.m_fd);
@@ -66,7 +72,7 @@ Fd OpenParent(const std::string &root, const Elements &path)
 
 std::optional<struct stat> StatAt(int dir, const std::string &name)
 {
-    struct stat st {};
+    struct stat st { };
     if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return std::nullopt;
     return st;
@@ -107,8 +113,7 @@ bool RemoveTree(int parent, const std::string &name)
             const auto st = StatAt(dir.get(), n);
             if (!st)
                 return false;
-            const bool ok = S_ISDIR(st->st_mode) ? RemoveTree(dir.get(), n)
-                                                 : ::unlinkat(dir.get(), n.c_str(), 0) == 0;
+            const bool ok = S_ISDIR(st->st_mode) ? RemoveTree(dir.get(), n) : ::unlinkat(dir.get(), n.c_str(), 0) == 0;
             if (!ok)
                 return false;
         }
@@ -123,8 +128,8 @@ bool IsType(int dir, const std::string &name, mode_t type)
 }
 
 // Entries of a folder of one type (S_IFDIR, S_IFREG), hidden ones left out, sorted by name.
-std::optional<std::vector<std::pair<std::string, struct stat>>> VisibleEntries(const std::string &root,
-                                                                               const Elements &folder, mode_t type)
+std::optional<std::vector<std::pair<std::string, struct stat>>> VisibleEntries(
+    const std::string &root, const Elements &folder, mode_t type)
 {
     const Fd dir = OpenFolder(root, folder, folder.size());
     auto names = dir ? NamesIn(dir.get()) : std::nullopt;
@@ -185,7 +190,7 @@ std::optional<std::vector<FileEntry>> Store::listFiles(const Elements &folder) c
     std::vector<FileEntry> out;
     out.reserve(entries->size());
     for (auto &[name, st] : *entries)
-        out.push_back({std::move(name), st.st_mtim.tv_sec, static_cast<std::uint64_t>(st.st_size)});
+        out.push_back({ std::move(name), st.st_mtim.tv_sec, static_cast<std::uint64_t>(st.st_size) });
     return out;
 }
 
@@ -193,7 +198,7 @@ std::optional<std::string> Store::readFile(const Elements &file) const
 {
     const Fd dir = OpenParent(m_root, file);
     const Fd fd(dir ? ::openat(dir.get(), file.back().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC) : -1);
-    struct stat st {};
+    struct stat st { };
     if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)
         || static_cast<std::uint64_t>(st.st_size) > kMaxReadBytes)
         return std::nullopt;
@@ -229,8 +234,8 @@ bool Store::saveFile(const Elements &file, std::string_view content) const
     }
     if (!fd)
         return false;
-    const bool written = WriteAll(fd.get(), content) && (!existing || ::fchmod(fd.get(), mode) == 0)
-        && ::fsync(fd.get()) == 0;
+    const bool written
+        = WriteAll(fd.get(), content) && (!existing || ::fchmod(fd.get(), mode) == 0) && ::fsync(fd.get()) == 0;
     if (!written || ::renameat(dir.get(), temporary.c_str(), dir.get(), file.back().c_str()) != 0) {
         ::unlinkat(dir.get(), temporary.c_str(), 0);
         return false;
@@ -260,7 +265,8 @@ bool Store::deleteFile(const Elements &file) const
 bool Store::renameFolder(const Elements &folder, const std::string &newName) const
 {
     const Fd parent = OpenParent(m_root, folder);
-    return parent && IsType(parent.get(), folder.back(), S_IFDIR) && RenameNoReplace(parent.get(), folder.back(), newName);
+    return parent && IsType(parent.get(), folder.back(), S_IFDIR)
+        && RenameNoReplace(parent.get(), folder.back(), newName);
 }
 
 bool Store::renameFile(const Elements &file, const std::string &newName) const

@@ -22,7 +22,10 @@ struct FileEntry {
 
 class Store {
 public:
-    explicit Store(std::string root) : m_root(std::move(root)) {}
+    explicit Store(std::string root)
+        : m_root(std::move(root))
+    {
+    }
 
     // Subfolders and regular files of a folder, by name; hidden entries are left out.
     std::optional<std::vector<std::string>> listFolders(const Elements &folder) const;

@@ -18,14 +18,13 @@ std::string AddressKey(std::string_view address)
 {
     const bool plain = !address.empty() && address.size() <= kMaxAddressLength
         && std::all_of(address.begin(), address.end(), [](char c) {
-               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')
-                   || c == '.' || c == ':';
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == '.'
+                   || c == ':';
            });
     return plain ? std::string(address) : std::string("?");
 }
 
-template<typename T>
-bool ParseNumber(std::string_view s, T &out)
+template <typename T> bool ParseNumber(std::string_view s, T &out)
 {
     const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
     return ec == std::errc() && end == s.data() + s.size();
@@ -39,15 +38,15 @@ FailureTable ParseFailures(std::string_view text, std::time_t now)
     while (!text.empty() && table.size() < kMaxAddresses) {
         const auto eol = text.find('\n');
         const std::string_view line = text.substr(0, eol);
-        text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
+        text = eol == std::string_view::npos ? std::string_view {} : text.substr(eol + 1);
         const auto s1 = line.find(' ');
         const auto s2 = s1 == std::string_view::npos ? s1 : line.find(' ', s1 + 1);
         if (s2 == std::string_view::npos)
             continue;
         Failures f;
         const std::string_view address = line.substr(0, s1);
-        if (!ParseNumber(line.substr(s1 + 1, s2 - s1 - 1), f.first)
-            || !ParseNumber(line.substr(s2 + 1), f.count) || AddressKey(address) != address)
+        if (!ParseNumber(line.substr(s1 + 1, s2 - s1 - 1), f.first) || !ParseNumber(line.substr(s2 + 1), f.count)
+            || AddressKey(address) != address)
             continue;
         // A window that is over, or one that starts in the future (a clock set back), ends.
         if (f.count <= 0 || now - f.first >= kFailureWindow || f.first > now)
@@ -66,8 +65,7 @@ std::string FormatFailures(const FailureTable &table)
     return out;
 }
 
-template<typename Change>
-bool Throttle::update(Change change, std::time_t now) const
+template <typename Change> bool Throttle::update(Change change, std::time_t now) const
 {
     const int fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
@@ -82,14 +80,12 @@ bool Throttle::update(Change change, std::time_t now) const
         ok = change(table);
         if (table.size() > kMaxAddresses) {
             // Forget the oldest windows first; a flood of addresses must not grow the file.
-            auto oldest = std::min_element(table.begin(), table.end(), [](const auto &a, const auto &b) {
-                return a.second.first < b.second.first;
-            });
+            auto oldest = std::min_element(table.begin(), table.end(),
+                [](const auto &a, const auto &b) { return a.second.first < b.second.first; });
             table.erase(oldest);
         }
         const std::string out = FormatFailures(table);
-        if (::ftruncate(fd, 0) != 0
-            || ::pwrite(fd, out.data(), out.size(), 0) != static_cast<ssize_t>(out.size()))
+        if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, out.data(), out.size(), 0) != static_cast<ssize_t>(out.size()))
             ok = false;
     }
     ::close(fd); // releases the lock
@@ -103,7 +99,7 @@ bool Throttle::admit(std::string_view address, std::time_t now) const
         [&](FailureTable &table) {
             auto it = table.find(key);
             if (it == table.end())
-                it = table.emplace(key, Failures{now, 0}).first;
+                it = table.emplace(key, Failures { now, 0 }).first;
             if (it->second.count >= kMaxFailures)
                 return false;
             ++it->second.count;

@@ -25,7 +25,10 @@ std::string FormatFailures(const FailureTable &table);
 
 class Throttle {
 public:
-    explicit Throttle(std::string statePath) : m_path(std::move(statePath)) {}
+    explicit Throttle(std::string statePath)
+        : m_path(std::move(statePath))
+    {
+    }
 
     // Called before a password is checked. False when the address is shut out or the state
     // cannot be kept; otherwise the attempt already counts as a failure, so that parallel
@@ -34,8 +37,7 @@ public:
     void forgive(std::string_view address, std::time_t now) const;
 
 private:
-    template<typename Change>
-    bool update(Change change, std::time_t now) const;
+    template <typename Change> bool update(Change change, std::time_t now) const;
     std::string m_path;
 };
 

@@ -49,7 +49,7 @@ std::size_t BareListing(const std::string &folder)
     DIR *d = opendir(folder.c_str());
     std::size_t bytes = 0;
     while (const dirent *e = readdir(d)) {
-        struct stat st {};
+        struct stat st { };
         if (e->d_name[0] != '.' && fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
             bytes += static_cast<std::size_t>(st.st_size);
     }
@@ -79,13 +79,13 @@ int main(int argc, char **argv)
     vidodu::Config config;
     config.valid = true;
     config.root = root;
-    config.emptyPasswordFrom = {"127.0.0.1"};
+    config.emptyPasswordFrom = { "127.0.0.1" };
     vidodu::Request request;
     request.method = "POST";
     request.contentType = "multipart/form-data; boundary====261205074201===Ab3dE5fG7hJ9kL1--------------------";
     request.remoteAddress = "127.0.0.1";
     request.body = Body("===261205074201===Ab3dE5fG7hJ9kL1--------------------",
-                        {{"command", "LISTFILES"}, {"pass", ""}, {"path", "data/big"}});
+        { { "command", "LISTFILES" }, { "pass", "" }, { "path", "data/big" } });
     std::size_t lines = 0;
     const double handler = MedianMs(15, [&] {
         const std::string reply = vidodu::HandleRequest(config, request);
@@ -95,14 +95,14 @@ int main(int argc, char **argv)
     const double bare = MedianMs(15, [&] { sink = BareListing(root + "/data/big"); });
     std::printf("LISTFILES of %d files: %zu lines, %.2f ms (bare readdir+fstatat %.2f ms, ratio %.2f; "
                 "target 50 ms, ratio %.2f)\n",
-                files, lines, handler, bare, handler / bare, handler / 50.0);
+        files, lines, handler, bare, handler / bare, handler / 50.0);
 
     const auto hash = vidodu::HashPassword("correct horse");
     if (!hash)
         return 1;
     const double verify = MedianMs(21, [&] { sink = vidodu::VerifyPassword(*hash, "correct horse"); });
     std::printf("argon2id verification (t=%llu, m=%zu KiB): %.2f ms (target 10 ms, ratio %.2f)\n",
-                vidodu::kHashOpsLimit, vidodu::kHashMemLimit / 1024, verify, verify / 10.0);
+        vidodu::kHashOpsLimit, vidodu::kHashMemLimit / 1024, verify, verify / 10.0);
     std::filesystem::remove_all(root);
     return 0;
 }

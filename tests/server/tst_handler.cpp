@@ -22,15 +22,15 @@ using servertest::Field;
 namespace {
 
 // Japanese names as they travel (code page 932) and as they lie on disk (UTF-8).
-const QByteArray kNikki = "\x93\xfa\x8b\x4c";          // 日記
-const QByteArray kHyou = "\x95\x5c.txt";               // 表.txt: its trail byte is a backslash
-const QByteArray kSoba = "\xbf\xca\xde\xb0.txt";       // ｿﾊﾞｰ.txt, half-width katakana
+const QByteArray kNikki = "\x93\xfa\x8b\x4c"; // 日記
+const QByteArray kHyou = "\x95\x5c.txt"; // 表.txt: its trail byte is a backslash
+const QByteArray kSoba = "\xbf\xca\xde\xb0.txt"; // ｿﾊﾞｰ.txt, half-width katakana
 
 QString Disk(const QByteArray &cp932)
 {
     // The few names above, decoded by hand so the test does not lean on the code under test.
-    static const QHash<QByteArray, QString> names = {
-        {kNikki, QStringLiteral("日記")}, {kHyou, QStringLiteral("表.txt")}, {kSoba, QStringLiteral("ｿﾊﾞｰ.txt")}};
+    static const QHash<QByteArray, QString> names = { { kNikki, QStringLiteral("日記") },
+        { kHyou, QStringLiteral("表.txt") }, { kSoba, QStringLiteral("ｿﾊﾞｰ.txt") } };
     return names.value(cp932, QString::fromLatin1(cp932));
 }
 
@@ -50,8 +50,8 @@ bool WriteFile(const QString &path, const QByteArray &content)
 QStringList Snapshot(const QString &dir)
 {
     QStringList out;
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
+    QDirIterator it(
+        dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         const QFileInfo info(path);
@@ -124,7 +124,7 @@ void TestHandler::init()
     m_config = vidodu::Config();
     m_config.valid = true;
     m_config.root = m_dir->filePath("root").toStdString();
-    m_config.emptyPasswordFrom = {"127.0.0.1"};
+    m_config.emptyPasswordFrom = { "127.0.0.1" };
     m_config.passwordHash = "$argon2id$stand-in";
     m_checks = 0;
     // The hash check is replaced by a counter: "right" is the right password.
@@ -154,25 +154,25 @@ QByteArray TestHandler::ask(const QList<Field> &fields, const QString &address)
 // CHECK answers a text beginning with OK.
 void TestHandler::checkAnswersOk()
 {
-    QCOMPARE(ask({{"command", "CHECK"}, {"pass", ""}}), QByteArray("OK\n"));
+    QCOMPARE(ask({ { "command", "CHECK" }, { "pass", "" } }), QByteArray("OK\n"));
 }
 
 // The data folder appears with the first request that needs it.
 void TestHandler::dataFolderMadeOnFirstUse()
 {
     QVERIFY(!QFileInfo::exists(data()));
-    QCOMPARE(ask({{"command", "LISTFOLDERS"}, {"pass", ""}, {"path", "data"}}), QByteArray("data"));
+    QCOMPARE(ask({ { "command", "LISTFOLDERS" }, { "pass", "" }, { "path", "data" } }), QByteArray("data"));
     QVERIFY(QFileInfo(data()).isDir());
 }
 
 // Subfolders by name, hidden ones and files and links left out, no LF after the last.
 void TestHandler::listFoldersByNameWithoutHidden()
 {
-    for (const char *name : {"b", "a", "日記", ".hidden"})
+    for (const char *name : { "b", "a", "日記", ".hidden" })
         QVERIFY(QDir().mkpath(data() + "/" + QString::fromUtf8(name)));
     QVERIFY(WriteFile(data() + "/file.txt", "x"));
     QVERIFY(QFile::link(outside(), data() + "/link"));
-    QCOMPARE(ask({{"command", "LISTFOLDERS"}, {"pass", ""}, {"path", "data"}}), "data\na\nb\n" + kNikki);
+    QCOMPARE(ask({ { "command", "LISTFOLDERS" }, { "pass", "" }, { "path", "data" } }), "data\na\nb\n" + kNikki);
 }
 
 // A folder without subfolders lists as the path alone; the first line is the path as sent.
@@ -180,7 +180,7 @@ void TestHandler::listFoldersOfEmptyFolderIsPathAlone()
 {
     QVERIFY(QDir().mkpath(data() + "/日記"));
     const QByteArray path = "data/" + kNikki;
-    QCOMPARE(ask({{"command", "LISTFOLDERS"}, {"pass", ""}, {"path", path}}), path);
+    QCOMPARE(ask({ { "command", "LISTFOLDERS" }, { "pass", "" }, { "path", path } }), path);
 }
 
 // One line per regular file: name TAB local "YYYY/MM/DD HH:MM:SS" TAB size in bytes.
@@ -192,14 +192,13 @@ void TestHandler::listFilesGivesNameTimeAndSize()
     QVERIFY(WriteFile(data() + "/.hidden", "x"));
     QVERIFY(QFile::link(outside() + "/secret.txt", data() + "/link.txt"));
     const qint64 t1 = 1'600'000'000, t2 = 1'700'000'123;
-    const utimbuf times1{t1, t1}, times2{t2, t2};
+    const utimbuf times1 { t1, t1 }, times2 { t2, t2 };
     QCOMPARE(utime(QFile::encodeName(data() + "/b.txt").constData(), &times1), 0);
     QCOMPARE(utime(QFile::encodeName(data() + "/表.txt").constData(), &times2), 0);
-    const auto stamp = [](qint64 t) {
-        return QDateTime::fromSecsSinceEpoch(t).toString("yyyy/MM/dd HH:mm:ss").toLatin1();
-    };
-    QCOMPARE(ask({{"command", "LISTFILES"}, {"pass", ""}, {"path", "data"}}),
-             "data\nb.txt\t" + stamp(t1) + "\t5\n" + kHyou + "\t" + stamp(t2) + "\t0");
+    const auto stamp
+        = [](qint64 t) { return QDateTime::fromSecsSinceEpoch(t).toString("yyyy/MM/dd HH:mm:ss").toLatin1(); };
+    QCOMPARE(ask({ { "command", "LISTFILES" }, { "pass", "" }, { "path", "data" } }),
+        "data\nb.txt\t" + stamp(t1) + "\t5\n" + kHyou + "\t" + stamp(t2) + "\t0");
 }
 
 // READFILE answers the path, one LF, then the stored bytes unchanged.
@@ -209,16 +208,17 @@ void TestHandler::readFileEchoesPathAndStoredBytes()
     QVERIFY(QDir().mkpath(data() + "/日記"));
     QVERIFY(WriteFile(data() + "/日記/表.txt", content));
     const QByteArray file = "data/" + kNikki + "/" + kHyou;
-    QCOMPARE(ask({{"command", "READFILE"}, {"pass", ""}, {"file", file}}), file + "\n" + content);
+    QCOMPARE(ask({ { "command", "READFILE" }, { "pass", "" }, { "file", file } }), file + "\n" + content);
 }
 
 // An empty file reads as its path and one LF.
 void TestHandler::readEmptyFile()
 {
-    QVERIFY(ask({{"command", "LISTFOLDERS"}, {"pass", ""}, {"path", "data"}}) == "data");
+    QVERIFY(ask({ { "command", "LISTFOLDERS" }, { "pass", "" }, { "path", "data" } }) == "data");
     QVERIFY(WriteFile(data() + "/empty.txt", ""));
-    QCOMPARE(ask({{"command", "READFILE"}, {"pass", ""}, {"file", "data/empty.txt"}}), QByteArray("data/empty.txt\n"));
-    QCOMPARE(ask({{"command", "READFILE"}, {"pass", ""}, {"file", "data/none.txt"}}), QByteArray("NG"));
+    QCOMPARE(ask({ { "command", "READFILE" }, { "pass", "" }, { "file", "data/empty.txt" } }),
+        QByteArray("data/empty.txt\n"));
+    QCOMPARE(ask({ { "command", "READFILE" }, { "pass", "" }, { "file", "data/none.txt" } }), QByteArray("NG"));
 }
 
 void TestHandler::saveFileStoresBytesUnderUtf8Name_data()
@@ -237,10 +237,11 @@ void TestHandler::saveFileStoresBytesUnderUtf8Name()
 {
     QFETCH(QByteArray, name);
     QFETCH(QByteArray, content);
-    QCOMPARE(ask({{"command", "SAVEFILE"}, {"pass", ""}, {"file", "data/" + name}, {"content", content}}),
-             QByteArray("Save OK\n"));
+    QCOMPARE(ask({ { "command", "SAVEFILE" }, { "pass", "" }, { "file", "data/" + name }, { "content", content } }),
+        QByteArray("Save OK\n"));
     QCOMPARE(ReadAll(data() + "/" + Disk(name)), content);
-    QCOMPARE(ask({{"command", "READFILE"}, {"pass", ""}, {"file", "data/" + name}}), "data/" + name + "\n" + content);
+    QCOMPARE(ask({ { "command", "READFILE" }, { "pass", "" }, { "file", "data/" + name } }),
+        "data/" + name + "\n" + content);
 }
 
 // Replacing a file leaves no temporary file behind and keeps the file's permissions.
@@ -249,20 +250,20 @@ void TestHandler::saveFileReplacesWholeAndKeepsMode()
     QVERIFY(QDir().mkpath(data()));
     QVERIFY(WriteFile(data() + "/a.txt", "old old old"));
     QCOMPARE(chmod(QFile::encodeName(data() + "/a.txt").constData(), 0640), 0);
-    QCOMPARE(ask({{"command", "SAVEFILE"}, {"pass", ""}, {"file", "data/a.txt"}, {"content", "new"}}),
-             QByteArray("Save OK\n"));
+    QCOMPARE(ask({ { "command", "SAVEFILE" }, { "pass", "" }, { "file", "data/a.txt" }, { "content", "new" } }),
+        QByteArray("Save OK\n"));
     QCOMPARE(ReadAll(data() + "/a.txt"), QByteArray("new"));
-    struct stat st {};
+    struct stat st { };
     QCOMPARE(stat(QFile::encodeName(data() + "/a.txt").constData(), &st), 0);
     QCOMPARE(st.st_mode & 0777, 0640u);
-    QCOMPARE(QDir(data()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"a.txt"});
+    QCOMPARE(QDir(data()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList { "a.txt" });
 }
 
 // SAVEFILE never makes folders.
 void TestHandler::saveIntoMissingFolderRefused()
 {
-    QCOMPARE(ask({{"command", "SAVEFILE"}, {"pass", ""}, {"file", "data/none/a.txt"}, {"content", "x"}}),
-             QByteArray("NG"));
+    QCOMPARE(ask({ { "command", "SAVEFILE" }, { "pass", "" }, { "file", "data/none/a.txt" }, { "content", "x" } }),
+        QByteArray("NG"));
     QVERIFY(!QFileInfo::exists(data() + "/none"));
 }
 
@@ -270,11 +271,11 @@ void TestHandler::saveIntoMissingFolderRefused()
 void TestHandler::newFolderCreatesOnce()
 {
     const QByteArray path = "data/" + kNikki;
-    QCOMPARE(ask({{"command", "NEWFOLDER"}, {"pass", ""}, {"path", path}}), QByteArray("New Folder OK\n"));
+    QCOMPARE(ask({ { "command", "NEWFOLDER" }, { "pass", "" }, { "path", path } }), QByteArray("New Folder OK\n"));
     QVERIFY(QFileInfo(data() + "/日記").isDir());
-    QCOMPARE(ask({{"command", "NEWFOLDER"}, {"pass", ""}, {"path", path}}), QByteArray("NG"));
-    QCOMPARE(ask({{"command", "NEWFOLDER"}, {"pass", ""}, {"path", "data/none/x"}}), QByteArray("NG"));
-    QCOMPARE(ask({{"command", "NEWFOLDER"}, {"pass", ""}, {"path", "data"}}), QByteArray("NG"));
+    QCOMPARE(ask({ { "command", "NEWFOLDER" }, { "pass", "" }, { "path", path } }), QByteArray("NG"));
+    QCOMPARE(ask({ { "command", "NEWFOLDER" }, { "pass", "" }, { "path", "data/none/x" } }), QByteArray("NG"));
+    QCOMPARE(ask({ { "command", "NEWFOLDER" }, { "pass", "" }, { "path", "data" } }), QByteArray("NG"));
 }
 
 // DELETEFOLDER removes the whole tree; a link inside goes, what it points to stays.
@@ -285,11 +286,11 @@ void TestHandler::deleteFolderRemovesTreeButNotLinkTargets()
     QVERIFY(WriteFile(data() + "/日記/2008/old/.hidden", "h"));
     QVERIFY(QFile::link(outside(), data() + "/日記/2008/out"));
     const QStringList before = Snapshot(outside());
-    QCOMPARE(ask({{"command", "DELETEFOLDER"}, {"pass", ""}, {"path", "data/" + kNikki}}),
-             QByteArray("Delete Folder OK\n"));
+    QCOMPARE(ask({ { "command", "DELETEFOLDER" }, { "pass", "" }, { "path", "data/" + kNikki } }),
+        QByteArray("Delete Folder OK\n"));
     QVERIFY(!QFileInfo::exists(data() + "/日記"));
     QCOMPARE(Snapshot(outside()), before);
-    QCOMPARE(ask({{"command", "DELETEFOLDER"}, {"pass", ""}, {"path", "data/" + kNikki}}), QByteArray("NG"));
+    QCOMPARE(ask({ { "command", "DELETEFOLDER" }, { "pass", "" }, { "path", "data/" + kNikki } }), QByteArray("NG"));
 }
 
 // RENAMEFOLDER renames within the parent and never onto an existing name or a file.
@@ -297,14 +298,15 @@ void TestHandler::renameFolderWithinParent()
 {
     QVERIFY(QDir().mkpath(data() + "/a/inner"));
     QVERIFY(QDir().mkpath(data() + "/taken"));
-    QCOMPARE(ask({{"command", "RENAMEFOLDER"}, {"pass", ""}, {"path", "data/a"}, {"name", kNikki}}),
-             QByteArray("Rename Folder OK\n"));
+    QCOMPARE(ask({ { "command", "RENAMEFOLDER" }, { "pass", "" }, { "path", "data/a" }, { "name", kNikki } }),
+        QByteArray("Rename Folder OK\n"));
     QVERIFY(QFileInfo(data() + "/日記/inner").isDir());
-    QCOMPARE(ask({{"command", "RENAMEFOLDER"}, {"pass", ""}, {"path", "data/" + kNikki}, {"name", "taken"}}),
-             QByteArray("NG"));
+    QCOMPARE(ask({ { "command", "RENAMEFOLDER" }, { "pass", "" }, { "path", "data/" + kNikki }, { "name", "taken" } }),
+        QByteArray("NG"));
     QVERIFY(QFileInfo(data() + "/日記/inner").isDir());
     QVERIFY(WriteFile(data() + "/f.txt", "f"));
-    QCOMPARE(ask({{"command", "RENAMEFOLDER"}, {"pass", ""}, {"path", "data/f.txt"}, {"name", "g"}}), QByteArray("NG"));
+    QCOMPARE(ask({ { "command", "RENAMEFOLDER" }, { "pass", "" }, { "path", "data/f.txt" }, { "name", "g" } }),
+        QByteArray("NG"));
 }
 
 // DELETEFILE removes a file, never a folder.
@@ -312,10 +314,11 @@ void TestHandler::deleteFileOnlyRemovesFiles()
 {
     QVERIFY(QDir().mkpath(data() + "/folder"));
     QVERIFY(WriteFile(data() + "/表.txt", "x"));
-    QCOMPARE(ask({{"command", "DELETEFILE"}, {"pass", ""}, {"path", "data/" + kHyou}}), QByteArray("Delete File OK\n"));
+    QCOMPARE(ask({ { "command", "DELETEFILE" }, { "pass", "" }, { "path", "data/" + kHyou } }),
+        QByteArray("Delete File OK\n"));
     QVERIFY(!QFileInfo::exists(data() + "/表.txt"));
-    QCOMPARE(ask({{"command", "DELETEFILE"}, {"pass", ""}, {"path", "data/" + kHyou}}), QByteArray("NG"));
-    QCOMPARE(ask({{"command", "DELETEFILE"}, {"pass", ""}, {"path", "data/folder"}}), QByteArray("NG"));
+    QCOMPARE(ask({ { "command", "DELETEFILE" }, { "pass", "" }, { "path", "data/" + kHyou } }), QByteArray("NG"));
+    QCOMPARE(ask({ { "command", "DELETEFILE" }, { "pass", "" }, { "path", "data/folder" } }), QByteArray("NG"));
     QVERIFY(QFileInfo(data() + "/folder").isDir());
 }
 
@@ -325,11 +328,11 @@ void TestHandler::renameFileNeverOverwrites()
     QVERIFY(QDir().mkpath(data()));
     QVERIFY(WriteFile(data() + "/a.txt", "a"));
     QVERIFY(WriteFile(data() + "/b.txt", "b"));
-    QCOMPARE(ask({{"command", "RENAMEFILE"}, {"pass", ""}, {"path", "data/a.txt"}, {"name", kHyou}}),
-             QByteArray("Rename File OK\n"));
+    QCOMPARE(ask({ { "command", "RENAMEFILE" }, { "pass", "" }, { "path", "data/a.txt" }, { "name", kHyou } }),
+        QByteArray("Rename File OK\n"));
     QCOMPARE(ReadAll(data() + "/表.txt"), QByteArray("a"));
-    QCOMPARE(ask({{"command", "RENAMEFILE"}, {"pass", ""}, {"path", "data/" + kHyou}, {"name", "b.txt"}}),
-             QByteArray("NG"));
+    QCOMPARE(ask({ { "command", "RENAMEFILE" }, { "pass", "" }, { "path", "data/" + kHyou }, { "name", "b.txt" } }),
+        QByteArray("NG"));
     QCOMPARE(ReadAll(data() + "/表.txt"), QByteArray("a"));
     QCOMPARE(ReadAll(data() + "/b.txt"), QByteArray("b"));
 }
@@ -339,7 +342,7 @@ void TestHandler::requestFailures_data()
     QTest::addColumn<QByteArray>("method");
     QTest::addColumn<QByteArray>("contentType");
     QTest::addColumn<QByteArray>("body");
-    const QByteArray ok = EditorBody({{"command", "CHECK"}, {"pass", ""}});
+    const QByteArray ok = EditorBody({ { "command", "CHECK" }, { "pass", "" } });
     const QByteArray type = EditorContentType();
     QTest::newRow("GET") << QByteArray("GET") << type << ok;
     QTest::newRow("urlencoded") << QByteArray("POST") << QByteArray("application/x-www-form-urlencoded") << ok;
@@ -347,20 +350,22 @@ void TestHandler::requestFailures_data()
     QTest::newRow("other boundary") << QByteArray("POST") << QByteArray("multipart/form-data; boundary=zz") << ok;
     QTest::newRow("no closing delimiter") << QByteArray("POST") << type << ok.chopped(2);
     QTest::newRow("empty body") << QByteArray("POST") << type << QByteArray();
-    QTest::newRow("oversized") << QByteArray("POST") << type
-                               << EditorBody({{"command", "CHECK"}, {"pass", ""}, {"pad", QByteArray(5000, 'x')}});
-    QTest::newRow("unknown command") << QByteArray("POST") << type << EditorBody({{"command", "FORMAT"}, {"pass", ""}});
-    QTest::newRow("lower-case command") << QByteArray("POST") << type << EditorBody({{"command", "check"}, {"pass", ""}});
-    QTest::newRow("no pass field") << QByteArray("POST") << type << EditorBody({{"command", "CHECK"}});
-    QTest::newRow("no command field") << QByteArray("POST") << type << EditorBody({{"pass", ""}});
+    QTest::newRow("oversized") << QByteArray(
+        "POST") << type << EditorBody({ { "command", "CHECK" }, { "pass", "" }, { "pad", QByteArray(5000, 'x') } });
+    QTest::newRow("unknown command") << QByteArray("POST") << type
+                                     << EditorBody({ { "command", "FORMAT" }, { "pass", "" } });
+    QTest::newRow("lower-case command") << QByteArray("POST") << type
+                                        << EditorBody({ { "command", "check" }, { "pass", "" } });
+    QTest::newRow("no pass field") << QByteArray("POST") << type << EditorBody({ { "command", "CHECK" } });
+    QTest::newRow("no command field") << QByteArray("POST") << type << EditorBody({ { "pass", "" } });
     QTest::newRow("command twice") << QByteArray("POST") << type
-                                   << EditorBody({{"command", "CHECK"}, {"pass", ""}, {"command", "CHECK"}});
-    QTest::newRow("READFILE without file") << QByteArray("POST") << type
-                                           << EditorBody({{"command", "READFILE"}, {"pass", ""}});
-    QTest::newRow("SAVEFILE without content") << QByteArray("POST") << type
-                                              << EditorBody({{"command", "SAVEFILE"}, {"pass", ""}, {"file", "data/a"}});
-    QTest::newRow("name not code page 932") << QByteArray("POST") << type
-                                            << EditorBody({{"command", "NEWFOLDER"}, {"pass", ""}, {"path", "data/\x81"}});
+                                   << EditorBody({ { "command", "CHECK" }, { "pass", "" }, { "command", "CHECK" } });
+    QTest::newRow("READFILE without file")
+        << QByteArray("POST") << type << EditorBody({ { "command", "READFILE" }, { "pass", "" } });
+    QTest::newRow("SAVEFILE without content") << QByteArray(
+        "POST") << type << EditorBody({ { "command", "SAVEFILE" }, { "pass", "" }, { "file", "data/a" } });
+    QTest::newRow("name not code page 932") << QByteArray(
+        "POST") << type << EditorBody({ { "command", "NEWFOLDER" }, { "pass", "" }, { "path", "data/\x81" } });
 }
 
 // Any method but POST, any malformed or oversized body, any unknown command: exactly "NG".
@@ -371,7 +376,7 @@ void TestHandler::requestFailures()
     QFETCH(QByteArray, body);
     m_config.maxRequestBytes = 4096;
     const QStringList before = Snapshot(m_dir->path());
-    vidodu::Request r{method.toStdString(), contentType.toStdString(), "127.0.0.1", body.toStdString()};
+    vidodu::Request r { method.toStdString(), contentType.toStdString(), "127.0.0.1", body.toStdString() };
     QCOMPARE(QByteArray::fromStdString(vidodu::HandleRequest(m_config, r, m_services)), QByteArray("NG"));
     QCOMPARE(Snapshot(m_dir->path()), before);
 }
@@ -409,16 +414,16 @@ void TestHandler::refusedPaths()
     QVERIFY(QFile::link(outside(), data() + "/link"));
     const QStringList before = Snapshot(m_dir->path());
     const QList<QList<Field>> requests = {
-        {{"command", "LISTFOLDERS"}, {"pass", ""}, {"path", path}},
-        {{"command", "LISTFILES"}, {"pass", ""}, {"path", path}},
-        {{"command", "READFILE"}, {"pass", ""}, {"file", path}},
-        {{"command", "SAVEFILE"}, {"pass", ""}, {"file", path}, {"content", "overwritten"}},
-        {{"command", "NEWFOLDER"}, {"pass", ""}, {"path", path}},
-        {{"command", "NEWFOLDER"}, {"pass", ""}, {"path", path + "/new"}},
-        {{"command", "DELETEFOLDER"}, {"pass", ""}, {"path", path}},
-        {{"command", "RENAMEFOLDER"}, {"pass", ""}, {"path", path}, {"name", "renamed"}},
-        {{"command", "DELETEFILE"}, {"pass", ""}, {"path", path}},
-        {{"command", "RENAMEFILE"}, {"pass", ""}, {"path", path}, {"name", "renamed"}},
+        { { "command", "LISTFOLDERS" }, { "pass", "" }, { "path", path } },
+        { { "command", "LISTFILES" }, { "pass", "" }, { "path", path } },
+        { { "command", "READFILE" }, { "pass", "" }, { "file", path } },
+        { { "command", "SAVEFILE" }, { "pass", "" }, { "file", path }, { "content", "overwritten" } },
+        { { "command", "NEWFOLDER" }, { "pass", "" }, { "path", path } },
+        { { "command", "NEWFOLDER" }, { "pass", "" }, { "path", path + "/new" } },
+        { { "command", "DELETEFOLDER" }, { "pass", "" }, { "path", path } },
+        { { "command", "RENAMEFOLDER" }, { "pass", "" }, { "path", path }, { "name", "renamed" } },
+        { { "command", "DELETEFILE" }, { "pass", "" }, { "path", path } },
+        { { "command", "RENAMEFILE" }, { "pass", "" }, { "path", path }, { "name", "renamed" } },
     };
     for (const auto &fields : requests)
         QCOMPARE(ask(fields), QByteArray("NG"));
@@ -446,8 +451,10 @@ void TestHandler::refusedNewNames()
     QVERIFY(QDir().mkpath(data() + "/folder/a"));
     QVERIFY(WriteFile(data() + "/file.txt", "f"));
     const QStringList before = Snapshot(m_dir->path());
-    QCOMPARE(ask({{"command", "RENAMEFOLDER"}, {"pass", ""}, {"path", "data/folder"}, {"name", name}}), QByteArray("NG"));
-    QCOMPARE(ask({{"command", "RENAMEFILE"}, {"pass", ""}, {"path", "data/file.txt"}, {"name", name}}), QByteArray("NG"));
+    QCOMPARE(ask({ { "command", "RENAMEFOLDER" }, { "pass", "" }, { "path", "data/folder" }, { "name", name } }),
+        QByteArray("NG"));
+    QCOMPARE(ask({ { "command", "RENAMEFILE" }, { "pass", "" }, { "path", "data/file.txt" }, { "name", name } }),
+        QByteArray("NG"));
     QCOMPARE(Snapshot(m_dir->path()), before);
 }
 
@@ -455,8 +462,9 @@ void TestHandler::refusedNewNames()
 void TestHandler::dataItselfCannotBeDeletedOrRenamed()
 {
     QVERIFY(QDir().mkpath(data() + "/keep"));
-    QCOMPARE(ask({{"command", "DELETEFOLDER"}, {"pass", ""}, {"path", "data"}}), QByteArray("NG"));
-    QCOMPARE(ask({{"command", "RENAMEFOLDER"}, {"pass", ""}, {"path", "data"}, {"name", "other"}}), QByteArray("NG"));
+    QCOMPARE(ask({ { "command", "DELETEFOLDER" }, { "pass", "" }, { "path", "data" } }), QByteArray("NG"));
+    QCOMPARE(ask({ { "command", "RENAMEFOLDER" }, { "pass", "" }, { "path", "data" }, { "name", "other" } }),
+        QByteArray("NG"));
     QVERIFY(QFileInfo(data() + "/keep").isDir());
 }
 
@@ -489,7 +497,7 @@ void TestHandler::passwordRules()
         m_config.passwordHash.clear();
     if (!emptyAllowed)
         m_config.emptyPasswordFrom.clear();
-    QCOMPARE(ask({{"command", "CHECK"}, {"pass", pass}}, address), reply);
+    QCOMPARE(ask({ { "command", "CHECK" }, { "pass", pass } }, address), reply);
 }
 
 // The 11th wrong password from one address within ten minutes is refused without a check;
@@ -499,16 +507,16 @@ void TestHandler::throttleShutsOutAfterTenFailures()
     const QString attacker = QStringLiteral("192.0.2.7");
     for (int i = 0; i < vidodu::kMaxFailures; ++i) {
         m_now += 30;
-        QCOMPARE(ask({{"command", "CHECK"}, {"pass", "guess"}}, attacker), QByteArray("NG"));
+        QCOMPARE(ask({ { "command", "CHECK" }, { "pass", "guess" } }, attacker), QByteArray("NG"));
     }
     QCOMPARE(m_checks, 10);
-    QCOMPARE(ask({{"command", "CHECK"}, {"pass", "guess"}}, attacker), QByteArray("NG"));
-    QCOMPARE(ask({{"command", "CHECK"}, {"pass", "right"}}, attacker), QByteArray("NG"));
+    QCOMPARE(ask({ { "command", "CHECK" }, { "pass", "guess" } }, attacker), QByteArray("NG"));
+    QCOMPARE(ask({ { "command", "CHECK" }, { "pass", "right" } }, attacker), QByteArray("NG"));
     QCOMPARE(m_checks, 10);
-    QCOMPARE(ask({{"command", "CHECK"}, {"pass", "right"}}, "192.0.2.8"), QByteArray("OK\n"));
+    QCOMPARE(ask({ { "command", "CHECK" }, { "pass", "right" } }, "192.0.2.8"), QByteArray("OK\n"));
     QCOMPARE(m_checks, 11);
     m_now += vidodu::kFailureWindow;
-    QCOMPARE(ask({{"command", "CHECK"}, {"pass", "right"}}, attacker), QByteArray("OK\n"));
+    QCOMPARE(ask({ { "command", "CHECK" }, { "pass", "right" } }, attacker), QByteArray("OK\n"));
     QCOMPARE(m_checks, 12);
 }
 
@@ -517,14 +525,15 @@ void TestHandler::throttleCountsParallelGuesses()
 {
     const QString address = QStringLiteral("192.0.2.9");
     for (int i = 0; i < 20; ++i)
-        QCOMPARE(ask({{"command", "CHECK"}, {"pass", "right"}}, address), QByteArray("OK\n"));
+        QCOMPARE(ask({ { "command", "CHECK" }, { "pass", "right" } }, address), QByteArray("OK\n"));
     // While a check runs the attempt is already counted: a second request sees it.
     m_services.checkPassword = [this, address](const std::string &, std::string_view) {
         ++m_checks;
-        const auto table = vidodu::ParseFailures(ReadAll(m_dir->filePath("root/.vidodu-throttle")).toStdString(), m_now);
+        const auto table
+            = vidodu::ParseFailures(ReadAll(m_dir->filePath("root/.vidodu-throttle")).toStdString(), m_now);
         return table.count(address.toStdString()) && table.at(address.toStdString()).count == 1;
     };
-    QCOMPARE(ask({{"command", "CHECK"}, {"pass", "x"}}, address), QByteArray("OK\n"));
+    QCOMPARE(ask({ { "command", "CHECK" }, { "pass", "x" } }, address), QByteArray("OK\n"));
 }
 
 QTEST_GUILESS_MAIN(TestHandler)

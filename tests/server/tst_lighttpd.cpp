@@ -69,7 +69,8 @@ QByteArray TestLighttpd::post(const QByteArray &body, const QByteArray &contentT
 QByteArray TestLighttpd::curl(const QStringList &arguments, const QString &url)
 {
     QProcess process;
-    process.start(QStringLiteral("curl"), QStringList{QStringLiteral("-s")} + arguments + QStringList{url.isEmpty() ? m_server.url() : url});
+    process.start(QStringLiteral("curl"),
+        QStringList { QStringLiteral("-s") } + arguments + QStringList { url.isEmpty() ? m_server.url() : url });
     if (!process.waitForFinished(60000))
         return "(curl hung)";
     return process.readAllStandardOutput();
@@ -78,14 +79,15 @@ QByteArray TestLighttpd::curl(const QStringList &arguments, const QString &url)
 // The fixture's server accepts the empty password and runs the script at /vidodu.cgi.
 void TestLighttpd::checkAnswersOk()
 {
-    QCOMPARE(post(EditorBody({{"command", "CHECK"}, {"pass", ""}})), QByteArray("OK\n"));
+    QCOMPARE(post(EditorBody({ { "command", "CHECK" }, { "pass", "" } })), QByteArray("OK\n"));
 }
 
 // A wrong password fails every command, here a save, and leaves no file behind.
 void TestLighttpd::wrongPasswordAnswersNg()
 {
-    QCOMPARE(post(EditorBody({{"command", "SAVEFILE"}, {"pass", "guess"}, {"file", "data/x.txt"}, {"content", "x"}})),
-             QByteArray("NG"));
+    QCOMPARE(post(EditorBody(
+                 { { "command", "SAVEFILE" }, { "pass", "guess" }, { "file", "data/x.txt" }, { "content", "x" } })),
+        QByteArray("NG"));
     QVERIFY(!QFile::exists(m_server.dataDir() + "/x.txt"));
 }
 
@@ -97,9 +99,9 @@ void TestLighttpd::twentyMegabytesRoundTrip()
     for (auto &c : content)
         c = static_cast<char>(random.bounded(256));
     const QByteArray file = "data/\x91\xe5\x82\xab\x82\xa2.txt"; // 大きい.txt
-    QCOMPARE(post(EditorBody({{"command", "SAVEFILE"}, {"pass", ""}, {"file", file}, {"content", content}})),
-             QByteArray("Save OK\n"));
-    const QByteArray reply = post(EditorBody({{"command", "READFILE"}, {"pass", ""}, {"file", file}}));
+    QCOMPARE(post(EditorBody({ { "command", "SAVEFILE" }, { "pass", "" }, { "file", file }, { "content", content } })),
+        QByteArray("Save OK\n"));
+    const QByteArray reply = post(EditorBody({ { "command", "READFILE" }, { "pass", "" }, { "file", file } }));
     QCOMPARE(reply.size(), file.size() + 1 + content.size());
     QVERIFY(reply.startsWith(file + '\n'));
     QVERIFY(reply.mid(file.size() + 1) == content);
@@ -113,11 +115,11 @@ void TestLighttpd::curlFormAccepted()
     QVERIFY(upload.open(QIODevice::WriteOnly));
     upload.write("line 1\r\nline 2\r\n");
     upload.close();
-    QCOMPARE(curl({"-F", "command=SAVEFILE", "-F", "pass=", "-F", "file=data/memo.txt", "-F",
-                   "content=@" + upload.fileName()}),
-             QByteArray("Save OK\n"));
-    QCOMPARE(curl({"-F", "command=READFILE", "-F", "pass=", "-F", "file=data/memo.txt"}),
-             QByteArray("data/memo.txt\nline 1\r\nline 2\r\n"));
+    QCOMPARE(curl({ "-F", "command=SAVEFILE", "-F", "pass=", "-F", "file=data/memo.txt", "-F",
+                 "content=@" + upload.fileName() }),
+        QByteArray("Save OK\n"));
+    QCOMPARE(curl({ "-F", "command=READFILE", "-F", "pass=", "-F", "file=data/memo.txt" }),
+        QByteArray("data/memo.txt\nline 1\r\nline 2\r\n"));
 }
 
 // Only POST is served.
@@ -139,8 +141,9 @@ void TestLighttpd::concurrentSavesLeaveOneWhole()
         managers.push_back(std::make_unique<QNetworkAccessManager>());
         QNetworkRequest request(QUrl(m_server.url()));
         request.setHeader(QNetworkRequest::ContentTypeHeader, EditorContentType());
-        replies.emplace_back(managers.back()->post(
-            request, EditorBody({{"command", "SAVEFILE"}, {"pass", ""}, {"file", "data/race/race.txt"}, {"content", contents.last()}})));
+        replies.emplace_back(managers.back()->post(request,
+            EditorBody({ { "command", "SAVEFILE" }, { "pass", "" }, { "file", "data/race/race.txt" },
+                { "content", contents.last() } })));
     }
     for (auto &reply : replies) {
         if (!reply->isFinished())
@@ -150,7 +153,7 @@ void TestLighttpd::concurrentSavesLeaveOneWhole()
     QFile saved(m_server.dataDir() + "/race/race.txt");
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QVERIFY(contents.contains(saved.readAll()));
-    QCOMPARE(QDir(m_server.dataDir() + "/race").entryList(QDir::Files | QDir::Hidden), QStringList{"race.txt"});
+    QCOMPARE(QDir(m_server.dataDir() + "/race").entryList(QDir::Files | QDir::Hidden), QStringList { "race.txt" });
 }
 
 // With a password configured the real argon2id check decides, and the empty one is refused.
@@ -159,7 +162,7 @@ void TestLighttpd::realPasswordChecked()
     testsupport::LocalServer guarded;
     QVERIFY2(guarded.start("Secret_pw-1"), qPrintable(guarded.errorText()));
     const auto check = [&](const QByteArray &pass) {
-        return curl({"-F", "command=CHECK", "-F", "pass=" + QString::fromLatin1(pass)}, guarded.url());
+        return curl({ "-F", "command=CHECK", "-F", "pass=" + QString::fromLatin1(pass) }, guarded.url());
     };
     QCOMPARE(check("Secret_pw-1"), QByteArray("OK\n"));
     QCOMPARE(check("secret_pw-1"), QByteArray("NG"));

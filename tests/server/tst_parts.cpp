@@ -82,40 +82,42 @@ void TestParts::multipart_data()
     QTest::addColumn<QByteArray>("boundary");
     QTest::addColumn<QByteArray>("fields");
     const QByteArray b = kBoundary;
-    QTest::newRow("editor framing") << EditorBody({{"command", "CHECK"}, {"pass", "pw"}}) << b
+    QTest::newRow("editor framing") << EditorBody({ { "command", "CHECK" }, { "pass", "pw" } }) << b
                                     << QByteArray("command=CHECK|pass=pw");
-    QTest::newRow("empty values") << EditorBody({{"pass", ""}, {"content", ""}}) << b << QByteArray("pass=|content=");
-    QTest::newRow("value with CR LF and dashes")
-        << EditorBody({{"content", "a\r\n--\r\n--" + b.left(10) + "\r\n"}}) << b
-        << "content=a\r\n--\r\n--" + b.left(10) + "\r\n";
+    QTest::newRow("empty values") << EditorBody({ { "pass", "" }, { "content", "" } }) << b
+                                  << QByteArray("pass=|content=");
+    QTest::newRow("value with CR LF and dashes") << EditorBody({ { "content", "a\r\n--\r\n--" + b.left(10) + "\r\n" } })
+                                                 << b << "content=a\r\n--\r\n--" + b.left(10) + "\r\n";
     QTest::newRow("boundary inside a line of the value")
-        << EditorBody({{"content", "x\r\n--" + b + "x\r\ny"}}) << b << "content=x\r\n--" + b + "x\r\ny";
-    QTest::newRow("curl framing")
-        << QByteArray("--xyz\r\nContent-Disposition: form-data; name=\"command\"\r\n\r\nCHECK\r\n"
-                      "--xyz\r\nContent-Disposition: form-data; name=\"content\"; filename=\"m.txt\"\r\n"
-                      "Content-Type: text/plain\r\n\r\nbody\r\n--xyz--\r\n")
-        << QByteArray("xyz") << QByteArray("command=CHECK|content=body");
-    QTest::newRow("content type first, lower case")
-        << QByteArray("--xyz\r\ncontent-type: text/plain\r\ncontent-disposition: form-data; name=pass\r\n\r\np\r\n--xyz--")
-        << QByteArray("xyz") << QByteArray("pass=p");
-    QTest::newRow("blanks after boundary") << QByteArray("--xyz  \r\nContent-Disposition:form-data;name=\"a\"\r\n\r\n1\r\n--xyz--")
-                                           << QByteArray("xyz") << QByteArray("a=1");
+        << EditorBody({ { "content", "x\r\n--" + b + "x\r\ny" } }) << b << "content=x\r\n--" + b + "x\r\ny";
+    QTest::newRow("curl framing") << QByteArray(
+        "--xyz\r\nContent-Disposition: form-data; name=\"command\"\r\n\r\nCHECK\r\n"
+        "--xyz\r\nContent-Disposition: form-data; name=\"content\"; filename=\"m.txt\"\r\n"
+        "Content-Type: text/plain\r\n\r\nbody\r\n--xyz--\r\n")
+                                  << QByteArray("xyz") << QByteArray("command=CHECK|content=body");
+    QTest::newRow("content type first, lower case") << QByteArray(
+        "--xyz\r\ncontent-type: text/plain\r\ncontent-disposition: form-data; name=pass\r\n\r\np\r\n--xyz--")
+                                                    << QByteArray("xyz") << QByteArray("pass=p");
+    QTest::newRow("blanks after boundary")
+        << QByteArray("--xyz  \r\nContent-Disposition:form-data;name=\"a\"\r\n\r\n1\r\n--xyz--") << QByteArray("xyz")
+        << QByteArray("a=1");
     QTest::newRow("no parts") << QByteArray("--xyz--") << QByteArray("xyz") << QByteArray("");
-    QTest::newRow("preamble") << "junk\r\n" + EditorBody({{"a", "1"}}) << b << QByteArray("(malformed)");
-    QTest::newRow("no closing delimiter") << EditorBody({{"a", "1"}}).chopped(2) << b << QByteArray("(malformed)");
-    QTest::newRow("truncated value") << EditorBody({{"a", "1"}}).left(70) << b << QByteArray("(malformed)");
-    QTest::newRow("epilogue") << EditorBody({{"a", "1"}}) + "more" << b << QByteArray("(malformed)");
+    QTest::newRow("preamble") << "junk\r\n" + EditorBody({ { "a", "1" } }) << b << QByteArray("(malformed)");
+    QTest::newRow("no closing delimiter") << EditorBody({ { "a", "1" } }).chopped(2) << b << QByteArray("(malformed)");
+    QTest::newRow("truncated value") << EditorBody({ { "a", "1" } }).left(70) << b << QByteArray("(malformed)");
+    QTest::newRow("epilogue") << EditorBody({ { "a", "1" } }) + "more" << b << QByteArray("(malformed)");
     QTest::newRow("no disposition") << QByteArray("--xyz\r\nContent-Type: text/plain\r\n\r\n1\r\n--xyz--")
                                     << QByteArray("xyz") << QByteArray("(malformed)");
     QTest::newRow("no name") << QByteArray("--xyz\r\nContent-Disposition: form-data\r\n\r\n1\r\n--xyz--")
                              << QByteArray("xyz") << QByteArray("(malformed)");
     QTest::newRow("attachment") << QByteArray("--xyz\r\nContent-Disposition: attachment; name=a\r\n\r\n1\r\n--xyz--")
                                 << QByteArray("xyz") << QByteArray("(malformed)");
-    QTest::newRow("unclosed quote") << QByteArray("--xyz\r\nContent-Disposition: form-data; name=\"a\r\n\r\n1\r\n--xyz--")
+    QTest::newRow("unclosed quote") << QByteArray(
+        "--xyz\r\nContent-Disposition: form-data; name=\"a\r\n\r\n1\r\n--xyz--")
                                     << QByteArray("xyz") << QByteArray("(malformed)");
     QTest::newRow("bare LF delimiters") << QByteArray("--xyz\nContent-Disposition: form-data; name=a\n\n1\n--xyz--")
                                         << QByteArray("xyz") << QByteArray("(malformed)");
-    QTest::newRow("other boundary") << EditorBody({{"a", "1"}}) << QByteArray("xyz") << QByteArray("(malformed)");
+    QTest::newRow("other boundary") << EditorBody({ { "a", "1" } }) << QByteArray("xyz") << QByteArray("(malformed)");
 }
 
 // The editor's framing and the browsers' both parse; anything else is malformed.
@@ -181,7 +183,7 @@ void TestParts::remotePaths()
     QFETCH(QByteArray, elements);
     const auto path = vidodu::RemotePath(std::string_view(cp932.constData(), cp932.size()));
     QByteArrayList parts;
-    for (const auto &e : path.value_or(std::vector<std::string>{}))
+    for (const auto &e : path.value_or(std::vector<std::string> {}))
         parts << QByteArray::fromStdString(e);
     QCOMPARE(path ? parts.join('|') : QByteArray("(refused)"), elements);
 }
@@ -232,8 +234,8 @@ void TestParts::config()
     for (const auto &a : c.emptyPasswordFrom)
         from << QByteArray::fromStdString(a);
     QCOMPARE(QByteArray::fromStdString(c.root + "|" + c.passwordHash + "|" + std::to_string(c.maxRequestBytes)) + "|"
-                 + from.join(','),
-             summary.count('|') == 2 ? summary + "|" : summary);
+            + from.join(','),
+        summary.count('|') == 2 ? summary + "|" : summary);
 }
 
 // VIDODU_CONF wins; otherwise vidodu.conf beside the executable.
@@ -249,13 +251,13 @@ void TestParts::failureFileClamped()
 {
     const std::time_t now = 1'000'000;
     const auto table = vidodu::ParseFailures("192.0.2.1 999990 3\n"
-                                             "192.0.2.2 990000 5\n"       // window over
-                                             "192.0.2.3 999999 99999\n"   // count clamped
+                                             "192.0.2.2 990000 5\n" // window over
+                                             "192.0.2.3 999999 99999\n" // count clamped
                                              "bad address! 999990 1\n"
-                                             "192.0.2.4 2000000 1\n"      // in the future
+                                             "192.0.2.4 2000000 1\n" // in the future
                                              "192.0.2.5 x 1\n"
                                              "192.0.2.6 999990\n",
-                                             now);
+        now);
     QCOMPARE(table.size(), std::size_t(2));
     QCOMPARE(table.at("192.0.2.1").count, 3);
     QCOMPARE(table.at("192.0.2.3").count, vidodu::kMaxFailures);

@@ -25,8 +25,8 @@ private slots:
 
 private:
     // Standard output of one CGI run of `program`.
-    QByteArray runCgi(const QByteArray &body, const QString &conf, const QByteArray &contentLength = {},
-                      const QString &program = {});
+    QByteArray runCgi(
+        const QByteArray &body, const QString &conf, const QByteArray &contentLength = {}, const QString &program = {});
     bool writeConf(const QString &path, const QByteArray &text);
 
     QString m_cgi;
@@ -46,15 +46,16 @@ bool TestProgram::writeConf(const QString &path, const QByteArray &text)
     return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
 }
 
-QByteArray TestProgram::runCgi(const QByteArray &body, const QString &conf, const QByteArray &contentLength,
-                               const QString &program)
+QByteArray TestProgram::runCgi(
+    const QByteArray &body, const QString &conf, const QByteArray &contentLength, const QString &program)
 {
     QProcess p;
     QProcessEnvironment env;
     env.insert("GATEWAY_INTERFACE", "CGI/1.1");
     env.insert("REQUEST_METHOD", "POST");
     env.insert("CONTENT_TYPE", QString::fromLatin1(EditorContentType()));
-    env.insert("CONTENT_LENGTH", contentLength.isNull() ? QString::number(body.size()) : QString::fromLatin1(contentLength));
+    env.insert(
+        "CONTENT_LENGTH", contentLength.isNull() ? QString::number(body.size()) : QString::fromLatin1(contentLength));
     env.insert("REMOTE_ADDR", "127.0.0.1");
     if (!conf.isEmpty())
         env.insert("VIDODU_CONF", conf);
@@ -87,17 +88,18 @@ void TestProgram::configuration()
     QFile::remove(path);
     if (!conf.isEmpty())
         QVERIFY(writeConf(path, conf));
-    QCOMPARE(runCgi(EditorBody({{"command", "CHECK"}, {"pass", ""}}), path),
-             "Content-Type: text/plain\r\nContent-Length: " + QByteArray::number(reply.size()) + "\r\n\r\n" + reply);
+    QCOMPARE(runCgi(EditorBody({ { "command", "CHECK" }, { "pass", "" } }), path),
+        "Content-Type: text/plain\r\nContent-Length: " + QByteArray::number(reply.size()) + "\r\n\r\n" + reply);
 }
 
 // A CONTENT_LENGTH beyond max_request_bytes is refused before the body is read.
 void TestProgram::contentLengthBeyondLimit()
 {
     const QString path = m_dir.filePath("limit.conf");
-    QVERIFY(writeConf(path, "root = " + m_dir.filePath("root").toUtf8()
-                                + "\nallow_empty_password_from = 127.0.0.1\nmax_request_bytes = 1024\n"));
-    const QByteArray body = EditorBody({{"command", "CHECK"}, {"pass", ""}});
+    QVERIFY(writeConf(path,
+        "root = " + m_dir.filePath("root").toUtf8()
+            + "\nallow_empty_password_from = 127.0.0.1\nmax_request_bytes = 1024\n"));
+    const QByteArray body = EditorBody({ { "command", "CHECK" }, { "pass", "" } });
     QVERIFY(runCgi(body, path).endsWith("\r\n\r\nOK\n"));
     QVERIFY(runCgi(body, path, "1025").endsWith("\r\n\r\nNG"));
     QVERIFY(runCgi(body, path, QByteArray::number(body.size() + 10)).endsWith("\r\n\r\nNG"));
@@ -107,7 +109,7 @@ void TestProgram::contentLengthBeyondLimit()
 void TestProgram::hashPasswordLineOpensTheScript()
 {
     QProcess hasher;
-    hasher.start(m_cgi, {"--hash-password"});
+    hasher.start(m_cgi, { "--hash-password" });
     hasher.write("Pass_word-9\n");
     hasher.closeWriteChannel();
     QVERIFY(hasher.waitForFinished(30000));
@@ -117,8 +119,8 @@ void TestProgram::hashPasswordLineOpensTheScript()
     QVERIFY(!line.contains("Pass_word-9"));
     const QString path = m_dir.filePath("hashed.conf");
     QVERIFY(writeConf(path, "root = " + m_dir.filePath("root").toUtf8() + "\n" + line));
-    QVERIFY(runCgi(EditorBody({{"command", "CHECK"}, {"pass", "Pass_word-9"}}), path).endsWith("\r\n\r\nOK\n"));
-    QVERIFY(runCgi(EditorBody({{"command", "CHECK"}, {"pass", "Pass_word-8"}}), path).endsWith("\r\n\r\nNG"));
+    QVERIFY(runCgi(EditorBody({ { "command", "CHECK" }, { "pass", "Pass_word-9" } }), path).endsWith("\r\n\r\nOK\n"));
+    QVERIFY(runCgi(EditorBody({ { "command", "CHECK" }, { "pass", "Pass_word-8" } }), path).endsWith("\r\n\r\nNG"));
 }
 
 // Without VIDODU_CONF the script reads vidodu.conf from its own folder.
@@ -128,8 +130,8 @@ void TestProgram::confBesideTheExecutable()
     const QString copy = bin.filePath("vidodu.cgi");
     QVERIFY(QFile::copy(m_cgi, copy));
     QVERIFY(writeConf(bin.filePath("vidodu.conf"),
-                      "root = " + m_dir.filePath("root").toUtf8() + "\nallow_empty_password_from = 127.0.0.1\n"));
-    QVERIFY(runCgi(EditorBody({{"command", "CHECK"}, {"pass", ""}}), {}, {}, copy).endsWith("\r\n\r\nOK\n"));
+        "root = " + m_dir.filePath("root").toUtf8() + "\nallow_empty_password_from = 127.0.0.1\n"));
+    QVERIFY(runCgi(EditorBody({ { "command", "CHECK" }, { "pass", "" } }), {}, {}, copy).endsWith("\r\n\r\nOK\n"));
 }
 
 QTEST_GUILESS_MAIN(TestProgram)

@@ -15,7 +15,8 @@ QString DefaultCgiPath()
 {
     // Test programs live in build/bin/tests, the programs in build/bin.
     const QDir dir(QCoreApplication::applicationDirPath());
-    for (const QString &candidate : {dir.filePath(QStringLiteral("../vidodu.cgi")), dir.filePath(QStringLiteral("vidodu.cgi"))}) {
+    for (const QString &candidate :
+        { dir.filePath(QStringLiteral("../vidodu.cgi")), dir.filePath(QStringLiteral("vidodu.cgi")) }) {
         if (QFileInfo(candidate).isExecutable())
             return QFileInfo(candidate).canonicalFilePath();
     }
@@ -50,11 +51,12 @@ bool Answers(const QString &state, quint16 port)
 QString HashOf(const QString &cgiPath, const QString &password, QString &error)
 {
     QProcess hasher;
-    hasher.start(cgiPath, {QStringLiteral("--hash-password")});
+    hasher.start(cgiPath, { QStringLiteral("--hash-password") });
     hasher.write(password.toUtf8() + '\n');
     hasher.closeWriteChannel();
     if (!hasher.waitForFinished(30000) || hasher.exitCode() != 0) {
-        error = QStringLiteral("vidodu.cgi --hash-password failed: ") + QString::fromUtf8(hasher.readAllStandardError());
+        error
+            = QStringLiteral("vidodu.cgi --hash-password failed: ") + QString::fromUtf8(hasher.readAllStandardError());
         return {};
     }
     const QString line = QString::fromUtf8(hasher.readAllStandardOutput()).trimmed();
@@ -111,10 +113,9 @@ bool LocalServer::launch(const QStringList &extraArguments)
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     m_process->start(QStringLiteral("bash"),
-                     QStringList{m_scriptPath, QStringLiteral("run"), QStringLiteral("--state"), state,
-                                 QStringLiteral("--root"), rootDir(), QStringLiteral("--cgi"), m_cgiPath,
-                                 QStringLiteral("--port"), QString::number(m_port)}
-                         + extraArguments);
+        QStringList { m_scriptPath, QStringLiteral("run"), QStringLiteral("--state"), state, QStringLiteral("--root"),
+            rootDir(), QStringLiteral("--cgi"), m_cgiPath, QStringLiteral("--port"), QString::number(m_port) }
+            + extraArguments);
     const QDeadlineTimer deadline(10000);
     while (!deadline.hasExpired()) {
         // waitForFinished doubles as a short pause that ends early when lighttpd gives up.

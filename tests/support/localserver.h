@@ -31,10 +31,10 @@ public:
     void stop();
     bool isRunning() const;
 
-    QString serverText() const;  // "127.0.0.1:PORT", the text between http:// and /vidodu.cgi
-    QString url() const;         // http://127.0.0.1:PORT/vidodu.cgi
-    QString rootDir() const;     // the configured root; holds data/
-    QString dataDir() const;     // rootDir() + "/data"
+    QString serverText() const; // "127.0.0.1:PORT", the text between http:// and /vidodu.cgi
+    QString url() const; // http://127.0.0.1:PORT/vidodu.cgi
+    QString rootDir() const; // the configured root; holds data/
+    QString dataDir() const; // rootDir() + "/data"
     QString cgiPath() const { return m_cgiPath; }
     QString errorText() const { return m_error; }
 
