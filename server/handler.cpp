@@ -52,8 +52,10 @@ template <typename Items, typename Line> std::string Listing(std::string_view se
     std::string out(sentPath);
     for (const auto &item : items) {
         const auto text = line(item);
-        if (text)
-            out += '\n' + *text;
+        if (text) {
+            out += '\n';
+            out += *text;
+        }
     }
     return out;
 }
@@ -88,7 +90,7 @@ std::string Dispatch(const Store &store, std::string_view command, const Fields 
             auto name = WireName(e.name);
             if (!name)
                 return std::nullopt;
-            return *name + '\t' + FormatModified(e.modified) + '\t' + std::to_string(e.size);
+            return std::move(*name) + '\t' + FormatModified(e.modified) + '\t' + std::to_string(e.size);
         });
     }
     if (command == "READFILE") {

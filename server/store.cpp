@@ -136,6 +136,7 @@ std::optional<std::vector<std::pair<std::string, struct stat>>> VisibleEntries(
     if (!names)
         return std::nullopt;
     std::vector<std::pair<std::string, struct stat>> out;
+    out.reserve(names->size());
     for (auto &n : *names) {
         const auto st = n.front() == '.' ? std::nullopt : StatAt(dir.get(), n);
         if (st && (st->st_mode & S_IFMT) == type)
