@@ -48,8 +48,8 @@ StartupSettings ReadStartupSettings(const platform::SettingsStore &store, const 
 
     const int count = std::clamp(store.GetInteger(HISTORY, QStringLiteral("Count"), 0), 0, HISTORY_SIZE);
     for (int n = 1; n <= count; ++n)
-        settings.history[n - 1] = {store.GetSetting(HISTORY, PathKey(n), QString()),
-                                   store.GetSetting(HISTORY, FileKey(n), QString())};
+        settings.history[n - 1]
+            = { store.GetSetting(HISTORY, PathKey(n), QString()), store.GetSetting(HISTORY, FileKey(n), QString()) };
 
     settings.wrap = store.GetBool(SETTING, QStringLiteral("Wrap"), true);
     return settings;
@@ -67,8 +67,8 @@ QString FontPanelText(const FontSetting &font)
         + QStringLiteral("pt");
 }
 
-void WriteExitSettings(platform::SettingsStore &store, const std::optional<TwipsRect> &window, bool wrap,
-                       const History &history)
+void WriteExitSettings(
+    platform::SettingsStore &store, const std::optional<TwipsRect> &window, bool wrap, const History &history)
 {
     if (window) {
         store.SaveSetting(WINDOW, QStringLiteral("Width"), SingleText(window->width));

@@ -29,7 +29,7 @@ struct FontSetting {
 struct StartupSettings {
     TwipsRect window;
     QString server = DEFAULT_SERVER;
-    QString storedUser;   // the password in its stored form
+    QString storedUser; // the password in its stored form
     bool clearPass = false;
     FontSetting font;
     History history;
@@ -51,8 +51,8 @@ QString FontPanelText(const FontSetting &font);
 
 // What the window leaves behind when it closes. window is absent for a minimized window, whose
 // stored placement stays as it was.
-void WriteExitSettings(platform::SettingsStore &store, const std::optional<TwipsRect> &window, bool wrap,
-                       const History &history);
+void WriteExitSettings(
+    platform::SettingsStore &store, const std::optional<TwipsRect> &window, bool wrap, const History &history);
 
 // "UpdateInfo": the executable's folder and the version, rewritten at every start.
 void WriteUpdateInfo(platform::SettingsStore &store, const QString &applicationPath, const QString &version);

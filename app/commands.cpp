@@ -106,20 +106,20 @@ void frmMain::toolMain_ButtonClick(const QString &key)
     using Command = void (frmMain::*)();
     // In the toolbar's order: the first key that matches runs.
     static const std::pair<const char *, Command> commands[] = {
-        {"new", &frmMain::NewDocument},
-        {"open", &frmMain::OpenDocument},
-        {"save", &frmMain::SaveCurrentDocument},
-        {"print", &frmMain::PrintDocument},
-        {"cut", &frmMain::CutText},
-        {"copy", &frmMain::CopyText},
-        {"paste", &frmMain::PasteText},
-        {"google", &frmMain::menuGoogle_Click},
-        {"wikipedia", &frmMain::menuWikipedia_Click},
-        {"search", &frmMain::menuSearch_Click},
-        {"font", &frmMain::ChooseEditorFont},
-        {"wrap", &frmMain::toolWrap_Click},
-        {"config", &frmMain::ShowServerSettings},
-        {"help", &frmMain::ShowHelp},
+        { "new", &frmMain::NewDocument },
+        { "open", &frmMain::OpenDocument },
+        { "save", &frmMain::SaveCurrentDocument },
+        { "print", &frmMain::PrintDocument },
+        { "cut", &frmMain::CutText },
+        { "copy", &frmMain::CopyText },
+        { "paste", &frmMain::PasteText },
+        { "google", &frmMain::menuGoogle_Click },
+        { "wikipedia", &frmMain::menuWikipedia_Click },
+        { "search", &frmMain::menuSearch_Click },
+        { "font", &frmMain::ChooseEditorFont },
+        { "wrap", &frmMain::toolWrap_Click },
+        { "config", &frmMain::ShowServerSettings },
+        { "help", &frmMain::ShowHelp },
     };
     for (const auto &[name, command] : commands) {
         if (key == QLatin1String(name)) {
@@ -133,11 +133,11 @@ void frmMain::toolMain_ButtonClick(const QString &key)
 // The clipboard, printing, the web look-ups, the help file and the dialogs arrive with the
 // command layer; until then these commands do nothing.
 
-void frmMain::CutText() {}
-void frmMain::CopyText() {}
-void frmMain::PasteText() {}
-void frmMain::PrintDocument() {}
-void frmMain::PrinterSetup() {}
+void frmMain::CutText() { }
+void frmMain::CopyText() { }
+void frmMain::PasteText() { }
+void frmMain::PrintDocument() { }
+void frmMain::PrinterSetup() { }
 
 void frmMain::ShowFindDialog(int mode)
 {
@@ -149,6 +149,6 @@ void frmMain::LookUpSelection(WebSite site)
     Q_UNUSED(site)
 }
 
-void frmMain::ShowHelp() {}
-void frmMain::ShowServerSettings() {}
-void frmMain::ShowVersion() {}
+void frmMain::ShowHelp() { }
+void frmMain::ShowServerSettings() { }
+void frmMain::ShowVersion() { }

@@ -50,9 +50,9 @@ void frmMain::ResetDocument()
 
 // Opening through the file browser and saving to the server arrive with the document life
 // cycle; until then these commands leave the document as it is.
-void frmMain::OpenDocument() {}
-void frmMain::SaveDocument() {}
-void frmMain::SaveDocumentAs() {}
+void frmMain::OpenDocument() { }
+void frmMain::SaveDocument() { }
+void frmMain::SaveDocumentAs() { }
 void frmMain::menuRecentFiles_Click(int index)
 {
     Q_UNUSED(index)
@@ -60,7 +60,7 @@ void frmMain::menuRecentFiles_Click(int index)
 
 void frmMain::AddToHistory()
 {
-    app::AddToHistory(arrHistory, {modPublic::strCurrentFolder, modPublic::strCurrentFile});
+    app::AddToHistory(arrHistory, { modPublic::strCurrentFolder, modPublic::strCurrentFile });
     RefreshHistoryMenu();
 }
 

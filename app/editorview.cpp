@@ -118,11 +118,11 @@ void frmMain::ApplyEditorFont()
 
 void frmMain::ChooseEditorFont()
 {
-    const std::optional<platform::FontChoice> choice =
-        platform::dialogs().ChooseFont(this, {m_font.name, m_font.size});
+    const std::optional<platform::FontChoice> choice
+        = platform::dialogs().ChooseFont(this, { m_font.name, m_font.size });
     if (!choice)
         return;
-    m_font = {choice->family, choice->pointSize};
+    m_font = { choice->family, choice->pointSize };
     ApplyEditorFont();
     platform::SettingsStore &store = platform::settingsStore();
     app::WriteFontSetting(store, m_font);

@@ -30,9 +30,8 @@ constexpr double DESIGN_BOX_RIGHT = DESIGN_CLIENT_WIDTH - 30 - 9270;
 // of the same kind stands in for it.
 void InstallFontSubstitutes()
 {
-    const QStringList gothic = {QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"),
-                                QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("VL Gothic"),
-                                QStringLiteral("TakaoGothic")};
+    const QStringList gothic = { QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"),
+        QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("VL Gothic"), QStringLiteral("TakaoGothic") };
     if (QFont::substitutes(app::DEFAULT_FONT_NAME).isEmpty())
         QFont::insertSubstitutions(app::DEFAULT_FONT_NAME, gothic);
     if (QFont::substitutes(QStringLiteral("MS Gothic")).isEmpty())
@@ -69,7 +68,7 @@ frmMain::frmMain(QWidget *parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Lumeno"));
     QIcon icon = resources::Picture(QStringLiteral("app/lumeno.png"));
-    for (const char *size : {"16", "32", "256"})
+    for (const char *size : { "16", "32", "256" })
         icon.addFile(QStringLiteral(":/app/lumeno-%1.png").arg(QLatin1String(size)));
     setWindowIcon(icon);
     InstallFontSubstitutes();
@@ -95,8 +94,8 @@ void frmMain::CreateEditor()
     auto *client = new QWidget(this);
     auto *layout = new QVBoxLayout(client);
     // The box keeps the designed margins to the window's sides whatever the window's size.
-    layout->setContentsMargins(app::TwipsToPixels(DESIGN_BOX_LEFT, scale.x), 1,
-                               app::TwipsToPixels(DESIGN_BOX_RIGHT, scale.x), 1);
+    layout->setContentsMargins(
+        app::TwipsToPixels(DESIGN_BOX_LEFT, scale.x), 1, app::TwipsToPixels(DESIGN_BOX_RIGHT, scale.x), 1);
     txtMain = new QPlainTextEdit(client);
     txtMain->setObjectName(QStringLiteral("txtMain"));
     txtMain->setMinimumSize(0, 0);
@@ -106,8 +105,8 @@ void frmMain::CreateEditor()
     // The selection stays visible while the find dialog has the focus.
     QPalette palette = txtMain->palette();
     palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));
-    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                     palette.color(QPalette::Active, QPalette::HighlightedText));
+    palette.setColor(
+        QPalette::Inactive, QPalette::HighlightedText, palette.color(QPalette::Active, QPalette::HighlightedText));
     txtMain->setPalette(palette);
 
     m_counter.Reset(*txtMain->document());
@@ -119,7 +118,7 @@ void frmMain::CreateEditor()
 void frmMain::CreateMenus()
 {
     const auto item = [this](QMenu *menu, QAction *&action, const char *name, const QString &caption,
-                             const QKeySequence &shortcut, void (frmMain::*handler)()) {
+                          const QKeySequence &shortcut, void (frmMain::*handler)()) {
         action = menu->addAction(caption);
         action->setObjectName(QLatin1String(name));
         action->setShortcut(shortcut);
@@ -131,22 +130,22 @@ void frmMain::CreateMenus()
     mhdFile->setObjectName(QStringLiteral("mhdFile"));
     connect(mhdFile, &QMenu::aboutToShow, this, &frmMain::mhdFile_Click);
     item(mhdFile, menuNew, "menuNew", QStringLiteral("新規作成(&N)"), QKeySequence(Qt::CTRL | Qt::Key_N),
-         &frmMain::menuNew_Click);
+        &frmMain::menuNew_Click);
     item(mhdFile, menuOpen, "menuOpen", QStringLiteral("開く(&O)..."), QKeySequence(Qt::CTRL | Qt::Key_O),
-         &frmMain::menuOpen_Click);
+        &frmMain::menuOpen_Click);
     AddSeparator(mhdFile, "mndmySep01");
     item(mhdFile, menuSave, "menuSave", QStringLiteral("上書き保存(&S)"), QKeySequence(Qt::CTRL | Qt::Key_S),
-         &frmMain::menuSave_Click);
+        &frmMain::menuSave_Click);
     item(mhdFile, menuSaveAs, "menuSaveAs", QStringLiteral("名前を付けて保存(&W)..."), QKeySequence(Qt::Key_F12),
-         &frmMain::menuSaveAs_Click);
+        &frmMain::menuSaveAs_Click);
     AddSeparator(mhdFile, "mndmySep02");
     item(mhdFile, menuShortcut, "menuShortcut", QStringLiteral("ﾛｰｶﾙｼｮｰﾄｶｯﾄを作成(&L)..."),
-         QKeySequence(Qt::CTRL | Qt::Key_L), &frmMain::menuShortcut_Click);
+        QKeySequence(Qt::CTRL | Qt::Key_L), &frmMain::menuShortcut_Click);
     AddSeparator(mhdFile, "mndmySep03");
     item(mhdFile, menuPrint, "menuPrint", QStringLiteral("印刷(&P)..."), QKeySequence(Qt::CTRL | Qt::Key_P),
-         &frmMain::menuPrint_Click);
+        &frmMain::menuPrint_Click);
     item(mhdFile, menuPrintConfig, "menuPrintConfig", QStringLiteral("ﾌﾟﾘﾝﾀの設定..."), none,
-         &frmMain::menuPrintConfig_Click);
+        &frmMain::menuPrintConfig_Click);
     AddSeparator(mhdFile, "mndmySep04");
     mhdRecent = mhdFile->addMenu(QStringLiteral("最近開いたﾌｧｲﾙ"));
     mhdRecent->setObjectName(QStringLiteral("mhdRecent"));
@@ -155,35 +154,35 @@ void frmMain::CreateMenus()
     none0->setProperty("index", 0);
     none0->setEnabled(false);
     connect(none0, &QAction::triggered, this, [this] { menuRecentFiles_Click(0); });
-    menuRecentFiles = {none0};
+    menuRecentFiles = { none0 };
     AddSeparator(mhdFile, "mndmySep05");
     item(mhdFile, menuQuit, "menuQuit", QStringLiteral("終了(&Q)"), none, &frmMain::menuQuit_Click);
 
     mhdEdit = menuBar()->addMenu(QStringLiteral("編集(&E)"));
     mhdEdit->setObjectName(QStringLiteral("mhdEdit"));
     item(mhdEdit, menuCut, "menuCut", QStringLiteral("切り取り(&Y)"), QKeySequence(Qt::CTRL | Qt::Key_X),
-         &frmMain::menuCut_Click);
+        &frmMain::menuCut_Click);
     item(mhdEdit, menuCopy, "menuCopy", QStringLiteral("ｺﾋﾟｰ(&C)"), QKeySequence(Qt::CTRL | Qt::Key_C),
-         &frmMain::menuCopy_Click);
+        &frmMain::menuCopy_Click);
     item(mhdEdit, menuPaste, "menuPaste", QStringLiteral("貼り付け(&P)"), QKeySequence(Qt::CTRL | Qt::Key_V),
-         &frmMain::menuPaste_Click);
+        &frmMain::menuPaste_Click);
     AddSeparator(mhdEdit, "mndmySep06");
     item(mhdEdit, menuGoogle, "menuGoogle", QStringLiteral("Google日本で検索(&G)..."),
-         QKeySequence(Qt::CTRL | Qt::Key_G), &frmMain::menuGoogle_Click);
+        QKeySequence(Qt::CTRL | Qt::Key_G), &frmMain::menuGoogle_Click);
     item(mhdEdit, menuWikipedia, "menuWikipedia", QStringLiteral("Wikipedia日本語版で検索(&W)..."),
-         QKeySequence(Qt::CTRL | Qt::Key_W), &frmMain::menuWikipedia_Click);
+        QKeySequence(Qt::CTRL | Qt::Key_W), &frmMain::menuWikipedia_Click);
     AddSeparator(mhdEdit, "mndmySep07");
     item(mhdEdit, menuSearch, "menuSearch", QStringLiteral("検索(&S)..."), QKeySequence(Qt::CTRL | Qt::Key_F),
-         &frmMain::menuSearch_Click);
+        &frmMain::menuSearch_Click);
     item(mhdEdit, menuReplace, "menuReplace", QStringLiteral("置換(&R)..."), QKeySequence(Qt::CTRL | Qt::Key_H),
-         &frmMain::menuReplace_Click);
+        &frmMain::menuReplace_Click);
 
     mhdView = menuBar()->addMenu(QStringLiteral("表示(&V)"));
     mhdView->setObjectName(QStringLiteral("mhdView"));
     item(mhdView, menuFont, "menuFont", QStringLiteral("ﾌｫﾝﾄ(&F)..."), none, &frmMain::menuFont_Click);
     AddSeparator(mhdView, "mndmySep08");
     item(mhdView, menuWrap, "menuWrap", QStringLiteral("右端で折り返し"), QKeySequence(Qt::CTRL | Qt::Key_R),
-         &frmMain::menuWrap_Click);
+        &frmMain::menuWrap_Click);
     menuWrap->setCheckable(true);
     menuWrap->setChecked(true);
 
@@ -194,9 +193,8 @@ void frmMain::CreateMenus()
     mhdHelp = menuBar()->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
     mhdHelp->setObjectName(QStringLiteral("mhdHelp"));
     item(mhdHelp, menuHelp, "menuHelp", QStringLiteral("ﾍﾙﾌﾟ(&P)..."), QKeySequence(Qt::Key_F1),
-         &frmMain::menuHelp_Click);
-    item(mhdHelp, menuVersion, "menuVersion", QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&V)..."), none,
-         &frmMain::menuVersion_Click);
+        &frmMain::menuHelp_Click);
+    item(mhdHelp, menuVersion, "menuVersion", QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&V)..."), none, &frmMain::menuVersion_Click);
 }
 
 void frmMain::CreateToolbar()
@@ -210,33 +208,33 @@ void frmMain::CreateToolbar()
     setContextMenuPolicy(Qt::NoContextMenu);
 
     struct Button {
-        const char *key;        // nullptr: a separator
+        const char *key; // nullptr: a separator
         const char *image;
         const char *description;
         const char *toolTip;
     };
     // In the toolbar's order; the images are imglstToolbar's 1 to 14.
     static const Button buttons[] = {
-        {"new", "new", "新規作成", "新規作成"},
-        {"open", "open", "開く", "開く"},
-        {"save", "save", "上書き保存", "上書き保存"},
-        {"print", "print", "印刷", "印刷"},
-        {nullptr, nullptr, "(区切り線)", nullptr},
-        {"cut", "cut", "切り取り", "切り取り"},
-        {"copy", "copy", "コピー", "コピー"},
-        {"paste", "paste", "貼り付け", "貼り付け"},
-        {nullptr, nullptr, "区切り線", nullptr},
-        {"google", "google", "Google検索", "Google日本で検索"},
-        {"wikipedia", "wikipedia", "Wikipedia検索", "Wikipedia日本語版で検索"},
-        {nullptr, nullptr, "(区切り線)", nullptr},
-        {"search", "search", "検索", "検索"},
-        {nullptr, nullptr, "(区切り線)", nullptr},
-        {"font", "font", "フォント", "フォント"},
-        {"wrap", "wrap", "右端で折り返し", "右端で折り返し"},
-        {nullptr, nullptr, "(区切り線)", nullptr},
-        {"config", "config", "設定", "設定"},
-        {nullptr, nullptr, "(区切り線)", nullptr},
-        {"help", "help", "ヘルプ", "ヘルプ"},
+        { "new", "new", "新規作成", "新規作成" },
+        { "open", "open", "開く", "開く" },
+        { "save", "save", "上書き保存", "上書き保存" },
+        { "print", "print", "印刷", "印刷" },
+        { nullptr, nullptr, "(区切り線)", nullptr },
+        { "cut", "cut", "切り取り", "切り取り" },
+        { "copy", "copy", "コピー", "コピー" },
+        { "paste", "paste", "貼り付け", "貼り付け" },
+        { nullptr, nullptr, "区切り線", nullptr },
+        { "google", "google", "Google検索", "Google日本で検索" },
+        { "wikipedia", "wikipedia", "Wikipedia検索", "Wikipedia日本語版で検索" },
+        { nullptr, nullptr, "(区切り線)", nullptr },
+        { "search", "search", "検索", "検索" },
+        { nullptr, nullptr, "(区切り線)", nullptr },
+        { "font", "font", "フォント", "フォント" },
+        { "wrap", "wrap", "右端で折り返し", "右端で折り返し" },
+        { nullptr, nullptr, "(区切り線)", nullptr },
+        { "config", "config", "設定", "設定" },
+        { nullptr, nullptr, "(区切り線)", nullptr },
+        { "help", "help", "ヘルプ", "ヘルプ" },
     };
     for (const Button &button : buttons) {
         const QString description = QString::fromUtf8(button.description);
@@ -277,8 +275,8 @@ void frmMain::CreateStatusBar()
 void frmMain::PlaceAsDesigned()
 {
     const app::TwipsPerPixel scale = app::ScreenTwipsPerPixel(screen());
-    const QRect client = app::ToPixels(
-        {DESIGN_CLIENT_LEFT, DESIGN_CLIENT_TOP, DESIGN_CLIENT_WIDTH, DESIGN_CLIENT_HEIGHT}, scale);
+    const QRect client
+        = app::ToPixels({ DESIGN_CLIENT_LEFT, DESIGN_CLIENT_TOP, DESIGN_CLIENT_WIDTH, DESIGN_CLIENT_HEIGHT }, scale);
     // The designed client area lies below the menu bar.
     setGeometry(client.adjusted(0, 0, 0, menuBar()->sizeHint().height()));
     UpdateMinimumSize();

@@ -193,8 +193,8 @@ private:
     app::FontSetting m_font;
     app::LineBreakStyle m_lineBreaks = app::LineBreakStyle::CrLf;
     app::DocumentCounter m_counter;
-    QRect m_builtInOuter;   // the designed outer bounds, before the stored ones apply
-    QRect m_storedOuter;    // the outer bounds the settings asked for
-    std::optional<QRect> m_pendingOuter;   // those bounds, until the frame is known
-    QSize m_frame;          // what the window frame adds to the client area
+    QRect m_builtInOuter; // the designed outer bounds, before the stored ones apply
+    QRect m_storedOuter; // the outer bounds the settings asked for
+    std::optional<QRect> m_pendingOuter; // those bounds, until the frame is known
+    QSize m_frame; // what the window frame adds to the client area
 };

@@ -10,8 +10,8 @@
 namespace app {
 
 enum class LineBreakStyle {
-    CrLf,   // CR LF: a new document, or one opened with CR LF line breaks
-    Lf,     // LF alone: a document opened with LF line breaks only
+    CrLf, // CR LF: a new document, or one opened with CR LF line breaks
+    Lf, // LF alone: a document opened with LF line breaks only
 };
 
 // LF when the text breaks its lines with LF alone and never with CR LF; CR LF otherwise,

@@ -10,6 +10,6 @@ void frmMain::OpenShortcut(const QString &path)
     Q_UNUSED(path)
 }
 
-void frmMain::RegisterShortcutType() {}
-void frmMain::menuShortcut_Click() {}
-void frmMain::mhdFile_Click() {}
+void frmMain::RegisterShortcutType() { }
+void frmMain::menuShortcut_Click() { }
+void frmMain::mhdFile_Click() { }

@@ -58,8 +58,8 @@ void frmMain::AdoptFrame()
 void frmMain::LoadSettings()
 {
     const app::TwipsPerPixel scale = app::ScreenTwipsPerPixel(screen());
-    const app::StartupSettings settings =
-        app::ReadStartupSettings(platform::settingsStore(), app::ToTwips(m_builtInOuter, scale));
+    const app::StartupSettings settings
+        = app::ReadStartupSettings(platform::settingsStore(), app::ToTwips(m_builtInOuter, scale));
 
     // The designed placement stands until the store holds another.
     m_storedOuter = app::ToPixels(settings.window, scale);
@@ -91,7 +91,7 @@ void frmMain::ApplyOuterGeometry(const QRect &outer)
 void frmMain::UpdateMinimumSize()
 {
     setMinimumSize(std::max(0, app::MINIMUM_WIDTH_PIXELS - m_frame.width()),
-                   std::max(0, app::MINIMUM_HEIGHT_PIXELS - m_frame.height()));
+        std::max(0, app::MINIMUM_HEIGHT_PIXELS - m_frame.height()));
 }
 
 void frmMain::Form_Activate()

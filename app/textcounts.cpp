@@ -9,7 +9,7 @@ namespace app {
 
 TextCounts CountText(QStringView text)
 {
-    return {cp932::ByteCount(text), text.size()};
+    return { cp932::ByteCount(text), text.size() };
 }
 
 QString CountPanelText(const TextCounts &counts)
@@ -22,7 +22,7 @@ QString CountPanelText(const TextCounts &counts)
 DocumentCounter::Paragraph DocumentCounter::CountParagraph(const QTextBlock &block)
 {
     const QString text = block.text();
-    return {static_cast<qint32>(text.size()), static_cast<qint32>(cp932::ByteCount(text))};
+    return { static_cast<qint32>(text.size()), static_cast<qint32>(cp932::ByteCount(text)) };
 }
 
 void DocumentCounter::Reset(const QTextDocument &document)
@@ -94,7 +94,7 @@ TextCounts DocumentCounter::Counts(LineBreakStyle style) const
 {
     const qint64 breaks = m_paragraphs.empty() ? 0 : static_cast<qint64>(m_paragraphs.size()) - 1;
     const qint64 breakLength = LineBreakLength(style);
-    return {m_bytes + breaks * breakLength, m_units + breaks * breakLength};
+    return { m_bytes + breaks * breakLength, m_units + breaks * breakLength };
 }
 
 } // namespace app

@@ -50,7 +50,7 @@ private:
     static Paragraph CountParagraph(const QTextBlock &block);
 
     std::vector<Paragraph> m_paragraphs;
-    qint64 m_units = 0;   // all paragraphs, without line breaks
+    qint64 m_units = 0; // all paragraphs, without line breaks
     qint64 m_bytes = 0;
 };
 

@@ -9,7 +9,7 @@ namespace app {
 TwipsPerPixel TwipsPerPixelAt(double dotsPerInchX, double dotsPerInchY)
 {
     const auto scale = [](double dpi) { return dpi > 0 && std::isfinite(dpi) ? 1440.0 / dpi : 15.0; };
-    return {scale(dotsPerInchX), scale(dotsPerInchY)};
+    return { scale(dotsPerInchX), scale(dotsPerInchY) };
 }
 
 TwipsPerPixel ScreenTwipsPerPixel(const QScreen *screen)
@@ -34,14 +34,14 @@ int TwipsToPixels(double twips, double twipsPerPixel)
 
 TwipsRect ToTwips(const QRect &pixels, const TwipsPerPixel &scale)
 {
-    return {PixelsToTwips(pixels.x(), scale.x), PixelsToTwips(pixels.y(), scale.y),
-            PixelsToTwips(pixels.width(), scale.x), PixelsToTwips(pixels.height(), scale.y)};
+    return { PixelsToTwips(pixels.x(), scale.x), PixelsToTwips(pixels.y(), scale.y),
+        PixelsToTwips(pixels.width(), scale.x), PixelsToTwips(pixels.height(), scale.y) };
 }
 
 QRect ToPixels(const TwipsRect &twips, const TwipsPerPixel &scale)
 {
-    return {TwipsToPixels(twips.left, scale.x), TwipsToPixels(twips.top, scale.y),
-            TwipsToPixels(twips.width, scale.x), TwipsToPixels(twips.height, scale.y)};
+    return { TwipsToPixels(twips.left, scale.x), TwipsToPixels(twips.top, scale.y), TwipsToPixels(twips.width, scale.x),
+        TwipsToPixels(twips.height, scale.y) };
 }
 
 QString SingleText(double value)

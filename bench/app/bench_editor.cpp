@@ -26,7 +26,8 @@ namespace {
 // About 10 MB in code page 932, CR LF line breaks.
 QString SampleText()
 {
-    const QString line = QStringLiteral("吾輩は猫である。名前はまだ無い。どこで生れたかとんと見当がつかぬ。ﾊﾝｶｸ ABC 123\r\n");
+    const QString line
+        = QStringLiteral("吾輩は猫である。名前はまだ無い。どこで生れたかとんと見当がつかぬ。ﾊﾝｶｸ ABC 123\r\n");
     const qsizetype lineBytes = cp932::ByteCount(line);
     QString text;
     for (qsizetype bytes = 0; bytes < 10 * 1000 * 1000; bytes += lineBytes)
@@ -104,7 +105,7 @@ int main(int argc, char **argv)
     testsupport::FakeDialogs dialogs;
     const QString text = SampleText();
     std::printf("document: %lld characters, %lld bytes in code page 932\n", static_cast<long long>(text.size()),
-                static_cast<long long>(cp932::ByteCount(text)));
+        static_cast<long long>(cp932::ByteCount(text)));
 
     qsizetype sink = 0;
     const double conversion = Best(5, [&] { sink += cp932::Encode(text).size(); });
@@ -142,14 +143,14 @@ int main(int argc, char **argv)
     std::printf("full code-page conversion of the text: %.2f ms\n", conversion);
     std::printf("keystroke, wrap on: %.3f ms; bare box: %.3f ms; ratio to the bare box %.2f; "
                 "to one conversion %.4f\n",
-                keyWrapped, keyBare, keyWrapped / keyBare, keyWrapped / conversion);
+        keyWrapped, keyBare, keyWrapped / keyBare, keyWrapped / conversion);
     std::printf("keystroke, wrap off: %.3f ms; bare box: %.3f ms; ratio to the bare box %.2f; "
                 "to one conversion %.4f\n",
-                keyUnwrapped, keyBareUnwrapped, keyUnwrapped / keyBareUnwrapped, keyUnwrapped / conversion);
+        keyUnwrapped, keyBareUnwrapped, keyUnwrapped / keyBareUnwrapped, keyUnwrapped / conversion);
     std::printf("change handling alone (counts and status text): %.4f ms; to one conversion %.5f\n", handling,
-                handling / conversion);
+        handling / conversion);
     std::printf("load, wrap on: %.1f ms; wrap off: %.1f ms; bare box: %.1f ms; ratios %.2f and %.2f\n", loadWrapped,
-                loadUnwrapped, bareLoad, loadWrapped / bareLoad, loadUnwrapped / bareLoad);
+        loadUnwrapped, bareLoad, loadWrapped / bareLoad, loadUnwrapped / bareLoad);
     std::printf("counts after the keystrokes equal a full recount: %s\n", countsRight ? "yes" : "NO");
     window.blnModified = false;
     return countsRight && sink > 0 ? 0 : 1;

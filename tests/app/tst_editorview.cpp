@@ -107,8 +107,8 @@ void TestEditorView::wrapSwitchCarriesSelection()
     QCOMPARE(m_window->WordWrap(), wrapped);
     QCOMPARE(m_window->menuWrap->isChecked(), wrapped);
     QCOMPARE(button->isChecked(), wrapped);
-    QCOMPARE(m_window->ActiveBox()->horizontalScrollBarPolicy(),
-             wrapped ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAlwaysOn);
+    QCOMPARE(
+        m_window->ActiveBox()->horizontalScrollBarPolicy(), wrapped ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAlwaysOn);
     QCOMPARE(m_window->ActiveBox()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     QCOMPARE(m_window->DocumentText(), text);
     QCOMPARE(m_window->ActiveBox()->textCursor().selectionStart(), 10);
@@ -184,15 +184,17 @@ void TestEditorView::fontDialogCancelledChangesNothing()
 // A confirmed font goes to the box, to the store at once, and to the panel in whole points.
 void TestEditorView::fontChosenIsAppliedSavedAndShown()
 {
-    m_dialogs->answerFont(FontChoice{QStringLiteral("IPAGothic"), 10.5});
+    m_dialogs->answerFont(FontChoice { QStringLiteral("IPAGothic"), 10.5 });
     m_window->ToolButton(QStringLiteral("font"))->trigger();
     QCOMPARE(m_window->txtMain->font().family(), QStringLiteral("IPAGothic"));
     QCOMPARE(m_window->txtMain->font().pointSizeF(), 10.5);
     QCOMPARE(m_window->PanelText(QStringLiteral("font")), QStringLiteral("IPAGothic 10pt"));
     QVERIFY(!m_window->blnModified);
     const auto store = m_settings->reopened();
-    QCOMPARE(store->GetSetting(QStringLiteral("Setting"), QStringLiteral("FontSize"), QString()), QStringLiteral("10.5"));
-    QCOMPARE(store->GetSetting(QStringLiteral("Setting"), QStringLiteral("FontName"), QString()), QStringLiteral("IPAGothic"));
+    QCOMPARE(
+        store->GetSetting(QStringLiteral("Setting"), QStringLiteral("FontSize"), QString()), QStringLiteral("10.5"));
+    QCOMPARE(store->GetSetting(QStringLiteral("Setting"), QStringLiteral("FontName"), QString()),
+        QStringLiteral("IPAGothic"));
 }
 
 // A double click on the font panel opens the font dialog.
@@ -226,26 +228,38 @@ void TestEditorView::menuBarLaidOutInOrder()
     QStringList titles;
     for (QAction *action : m_window->menuBar()->actions())
         titles.append(action->text());
-    QCOMPARE(titles, (QStringList{"ﾌｧｲﾙ(&F)", "編集(&E)", "表示(&V)", "設定(&C)", "ﾍﾙﾌﾟ(&H)"}));
+    QCOMPARE(titles, (QStringList { "ﾌｧｲﾙ(&F)", "編集(&E)", "表示(&V)", "設定(&C)", "ﾍﾙﾌﾟ(&H)" }));
     QCOMPARE(names(m_window->mhdFile),
-             (QStringList{"menuNew", "menuOpen", "mndmySep01", "menuSave", "menuSaveAs", "mndmySep02", "menuShortcut",
-                          "mndmySep03", "menuPrint", "menuPrintConfig", "mndmySep04", "mhdRecent", "mndmySep05",
-                          "menuQuit"}));
+        (QStringList { "menuNew", "menuOpen", "mndmySep01", "menuSave", "menuSaveAs", "mndmySep02", "menuShortcut",
+            "mndmySep03", "menuPrint", "menuPrintConfig", "mndmySep04", "mhdRecent", "mndmySep05", "menuQuit" }));
     QCOMPARE(names(m_window->mhdEdit),
-             (QStringList{"menuCut", "menuCopy", "menuPaste", "mndmySep06", "menuGoogle", "menuWikipedia",
-                          "mndmySep07", "menuSearch", "menuReplace"}));
-    QCOMPARE(names(m_window->mhdView), (QStringList{"menuFont", "mndmySep08", "menuWrap"}));
-    QCOMPARE(names(m_window->mhdConfig), QStringList{"menuOption"});
-    QCOMPARE(names(m_window->mhdHelp), (QStringList{"menuHelp", "menuVersion"}));
+        (QStringList { "menuCut", "menuCopy", "menuPaste", "mndmySep06", "menuGoogle", "menuWikipedia", "mndmySep07",
+            "menuSearch", "menuReplace" }));
+    QCOMPARE(names(m_window->mhdView), (QStringList { "menuFont", "mndmySep08", "menuWrap" }));
+    QCOMPARE(names(m_window->mhdConfig), QStringList { "menuOption" });
+    QCOMPARE(names(m_window->mhdHelp), (QStringList { "menuHelp", "menuVersion" }));
 
     const QList<std::pair<QAction *, QString>> shortcuts = {
-        {m_window->menuNew, "Ctrl+N"},    {m_window->menuOpen, "Ctrl+O"},     {m_window->menuSave, "Ctrl+S"},
-        {m_window->menuSaveAs, "F12"},    {m_window->menuShortcut, "Ctrl+L"}, {m_window->menuPrint, "Ctrl+P"},
-        {m_window->menuPrintConfig, ""},  {m_window->menuQuit, ""},           {m_window->menuCut, "Ctrl+X"},
-        {m_window->menuCopy, "Ctrl+C"},   {m_window->menuPaste, "Ctrl+V"},    {m_window->menuGoogle, "Ctrl+G"},
-        {m_window->menuWikipedia, "Ctrl+W"}, {m_window->menuSearch, "Ctrl+F"}, {m_window->menuReplace, "Ctrl+H"},
-        {m_window->menuFont, ""},         {m_window->menuWrap, "Ctrl+R"},     {m_window->menuOption, ""},
-        {m_window->menuHelp, "F1"},       {m_window->menuVersion, ""},
+        { m_window->menuNew, "Ctrl+N" },
+        { m_window->menuOpen, "Ctrl+O" },
+        { m_window->menuSave, "Ctrl+S" },
+        { m_window->menuSaveAs, "F12" },
+        { m_window->menuShortcut, "Ctrl+L" },
+        { m_window->menuPrint, "Ctrl+P" },
+        { m_window->menuPrintConfig, "" },
+        { m_window->menuQuit, "" },
+        { m_window->menuCut, "Ctrl+X" },
+        { m_window->menuCopy, "Ctrl+C" },
+        { m_window->menuPaste, "Ctrl+V" },
+        { m_window->menuGoogle, "Ctrl+G" },
+        { m_window->menuWikipedia, "Ctrl+W" },
+        { m_window->menuSearch, "Ctrl+F" },
+        { m_window->menuReplace, "Ctrl+H" },
+        { m_window->menuFont, "" },
+        { m_window->menuWrap, "Ctrl+R" },
+        { m_window->menuOption, "" },
+        { m_window->menuHelp, "F1" },
+        { m_window->menuVersion, "" },
     };
     for (const auto &[action, shortcut] : shortcuts)
         QCOMPARE(action->shortcut().toString(), shortcut);
@@ -267,9 +281,10 @@ void TestEditorView::toolbarLaidOutInOrder()
         QVERIFY2(!action->icon().isNull(), qPrintable(keys.last()));
         QVERIFY(!action->toolTip().isEmpty());
     }
-    QCOMPARE(keys, (QStringList{"new", "open", "save", "print", "(区切り線)", "cut", "copy", "paste", "区切り線",
-                                "google", "wikipedia", "(区切り線)", "search", "(区切り線)", "font", "wrap",
-                                "(区切り線)", "config", "(区切り線)", "help"}));
+    QCOMPARE(keys,
+        (QStringList { "new", "open", "save", "print", "(区切り線)", "cut", "copy", "paste", "区切り線", "google",
+            "wikipedia", "(区切り線)", "search", "(区切り線)", "font", "wrap", "(区切り線)", "config", "(区切り線)",
+            "help" }));
     QAction *google = m_window->ToolButton(QStringLiteral("google"));
     QCOMPARE(google->property("description").toString(), QStringLiteral("Google検索"));
     QCOMPARE(google->toolTip(), QStringLiteral("Google日本で検索"));

@@ -40,23 +40,22 @@ void TestHistory::addToHistory_data()
 {
     QTest::addColumn<QList<HistoryItem>>("opened");
     QTest::addColumn<QStringList>("expected");
-    const HistoryItem a{QStringLiteral("data"), QStringLiteral("a.txt")};
-    const HistoryItem b{QStringLiteral("data"), QStringLiteral("b.txt")};
-    const HistoryItem c{QStringLiteral("data/x"), QStringLiteral("c.txt")};
-    QTest::newRow("A B C A") << QList<HistoryItem>{a, b, c, a}
-                             << QStringList{"data/b.txt", "data/x/c.txt", "data/a.txt"};
-    QTest::newRow("last again") << QList<HistoryItem>{a, b, b} << QStringList{"data/a.txt", "data/b.txt"};
-    QTest::newRow("same name, two folders")
-        << QList<HistoryItem>{{QStringLiteral("data"), QStringLiteral("m.txt")},
-                              {QStringLiteral("data/y"), QStringLiteral("m.txt")}}
-        << QStringList{"data/m.txt", "data/y/m.txt"};
-    QTest::newRow("case matters") << QList<HistoryItem>{a, {QStringLiteral("data"), QStringLiteral("A.txt")}}
-                                  << QStringList{"data/a.txt", "data/A.txt"};
+    const HistoryItem a { QStringLiteral("data"), QStringLiteral("a.txt") };
+    const HistoryItem b { QStringLiteral("data"), QStringLiteral("b.txt") };
+    const HistoryItem c { QStringLiteral("data/x"), QStringLiteral("c.txt") };
+    QTest::newRow("A B C A") << QList<HistoryItem> { a, b, c, a }
+                             << QStringList { "data/b.txt", "data/x/c.txt", "data/a.txt" };
+    QTest::newRow("last again") << QList<HistoryItem> { a, b, b } << QStringList { "data/a.txt", "data/b.txt" };
+    QTest::newRow("same name, two folders") << QList<HistoryItem> { { QStringLiteral("data"), QStringLiteral("m.txt") },
+        { QStringLiteral("data/y"), QStringLiteral("m.txt") } }
+                                            << QStringList { "data/m.txt", "data/y/m.txt" };
+    QTest::newRow("case matters") << QList<HistoryItem> { a, { QStringLiteral("data"), QStringLiteral("A.txt") } }
+                                  << QStringList { "data/a.txt", "data/A.txt" };
 
     QList<HistoryItem> eleven;
     QStringList lastTen;
     for (int i = 1; i <= 11; ++i) {
-        eleven.append({QStringLiteral("data"), QStringLiteral("f%1").arg(i)});
+        eleven.append({ QStringLiteral("data"), QStringLiteral("f%1").arg(i) });
         if (i > 1)
             lastTen.append(QStringLiteral("data/f%1").arg(i));
     }
@@ -82,8 +81,8 @@ void TestHistory::storedCountFollowsTheLastUsedPlace()
 {
     History history;
     QCOMPARE(app::StoredHistoryCount(history), 0);
-    history[0] = {QStringLiteral("data"), QStringLiteral("a")};
-    history[2] = {QStringLiteral("data"), QStringLiteral("c")};
+    history[0] = { QStringLiteral("data"), QStringLiteral("a") };
+    history[2] = { QStringLiteral("data"), QStringLiteral("c") };
     QCOMPARE(app::StoredHistoryCount(history), 3);
     QCOMPARE(app::HistoryLength(history), 1);
 }
@@ -91,9 +90,9 @@ void TestHistory::storedCountFollowsTheLastUsedPlace()
 // A file name with "&" is shown with its "&", not as a menu mnemonic.
 void TestHistory::captionsShowNamesAsTheyAre()
 {
-    const History history = Opened({{QStringLiteral("data"), QStringLiteral("R&D.txt")},
-                                     {QStringLiteral("data"), QStringLiteral("メモ.txt")}});
-    QCOMPARE(app::HistoryCaptions(history), (QStringList{QStringLiteral("R&&D.txt"), QStringLiteral("メモ.txt")}));
+    const History history = Opened({ { QStringLiteral("data"), QStringLiteral("R&D.txt") },
+        { QStringLiteral("data"), QStringLiteral("メモ.txt") } });
+    QCOMPARE(app::HistoryCaptions(history), (QStringList { QStringLiteral("R&&D.txt"), QStringLiteral("メモ.txt") }));
 }
 
 QTEST_APPLESS_MAIN(TestHistory)

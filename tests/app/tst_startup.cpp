@@ -22,7 +22,8 @@ public:
     QStringList calls;
     void RegisterShortcutType() override
     {
-        const bool updateInfo = platform::settingsStore().Contains(QStringLiteral("UpdateInfo"), QStringLiteral("CurrentVersion"));
+        const bool updateInfo
+            = platform::settingsStore().Contains(QStringLiteral("UpdateInfo"), QStringLiteral("CurrentVersion"));
         calls.append(QStringLiteral("register visible=%1 updateinfo=%2").arg(isVisible()).arg(updateInfo));
     }
     void OpenShortcut(const QString &path) override { calls.append(QStringLiteral("open ") + path); }
@@ -133,8 +134,8 @@ void TestStartup::firstRunDefaults()
     QCOMPARE(window->windowTitle(), QStringLiteral("Lumeno"));
     // The designed placement: the client area at 2355, 2400 twips, 9315 twips wide.
     const app::TwipsPerPixel scale = app::ScreenTwipsPerPixel(window->screen());
-    QCOMPARE(window->geometry().topLeft(),
-             QPoint(app::TwipsToPixels(2355, scale.x), app::TwipsToPixels(2400, scale.y)));
+    QCOMPARE(
+        window->geometry().topLeft(), QPoint(app::TwipsToPixels(2355, scale.x), app::TwipsToPixels(2400, scale.y)));
     QCOMPARE(window->width(), app::TwipsToPixels(9315, scale.x));
 }
 
@@ -170,18 +171,30 @@ void TestStartup::badValuesFallBack_data()
     QTest::addColumn<QString>("section");
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
-    QTest::newRow("font size zero") << SETTING << "FontSize" << "0";
-    QTest::newRow("font size negative") << SETTING << "FontSize" << "-4";
-    QTest::newRow("font size absurd") << SETTING << "FontSize" << "401";
-    QTest::newRow("font size text") << SETTING << "FontSize" << "large";
-    QTest::newRow("font name empty") << SETTING << "FontName" << "";
-    QTest::newRow("wrap not a truth value") << SETTING << "Wrap" << "yes";
-    QTest::newRow("clear pass lower case") << SETTING << "ClearPass" << "true";
-    QTest::newRow("width text") << WINDOW << "Width" << "wide";
-    QTest::newRow("left text") << WINDOW << "Left" << "1e";
-    QTest::newRow("count text") << HISTORY << "Count" << "three";
-    QTest::newRow("count negative") << HISTORY << "Count" << "-2";
-    QTest::newRow("count fraction") << HISTORY << "Count" << "1.5";
+    QTest::newRow("font size zero") << SETTING << "FontSize"
+                                    << "0";
+    QTest::newRow("font size negative") << SETTING << "FontSize"
+                                        << "-4";
+    QTest::newRow("font size absurd") << SETTING << "FontSize"
+                                      << "401";
+    QTest::newRow("font size text") << SETTING << "FontSize"
+                                    << "large";
+    QTest::newRow("font name empty") << SETTING << "FontName"
+                                     << "";
+    QTest::newRow("wrap not a truth value") << SETTING << "Wrap"
+                                            << "yes";
+    QTest::newRow("clear pass lower case") << SETTING << "ClearPass"
+                                           << "true";
+    QTest::newRow("width text") << WINDOW << "Width"
+                                << "wide";
+    QTest::newRow("left text") << WINDOW << "Left"
+                               << "1e";
+    QTest::newRow("count text") << HISTORY << "Count"
+                                << "three";
+    QTest::newRow("count negative") << HISTORY << "Count"
+                                    << "-2";
+    QTest::newRow("count fraction") << HISTORY << "Count"
+                                    << "1.5";
 }
 
 void TestStartup::badValuesFallBack()
@@ -214,13 +227,13 @@ void TestStartup::historyReadsCountEntriesOnly()
     save(HISTORY, QStringLiteral("Count"), QStringLiteral("3"));
     frmMain *window = load();
     QCOMPARE(app::HistoryLength(window->arrHistory), 3);
-    QCOMPARE(window->arrHistory[2], (app::HistoryItem{QStringLiteral("data/d3"), QStringLiteral("f3.txt")}));
+    QCOMPARE(window->arrHistory[2], (app::HistoryItem { QStringLiteral("data/d3"), QStringLiteral("f3.txt") }));
     QStringList captions;
     for (QAction *item : window->menuRecentFiles) {
         QVERIFY(item->isEnabled());
         captions.append(item->text());
     }
-    QCOMPARE(captions, (QStringList{"f1.txt", "f2.txt", "f3.txt"}));
+    QCOMPARE(captions, (QStringList { "f1.txt", "f2.txt", "f3.txt" }));
     QCOMPARE(window->mhdRecent->actions(), window->menuRecentFiles);
     m_window.reset();
 
@@ -247,7 +260,7 @@ void TestStartup::storedGeometryAppliedUnchanged()
     save(WINDOW, QStringLiteral("Top"), QStringLiteral("1500"));
     frmMain *window = load();
     const app::TwipsPerPixel scale = app::ScreenTwipsPerPixel(window->screen());
-    const QRect expected = app::ToPixels({-45000, 1500, 9000, 6000}, scale);
+    const QRect expected = app::ToPixels({ -45000, 1500, 9000, 6000 }, scale);
     QCOMPARE(window->frameGeometry(), expected);
 }
 
@@ -260,10 +273,10 @@ void TestStartup::updateInfoWrittenAtEveryStart()
         load();
         QCOMPARE(stored(QStringLiteral("UpdateInfo"), QStringLiteral("ApplicationPath")), platform::AppPath());
         QCOMPARE(stored(QStringLiteral("UpdateInfo"), QStringLiteral("CurrentVersion")),
-                 QStringLiteral("%1.%2.%3")
-                     .arg(PROJECT_MAJOR)
-                     .arg(PROJECT_MINOR, 2, 10, QLatin1Char('0'))
-                     .arg(PROJECT_REVISION, 4, 10, QLatin1Char('0')));
+            QStringLiteral("%1.%2.%3")
+                .arg(PROJECT_MAJOR)
+                .arg(PROJECT_MINOR, 2, 10, QLatin1Char('0'))
+                .arg(PROJECT_REVISION, 4, 10, QLatin1Char('0')));
         m_window.reset();
     }
 }
@@ -272,7 +285,7 @@ void TestStartup::updateInfoWrittenAtEveryStart()
 void TestStartup::shortcutTypeRegisteredBeforeShowing()
 {
     RecordingMain *window = load();
-    QCOMPARE(window->calls, QStringList{QStringLiteral("register visible=0 updateinfo=1")});
+    QCOMPARE(window->calls, QStringList { QStringLiteral("register visible=0 updateinfo=1") });
 }
 
 // The whole command line is opened as a shortcut when the shown window first becomes active,
@@ -290,8 +303,9 @@ void TestStartup::commandLineOpenedAtFirstActivationOnly()
     m_window->Form_Load();
     QTRY_VERIFY(m_window->blnCommandLineDone);
     m_window->Form_Activate();
-    QCOMPARE(m_window->calls, (QStringList{QStringLiteral("register visible=0 updateinfo=1"),
-                                           QStringLiteral("open /home/user/my docs/memo.txt.lmk")}));
+    QCOMPARE(m_window->calls,
+        (QStringList { QStringLiteral("register visible=0 updateinfo=1"),
+            QStringLiteral("open /home/user/my docs/memo.txt.lmk") }));
 }
 
 // Closing writes the outer bounds, the wrap state and all ten history places, Count recomputed.
@@ -353,7 +367,7 @@ void TestStartup::cancelInSavePromptWritesNothing()
     m_dialogs->answerMessage(MsgAnswer::Cancel);
     window->menuQuit->trigger();
     QVERIFY(window->isVisible());
-    QCOMPARE(m_dialogs->messageTexts(), QStringList{QStringLiteral("変更された内容をファイルに保存しますか？")});
+    QCOMPARE(m_dialogs->messageTexts(), QStringList { QStringLiteral("変更された内容をファイルに保存しますか？") });
     QCOMPARE(m_dialogs->messages[0].request.buttons, platform::MsgButtons::YesNoCancel);
     QCOMPARE(m_dialogs->messages[0].request.defaultButton, MsgAnswer::Cancel);
     QCOMPARE(m_dialogs->messages[0].request.icon, platform::MsgIcon::Question);

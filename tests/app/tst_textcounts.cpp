@@ -33,16 +33,16 @@ void TestTextCounts::panelText_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("panel");
     QTest::newRow("empty") << QString() << QStringLiteral("0バイト, 0文字（全角: 0文字, 半角: 0文字）");
-    QTest::newRow("one kana, one letter") << QStringLiteral("あa")
-                                          << QStringLiteral("3バイト, 2文字（全角: 1文字, 半角: 1文字）");
+    QTest::newRow("one kana, one letter")
+        << QStringLiteral("あa") << QStringLiteral("3バイト, 2文字（全角: 1文字, 半角: 1文字）");
     QTest::newRow("CR LF") << QStringLiteral("\r\n") << QStringLiteral("2バイト, 2文字（全角: 0文字, 半角: 2文字）");
     QTest::newRow("LF alone") << QStringLiteral("\n") << QStringLiteral("1バイト, 1文字（全角: 0文字, 半角: 1文字）");
     QTest::newRow("half-width katakana") << QStringLiteral("ｶﾀｶﾅﾞ")
                                          << QStringLiteral("5バイト, 5文字（全角: 0文字, 半角: 5文字）");
-    QTest::newRow("kanji and full-width letters") << QStringLiteral("漢字ＡＢ")
-                                                  << QStringLiteral("8バイト, 4文字（全角: 4文字, 半角: 0文字）");
-    QTest::newRow("outside the code page") << QStringLiteral("¥\u00e9")
-                                           << QStringLiteral("2バイト, 2文字（全角: 0文字, 半角: 2文字）");
+    QTest::newRow("kanji and full-width letters")
+        << QStringLiteral("漢字ＡＢ") << QStringLiteral("8バイト, 4文字（全角: 4文字, 半角: 0文字）");
+    QTest::newRow("outside the code page")
+        << QStringLiteral("¥\u00e9") << QStringLiteral("2バイト, 2文字（全角: 0文字, 半角: 2文字）");
     QTest::newRow("surrogate pair") << QStringLiteral("😀")
                                     << QStringLiteral("2バイト, 2文字（全角: 0文字, 半角: 2文字）");
     QTest::newRow("two lines") << QStringLiteral("日本\r\nab")
@@ -125,10 +125,10 @@ struct CountedDocument {
         document.setDocumentLayout(new QPlainTextDocumentLayout(&document));
         document.setPlainText(LargeText());
         counter.Reset(document);
-        QObject::connect(&document, &QTextDocument::contentsChange, &document,
-                         [this](int position, int removed, int added) {
-                             counter.ContentsChange(document, position, removed, added);
-                         });
+        QObject::connect(
+            &document, &QTextDocument::contentsChange, &document, [this](int position, int removed, int added) {
+                counter.ContentsChange(document, position, removed, added);
+            });
     }
 };
 
@@ -157,16 +157,16 @@ void TestTextCounts::incrementalEqualsFullRecount()
         const int start = random.bounded(0, length + 1);
         const int end = std::min(length, start + random.bounded(0, 300));
         switch (random.bounded(5)) {
-        case 0:   // a keystroke
+        case 0: // a keystroke
             cursor.setPosition(start);
             cursor.insertText(QStringLiteral("字"));
             break;
-        case 1:   // a deletion, often across lines
+        case 1: // a deletion, often across lines
             cursor.setPosition(start);
             cursor.setPosition(end, QTextCursor::KeepAnchor);
             cursor.removeSelectedText();
             break;
-        case 2:   // a replacement with line breaks
+        case 2: // a replacement with line breaks
             cursor.setPosition(start);
             cursor.setPosition(end, QTextCursor::KeepAnchor);
             cursor.insertText(RandomPiece(random));
@@ -189,7 +189,7 @@ void TestTextCounts::wholeDocumentReplaced()
     CountedDocument counted;
     QTextDocument &document = counted.document;
     const app::DocumentCounter &counter = counted.counter;
-    for (const QString &text : {QStringLiteral("短い\r\n文"), QString(), LargeText()}) {
+    for (const QString &text : { QStringLiteral("短い\r\n文"), QString(), LargeText() }) {
         document.setPlainText(text);
         const LineBreakStyle style = app::DetectLineBreaks(text);
         QCOMPARE(counter.Counts(style), app::CountText(app::TextWithLineBreaks(document.toRawText(), style)));
