@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
-#include <stdio.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
