@@ -6,6 +6,7 @@ CMAKE_FLAGS ?=
 .PHONY: run test deps configure build test-asan test-sanitized-core clean
 
 run: build
+	./scripts/install-deps.sh run
 	./scripts/run.sh "$(BUILD_DIR)"
 
 test: build

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Lumeno need,
-# asking apt only for what dpkg says is missing.
+# asking apt only for what dpkg says is missing. With "run", also what only the running editor
+# needs: a viewer for the help file (about 100 MB with its GTK libraries, so tests go without).
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,10 @@ packages=(
   xvfb xauth xdotool imagemagick poppler-utils
   dpkg-dev desktop-file-utils libxml2-utils shared-mime-info
 )
+
+# Only for `make run`.
+run_packages=(xchm)
+[ "${1:-}" = run ] && packages+=("${run_packages[@]}")
 
 missing=()
 for p in "${packages[@]}"; do
