@@ -9,7 +9,13 @@
 #include <QNetworkRequest>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
+
+constexpr qint64 kLargestReservation = qint64(256) << 20;
+// Bytes the transfer thread may hold ahead of this one, which decodes as the body comes.
+constexpr qint64 kReadAheadBytes = qint64(4) << 20;
 
 // Qt reports an HTTP status of 400 or more as an error once the whole body is in; only the
 // errors of the connection itself (refused, closed early, cancelled, garbled) lose the reply.
@@ -87,10 +93,11 @@ void inetConn::Execute(const QString &url, const QString &operation, const QStri
     else
         m_reply = m_manager->sendCustomRequest(request, verb, data);
 
+    m_reply->setReadBufferSize(kReadAheadBytes);   // said again in onHeaders
     connect(m_reply, &QNetworkReply::readyRead, this, &inetConn::onReadyRead);
     connect(m_reply, &QNetworkReply::uploadProgress, this, &inetConn::onProgress);
     connect(m_reply, &QNetworkReply::downloadProgress, this, &inetConn::onProgress);
-    connect(m_reply, &QNetworkReply::metaDataChanged, this, &inetConn::onProgress);
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, &inetConn::onHeaders);
     connect(m_reply, &QNetworkReply::finished, this, &inetConn::onFinished);
     m_stallTimer.start();
 }
@@ -101,16 +108,56 @@ void inetConn::onProgress()
         m_stallTimer.start();
 }
 
+void inetConn::onHeaders()
+{
+    if (!m_reply)
+        return;
+    // The transfer thread may take up the request before it hears the limit set in Execute;
+    // by the time the headers are in, it listens.
+    m_reply->setReadBufferSize(kReadAheadBytes);
+    m_stallTimer.start();
+}
+
 void inetConn::onReadyRead()
 {
     if (!m_reply)
         return;
-    m_received += m_reply->readAll();
-    m_stallTimer.start();
     if (!m_receiving) {
         m_receiving = true;
+        reserveBody(m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong());
         emit StateChanged(icReceivingResponse);
     }
+    QByteArray incoming = m_reply->readAll();
+    if (m_received.isEmpty())
+        m_received = std::move(incoming);
+    else
+        m_received += incoming;
+    decodeReceived(false);
+    m_stallTimer.start();
+}
+
+void inetConn::reserveBody(qint64 contentLength)
+{
+    // A body has at most as many characters as bytes. The room is only address space until
+    // it is written, and it spares the copies of a growing text; a stated length beyond
+    // kLargestReservation is not believed.
+    if (contentLength > 0)
+        m_body.reserve(static_cast<qsizetype>(std::min(contentLength, kLargestReservation)));
+}
+
+void inetConn::decodeReceived(bool all)
+{
+    // A byte below 0x40 is never the second byte of a character, so the bytes up to it
+    // decode the same now as they would within the whole body; the rest waits for more.
+    qsizetype cut = m_received.size();
+    if (!all) {
+        while (cut > 0 && static_cast<unsigned char>(m_received.at(cut - 1)) >= 0x40)
+            --cut;
+    }
+    if (cut == 0)
+        return;
+    m_body += cp932::Decode(QByteArrayView(m_received).first(cut));
+    m_received = m_received.sliced(cut);   // the few bytes after the cut, or nothing
 }
 
 void inetConn::onStalled()
@@ -132,31 +179,39 @@ void inetConn::onFinished()
     const bool whole = !m_stalled && bodyArrivedWhole(m_reply->error(), status);
     dropReply();
     if (whole)
-        m_body = cp932::Decode(m_received);
+        decodeReceived(true);
+    else
+        m_body = QString();
     m_received = QByteArray();
     emit StateChanged(whole ? icResponseCompleted : icError);
 }
 
 QString inetConn::GetChunk(int size)
 {
-    const qsizetype end = m_body.size();
-    if (m_bodyPos >= end) {
+    if (m_bodyPos >= m_body.size()) {
         m_body = QString();   // the reply is handed out: give its memory back
         m_bodyPos = 0;
         return {};
     }
-    qsizetype pos = m_bodyPos;
+    size = std::max(size, 1);
+    // Whole stretches are counted at once: k characters never take more than 2k bytes.
+    const QStringView rest = QStringView(m_body).sliced(m_bodyPos);
+    qsizetype length = 0;
     qsizetype bytes = 0;
-    const QChar *units = m_body.constData();
-    while (pos < end) {
-        const int width = cp932::UnitByteCount(units[pos].unicode());
-        if (bytes + width > size && pos > m_bodyPos)
+    while (length < rest.size()) {
+        const qsizetype budget = size - bytes;
+        const qsizetype step = std::min(rest.size() - length, budget / 2);
+        if (step == 0) {
+            if (budget >= 1 && cp932::UnitByteCount(rest.at(length).unicode()) == 1)
+                ++length;
             break;
-        bytes += width;
-        ++pos;
+        }
+        bytes += cp932::ByteCount(rest.sliced(length, step));
+        length += step;
     }
-    QString chunk = m_body.mid(m_bodyPos, pos - m_bodyPos);
-    m_bodyPos = pos;
+    length = std::max<qsizetype>(length, 1);
+    QString chunk = rest.first(length).toString();
+    m_bodyPos += length;
     return chunk;
 }
 

@@ -45,7 +45,10 @@ signals:
     void StateChanged(int state);
 
 private:
+    void onHeaders();
     void onReadyRead();
+    void reserveBody(qint64 contentLength);
+    void decodeReceived(bool all);
     void onProgress();
     void onFinished();
     void onStalled();
@@ -54,8 +57,8 @@ private:
     QNetworkAccessManager *m_manager;
     QPointer<QNetworkReply> m_reply;
     QTimer m_stallTimer;
-    QByteArray m_received;
-    QString m_body;
+    QByteArray m_received;   // bytes not yet decoded
+    QString m_body;          // the body decoded so far
     qsizetype m_bodyPos = 0;
     bool m_stalled = false;
     bool m_receiving = false;
