@@ -78,6 +78,7 @@ frmMain::frmMain(QWidget *parent)
 
     CreateEditor();
     CreateMenus();
+    RouteEditKeys();
     CreateToolbar();
     CreateStatusBar();
     PlaceAsDesigned();

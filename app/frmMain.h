@@ -8,9 +8,14 @@
 #include "app/history.h"
 #include "app/linebreaks.h"
 #include "app/textcounts.h"
+#include "app/weblookup.h"
 
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
+#include <QPrinter>
+#include <functional>
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -18,6 +23,7 @@ class QMenu;
 class QPlainTextEdit;
 class QToolBar;
 class StatusPanel;
+class frmFinder;
 class inetConn;
 
 class frmMain : public QMainWindow {
@@ -86,7 +92,7 @@ public:
     void mhdFile_Click();
 
     // --- Commands (commands.cpp) --------------------------------------------------------------
-    enum class WebSite { Google, Wikipedia };
+    using WebSite = app::WebSite;
     void CutText();
     void CopyText();
     void PasteText();
@@ -101,7 +107,22 @@ public:
     void toolMain_ButtonClick(const QString &key);
     // The toolbar button with this key, or nullptr.
     QAction *ToolButton(const QString &key) const;
+    // The selected text of the active box, its line breaks as LF.
+    QString SelectedText() const;
+    // The printer of this run: printer setup's choice holds for every later print.
+    QPrinter &Printer();
+    // Runs before each print job with its copy number, from 1 (tests send each job to a file).
+    std::function<void(QPrinter &printer, int copy)> BeforePrintJob;
+    // The find / replace dialog while it is open.
+    QPointer<frmFinder> Finder() const { return m_finder; }
 
+private:
+    // Sends the box's cut, copy and paste keys to the Edit menu's commands (commands.cpp).
+    void RouteEditKeys();
+    std::unique_ptr<QPrinter> m_printer;
+    QPointer<frmFinder> m_finder;
+
+public:
     // --- Controls -----------------------------------------------------------------------------
     QPlainTextEdit *txtMain = nullptr;
     QToolBar *toolMain = nullptr;
