@@ -145,7 +145,7 @@ void tst_Transport::replies_data()
     for (char c : QByteArray("OK\nslow\n"))
         drip.append(QByteArray(1, c));
     QTest::newRow("slow but steady: each piece is progress")
-        << drip << false << 300 << QStringLiteral("OK\nslow\n");
+        << drip << false << 600 << QStringLiteral("OK\nslow\n");
 }
 
 // Every server behaviour ends the wait: a whole body is the reply, whatever its status; a
@@ -157,7 +157,7 @@ void tst_Transport::replies()
     QFETCH(int, stallMs);
     QFETCH(QString, expected);
 
-    const int gapMs = stallMs > 0 ? stallMs / 3 : 20;
+    const int gapMs = stallMs > 0 ? stallMs / 4 : 20;   // well inside the stall time-out
     ScriptedServer server([&](QTcpSocket *s) { ScriptedServer::sendPieces(s, pieces, gapMs, closeAfter); });
     setStallTimeoutForTesting(stallMs);
     strReply = QStringLiteral("previous");
