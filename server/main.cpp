@@ -47,6 +47,9 @@ int HashPasswordFromStdin()
 int ServeRequest()
 {
     std::signal(SIGPIPE, SIG_IGN);
+    // A file size limit on the host makes a save's write fail, and the save answer "NG" after
+    // removing its temporary file, instead of killing the script half-way.
+    std::signal(SIGXFSZ, SIG_IGN);
     std::string reply(vidodu::kRefusal);
     try {
         const vidodu::Config config

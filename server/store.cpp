@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +16,10 @@ namespace vidodu {
 namespace {
 
 constexpr std::uint64_t kMaxReadBytes = 1ull << 30;
+// Every save writes under this prefix first: hidden, so no request can name or list it.
+constexpr std::string_view kTemporaryPrefix = ".vidodu-save-";
+// A temporary file this old whose writer holds no lock on it belongs to a save that died.
+constexpr std::time_t kStaleTemporarySeconds = 10 * 60;
 
 // An owned file descriptor.
 class Fd {
@@ -163,10 +168,34 @@ std::string TemporaryName()
     unsigned char bytes[16] = {};
     if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes))
         return {};
-    std::string name = ".vidodu-save-"; // hidden: no request can name it
+    std::string name(kTemporaryPrefix);
     for (const unsigned char b : bytes)
         name += alphabet[b % (sizeof alphabet - 1)];
     return name;
+}
+
+// A save killed half-way (kill -9, a lost machine, a web server that stopped) leaves its
+// temporary file behind. A living save holds a lock on its own, so a file of ours that nobody
+// locks and that has not changed for a while is a leftover: the next save in the folder
+// removes it. Links, folders and other hidden names are left alone.
+void RemoveStaleTemporaries(int dir)
+{
+    const auto names = NamesIn(dir);
+    if (!names)
+        return;
+    const std::time_t now = std::time(nullptr);
+    for (const auto &name : *names) {
+        if (!name.starts_with(kTemporaryPrefix))
+            continue;
+        const Fd fd(::openat(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat st { };
+        if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || now - st.st_mtime < kStaleTemporarySeconds
+            || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+            continue;
+        const auto current = StatAt(dir, name); // still the file we looked at
+        if (current && current->st_dev == st.st_dev && current->st_ino == st.st_ino)
+            ::unlinkat(dir, name.c_str(), 0);
+    }
 }
 
 } // namespace
@@ -221,6 +250,7 @@ bool Store::saveFile(const Elements &file, std::string_view content) const
     if (!existing && errno != ENOENT)
         return false;
     const mode_t mode = existing ? (existing->st_mode & 07777) : 0666;
+    RemoveStaleTemporaries(dir.get());
 
     std::string temporary;
     Fd fd;
@@ -234,6 +264,9 @@ bool Store::saveFile(const Elements &file, std::string_view content) const
     }
     if (!fd)
         return false;
+    // Held until the file is renamed and closed: it tells other saves this one is alive. A file
+    // system without locks keeps every temporary file instead.
+    ::flock(fd.get(), LOCK_EX | LOCK_NB);
     const bool written
         = WriteAll(fd.get(), content) && (!existing || ::fchmod(fd.get(), mode) == 0) && ::fsync(fd.get()) == 0;
     if (!written || ::renameat(dir.get(), temporary.c_str(), dir.get(), file.back().c_str()) != 0) {
