@@ -81,6 +81,7 @@ void inetConn::Execute(const QString &url, const QString &operation, const QStri
     m_bodyPos = 0;
     m_stalled = false;
     m_receiving = false;
+    m_readAheadLimited = false;
 
     QNetworkRequest request{QUrl(url)};
     setHeaderLines(request, requestHeaders);
@@ -93,29 +94,25 @@ void inetConn::Execute(const QString &url, const QString &operation, const QStri
     else
         m_reply = m_manager->sendCustomRequest(request, verb, data);
 
-    m_reply->setReadBufferSize(kReadAheadBytes);   // said again in onHeaders
     connect(m_reply, &QNetworkReply::readyRead, this, &inetConn::onReadyRead);
     connect(m_reply, &QNetworkReply::uploadProgress, this, &inetConn::onProgress);
     connect(m_reply, &QNetworkReply::downloadProgress, this, &inetConn::onProgress);
-    connect(m_reply, &QNetworkReply::metaDataChanged, this, &inetConn::onHeaders);
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, &inetConn::onProgress);
     connect(m_reply, &QNetworkReply::finished, this, &inetConn::onFinished);
     m_stallTimer.start();
 }
 
 void inetConn::onProgress()
 {
-    if (m_reply)
-        m_stallTimer.start();
-}
-
-void inetConn::onHeaders()
-{
     if (!m_reply)
         return;
-    // The transfer thread may take up the request before it hears the limit set in Execute;
-    // by the time the headers are in, it listens.
-    m_reply->setReadBufferSize(kReadAheadBytes);
     m_stallTimer.start();
+    // The transfer thread hears a read-ahead limit only once it has taken up the request,
+    // which any progress proves; the upload's progress comes before the reply's first byte.
+    if (!m_readAheadLimited) {
+        m_readAheadLimited = true;
+        m_reply->setReadBufferSize(kReadAheadBytes);
+    }
 }
 
 void inetConn::onReadyRead()
@@ -133,7 +130,7 @@ void inetConn::onReadyRead()
     else
         m_received += incoming;
     decodeReceived(false);
-    m_stallTimer.start();
+    onProgress();
 }
 
 void inetConn::reserveBody(qint64 contentLength)

@@ -45,7 +45,6 @@ signals:
     void StateChanged(int state);
 
 private:
-    void onHeaders();
     void onReadyRead();
     void reserveBody(qint64 contentLength);
     void decodeReceived(bool all);
@@ -62,4 +61,5 @@ private:
     qsizetype m_bodyPos = 0;
     bool m_stalled = false;
     bool m_receiving = false;
+    bool m_readAheadLimited = false;
 };
