@@ -1,7 +1,7 @@
 // The ten server operations: each builds its fields, runs one request and reads the reply.
 
-#include "modPublic.h"
-#include "replies.h"
+#include "protocol/modPublic.h"
+#include "protocol/replies.h"
 
 namespace modPublic {
 

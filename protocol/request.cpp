@@ -1,9 +1,9 @@
 // One request cycle: frame the fields, hand them to the transfer control, and wait for the
 // reply while window events go on.
 
-#include "framing.h"
-#include "inetConn.h"
-#include "modPublic.h"
+#include "protocol/framing.h"
+#include "protocol/inetConn.h"
+#include "protocol/modPublic.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
