@@ -77,6 +77,7 @@ frmMain::frmMain(QWidget *parent)
     modPublic::setTransferControl(inetConn);
 
     CreateEditor();
+    AcceptDrops();
     CreateMenus();
     RouteEditKeys();
     CreateToolbar();

@@ -5,6 +5,7 @@
 // when it closes.
 
 #include "app/appsettings.h"
+#include "app/drops.h"
 #include "app/history.h"
 #include "app/linebreaks.h"
 #include "app/textcounts.h"
@@ -21,6 +22,7 @@
 class QAction;
 class QMenu;
 class QPlainTextEdit;
+class QProgressBar;
 class QToolBar;
 class StatusPanel;
 class frmFinder;
@@ -70,7 +72,7 @@ public:
     bool blnModified = false;
 
     // --- Document and recent files (documents.cpp) --------------------------------------------
-    // False when the user cancels the save prompt.
+    // False when the user cancels the save prompt, or answers Yes and the text is not saved.
     bool ConfirmSave();
     void NewDocument();
     void OpenDocument();
@@ -78,10 +80,22 @@ public:
     void SaveDocumentAs();
     // SaveDocument when a file is open, SaveDocumentAs otherwise.
     void SaveCurrentDocument();
+    // The saves above, answering whether the text reached the server.
+    bool TrySaveDocument();
+    bool TrySaveDocumentAs();
+    bool TrySaveCurrentDocument();
     void ResetDocument();
     void AddToHistory();
     void RefreshHistoryMenu();
     void menuRecentFiles_Click(int index);
+    // Reads the remote file into the box and binds the document to it; false, after the
+    // failure message, when it cannot be read: the document then stays as it was.
+    bool LoadRemoteDocument(const app::HistoryItem &file);
+    // Shows the file browser modally in the mode lngFilerMode names; it answers through
+    // blnFilerOK, strCurrentFolder and strCurrentFile (tests play the browser here).
+    virtual void ShowFiler();
+    // Shown in the status bar while a request to the server runs.
+    QProgressBar *BusyIndicator();
 
     app::History arrHistory;
 
@@ -90,7 +104,16 @@ public:
     virtual void RegisterShortcutType();
     void menuShortcut_Click();
     void mhdFile_Click();
+    // A drop on the editing box, at this position of its viewport.
+    void txtMain_OLEDragDrop(const app::DroppedData &data, QPoint position);
+    // Makes the editing box hand its drops to txtMain_OLEDragDrop (from the constructor).
+    void AcceptDrops();
 
+private:
+    QProgressBar *m_barBusy = nullptr;
+    bool m_blnOpeningShortcut = false;
+
+public:
     // --- Commands (commands.cpp) --------------------------------------------------------------
     using WebSite = app::WebSite;
     void CutText();
