@@ -95,12 +95,15 @@ QString ServerCommand(const QString &server, const FieldList &fields)
         return strReply;
     }
 
-    const FramedRequest request = FrameRequest(fields, [] { return MakeBoundary(); });
     inetConn *control = transferControl();
     const QPointer<inetConn> guard(control);
     control->setStallTimeout(g_stallTimeoutMs);
     blnReplyDone = false;
-    control->Execute(ServerUrl(server), QStringLiteral("POST"), request.body, request.header);
+    {
+        // The framed text goes before the wait: the control holds the request's bytes.
+        const FramedRequest request = FrameRequest(fields, [] { return MakeBoundary(); });
+        control->Execute(ServerUrl(server), QStringLiteral("POST"), request.body, request.header);
+    }
 
     // Sleeps until an event comes, so the windows go on while the transfer runs.
     QEventLoop wait;
