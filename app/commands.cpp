@@ -184,6 +184,13 @@ void frmMain::RouteEditKeys()
     txtMain->installEventFilter(new EditKeyRouter(
         { { QKeySequence::Cut, menuCut }, { QKeySequence::Copy, menuCopy }, { QKeySequence::Paste, menuPaste } },
         this));
+    // Ctrl+Y redoes as well, as users of other editors expect; where the platform binds it to
+    // redo already, the box takes it first.
+    auto *redo = new QAction(txtMain);
+    redo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
+    redo->setShortcutContext(Qt::WidgetShortcut);
+    connect(redo, &QAction::triggered, txtMain, &QPlainTextEdit::redo);
+    txtMain->addAction(redo);
 }
 
 QString frmMain::SelectedText() const

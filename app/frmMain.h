@@ -140,7 +140,7 @@ public:
     QPointer<frmFinder> Finder() const { return m_finder; }
 
 private:
-    // Sends the box's cut, copy and paste keys to the Edit menu's commands (commands.cpp).
+    // Sends the box's cut, copy and paste keys to the Edit menu's commands; Ctrl+Y redoes.
     void RouteEditKeys();
     std::unique_ptr<QPrinter> m_printer;
     QPointer<frmFinder> m_finder;
