@@ -15,7 +15,7 @@ namespace {
 
 constexpr qint64 kLargestReservation = qint64(256) << 20;
 // Bytes the transfer thread may hold ahead of this one, which decodes as the body comes.
-constexpr qint64 kReadAheadBytes = qint64(4) << 20;
+constexpr qint64 kReadAheadBytes = qint64(1) << 20;
 
 // Qt reports an HTTP status of 400 or more as an error once the whole body is in; only the
 // errors of the connection itself (refused, closed early, cancelled, garbled) lose the reply.
