@@ -210,8 +210,6 @@ void TestCommands::clipboardCommands_data()
             << wrap << "copy" << 5 << 0 << true << doc << before << 0 << false;
         QTest::addRow("%s: paste over the selection", state)
             << wrap << "paste" << 0 << 3 << true << QStringLiteral("before 日本\r\nxyz") << before << 0 << true;
-        QTest::addRow("%s: paste at the caret", state)
-            << wrap << "paste" << 10 << 0 << true << QStringLiteral("abc 日本\r\nxyzbefore") << before << 0 << true;
         QTest::addRow("%s: paste, no text on the clipboard", state)
             << wrap << "paste" << 0 << 3 << false << doc << QString() << 0 << false;
     }

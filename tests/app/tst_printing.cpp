@@ -138,7 +138,6 @@ void TestPrinting::copiesAreSeparateJobsOfTheWholeText_data()
     QTest::addColumn<int>("copies");
     QTest::addColumn<QString>("text");
     const QString crlf = QStringLiteral("Lumeno prints\r\n日本語の行\r\n\r\n\tlast line");
-    QTest::newRow("one copy") << 1 << crlf;
     QTest::newRow("three copies") << 3 << crlf;
     QTest::newRow("LF line breaks") << 2 << QStringLiteral("first\nsecond\nｶﾀｶﾅ");
 }
