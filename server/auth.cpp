@@ -50,10 +50,9 @@ bool Authenticate(const Config &config, std::string_view remoteAddress, std::str
     const Throttle throttle(ThrottlePath(config));
     if (!throttle.admit(remoteAddress, now))
         return false;
-    if (!check(config.passwordHash, password))
-        return false;
-    throttle.forgive(remoteAddress, now);
-    return true;
+    const bool right = check(config.passwordHash, password);
+    throttle.settle(remoteAddress, now, right);
+    return right;
 }
 
 } // namespace vidodu

@@ -43,15 +43,19 @@ FailureTable ParseFailures(std::string_view text, std::time_t now)
         const auto s2 = s1 == std::string_view::npos ? s1 : line.find(' ', s1 + 1);
         if (s2 == std::string_view::npos)
             continue;
+        const auto s3 = line.find(' ', s2 + 1);
         Failures f;
         const std::string_view address = line.substr(0, s1);
-        if (!ParseNumber(line.substr(s1 + 1, s2 - s1 - 1), f.first) || !ParseNumber(line.substr(s2 + 1), f.count)
+        const std::string_view count = line.substr(s2 + 1, s3 == std::string_view::npos ? s3 : s3 - s2 - 1);
+        if (!ParseNumber(line.substr(s1 + 1, s2 - s1 - 1), f.first) || !ParseNumber(count, f.count)
+            || (s3 != std::string_view::npos && !ParseNumber(line.substr(s3 + 1), f.pending))
             || AddressKey(address) != address)
             continue;
         // A window that is over, or one that starts in the future (a clock set back), ends.
         if (f.count <= 0 || now - f.first >= kFailureWindow || f.first > now)
             continue;
-        f.count = std::min(f.count, kMaxFailures);
+        f.pending = std::clamp(f.pending, 0, std::min(f.count, kMaxPendingChecks));
+        f.count = std::min(f.count, kMaxFailures + f.pending);
         table[std::string(address)] = f;
     }
     return table;
@@ -60,8 +64,12 @@ FailureTable ParseFailures(std::string_view text, std::time_t now)
 std::string FormatFailures(const FailureTable &table)
 {
     std::string out;
-    for (const auto &[address, f] : table)
-        out += address + ' ' + std::to_string(f.first) + ' ' + std::to_string(f.count) + '\n';
+    for (const auto &[address, f] : table) {
+        out += address + ' ' + std::to_string(f.first) + ' ' + std::to_string(f.count);
+        if (f.pending > 0)
+            out += ' ' + std::to_string(f.pending);
+        out += '\n';
+    }
     return out;
 }
 
@@ -100,21 +108,27 @@ bool Throttle::admit(std::string_view address, std::time_t now) const
             auto it = table.find(key);
             if (it == table.end())
                 it = table.emplace(key, Failures { now, 0 }).first;
-            if (it->second.count >= kMaxFailures)
+            Failures &f = it->second;
+            if (f.count - f.pending >= kMaxFailures || f.pending >= kMaxPendingChecks)
                 return false;
-            ++it->second.count;
+            ++f.count;
+            ++f.pending;
             return true;
         },
         now);
 }
 
-void Throttle::forgive(std::string_view address, std::time_t now) const
+void Throttle::settle(std::string_view address, std::time_t now, bool right) const
 {
     const std::string key = AddressKey(address);
     update(
         [&](FailureTable &table) {
             const auto it = table.find(key);
-            if (it != table.end() && --it->second.count <= 0)
+            if (it == table.end())
+                return true;
+            Failures &f = it->second;
+            f.pending = std::max(f.pending - 1, 0);
+            if (right && --f.count <= 0)
                 table.erase(it);
             return true;
         },
