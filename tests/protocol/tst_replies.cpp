@@ -9,6 +9,7 @@
 using namespace modPublic;
 
 using Operation = std::function<QString()>;   // runs one operation, its result as text
+using Rule = std::function<QString(const QString &reply)>;   // reads a reply, its result as text
 
 namespace {
 QString joined(const QStringList &list)
@@ -23,125 +24,84 @@ class tst_Replies : public QObject {
 private slots:
     void initTestCase() { testsupport::usePrivateRuntimeDir(); }
     void cleanup() { setCommandHandler(nullptr); }
-
-    void check_data();
-    void check();
-    void status_data();
-    void status();
-    void listing_data();
-    void listing();
-    void read_data();
-    void read();
+    void rules_data();
+    void rules();
     void operations_data();
     void operations();
-    void secondRequestWhileOneRuns();
 };
 
-void tst_Replies::check_data()
+void tst_Replies::rules_data()
 {
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<bool>("expected");
-    QTest::newRow("OK") << "OK" << true;
-    QTest::newRow("OK LF") << "OK\n" << true;
-    QTest::newRow("begins with OK") << "OKAY, anything" << true;
-    QTest::newRow("lower case") << "ok" << false;
-    QTest::newRow("one character") << "O" << false;
-    QTest::newRow("NG") << "NG" << false;
-    QTest::newRow("empty") << "" << false;
-    QTest::newRow("blank before") << " OK" << false;
-    QTest::newRow("error page") << "<html>OK</html>" << false;
-}
-
-// CHECK succeeds exactly when the reply's first two characters are "OK".
-void tst_Replies::check()
-{
-    QFETCH(QString, reply);
-    QFETCH(bool, expected);
-    QCOMPARE(CheckReplyResult(reply), expected);
-}
-
-void tst_Replies::status_data()
-{
+    QTest::addColumn<Rule>("rule");
     QTest::addColumn<QString>("reply");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("status line") << "Save OK\n" << "OK";
-    QTest::newRow("further lines ignored") << "Save OK\nmore\nNG" << "OK";
-    QTest::newRow("CR LF keeps CR in the line") << "Save OK\r\n" << "NG";
-    QTest::newRow("no line feed") << "Save OK" << "NG";
-    QTest::newRow("NG") << "NG" << "NG";
-    QTest::newRow("NG LF") << "NG\n" << "NG";
-    QTest::newRow("empty") << "" << "NG";
-    QTest::newRow("only LF") << "\n" << "NG";
-    QTest::newRow("other case") << "save ok\n" << "NG";
-    QTest::newRow("trailing blank") << "Save OK \n" << "NG";
-    QTest::newRow("another command's status") << "New Folder OK\n" << "NG";
-    QTest::newRow("error page") << "<html>\nSave OK\n</html>" << "NG";
+    // CHECK succeeds exactly when the reply's first two characters are "OK".
+    const Rule check = [](const QString &r) { return CheckReplyResult(r) ? QStringLiteral("true") : QStringLiteral("false"); };
+    QTest::newRow("check OK") << check << "OK" << "true";
+    QTest::newRow("check OK LF") << check << "OK\n" << "true";
+    QTest::newRow("check begins with OK") << check << "OKAY, anything" << "true";
+    QTest::newRow("check lower case") << check << "ok" << "false";
+    QTest::newRow("check one character") << check << "O" << "false";
+    QTest::newRow("check NG") << check << "NG" << "false";
+    QTest::newRow("check empty") << check << "" << "false";
+    QTest::newRow("check blank before") << check << " OK" << "false";
+    QTest::newRow("check error page") << check << "<html>OK</html>" << "false";
+    // A status reply succeeds when the text before its first LF is the command's success line.
+    const Rule status = [](const QString &r) { return StatusReplyResult(r, u"Save OK"); };
+    QTest::newRow("status line") << status << "Save OK\n" << "OK";
+    QTest::newRow("status further lines ignored") << status << "Save OK\nmore\nNG" << "OK";
+    QTest::newRow("status CR LF keeps CR in the line") << status << "Save OK\r\n" << "NG";
+    QTest::newRow("status no line feed") << status << "Save OK" << "NG";
+    QTest::newRow("status NG") << status << "NG" << "NG";
+    QTest::newRow("status NG LF") << status << "NG\n" << "NG";
+    QTest::newRow("status empty") << status << "" << "NG";
+    QTest::newRow("status only LF") << status << "\n" << "NG";
+    QTest::newRow("status other case") << status << "save ok\n" << "NG";
+    QTest::newRow("status trailing blank") << status << "Save OK \n" << "NG";
+    QTest::newRow("another command's status") << status << "New Folder OK\n" << "NG";
+    QTest::newRow("status error page") << status << "<html>\nSave OK\n</html>" << "NG";
+    // A listing is every line after the first, which must be the folder path that was sent.
+    const auto listing = [](const QString &path) {
+        return Rule([path](const QString &r) { return joined(ListingReplyResult(r, path)); });
+    };
+    QTest::newRow("names") << listing("data/a") << "data/a\nx\ny" << "[x|y]";
+    QTest::newRow("path alone: empty list") << listing("data/a") << "data/a" << "[]";
+    QTest::newRow("ends with LF: empty last item") << listing("data/a") << "data/a\nx\n" << "[x|]";
+    QTest::newRow("path and LF") << listing("data") << "data\n" << "[]";
+    QTest::newRow("empty lines kept") << listing("data") << "data\n\nx\n\n" << "[|x||]";
+    QTest::newRow("first folder named NG") << listing("data") << "data\nNG\nb" << "[NG|b]";
+    QTest::newRow("CR stays in its line") << listing("data") << "data\nx\r\ny" << "[x\r|y]";
+    QTest::newRow("file lines unsplit") << listing("data") << "data\nn.txt\t2026/12/05 7:42:01\t12"
+                                        << "[n.txt\t2026/12/05 7:42:01\t12]";
+    QTest::newRow("japanese") << listing(QString::fromUtf8("data/日本")) << QString::fromUtf8("data/日本\nソ表")
+                              << QString::fromUtf8("[ソ表]");
+    QTest::newRow("other path") << listing("data/a") << "data/b\nx" << "[NG]";
+    QTest::newRow("path with CR LF") << listing("data") << "data\r\nx" << "[NG]";
+    QTest::newRow("path in other case") << listing("data") << "DATA\nx" << "[NG]";
+    QTest::newRow("listing NG") << listing("data") << "NG" << "[NG]";
+    QTest::newRow("listing empty") << listing("data") << "" << "[NG]";
+    // READFILE gives everything after the first LF when the first line is the requested file.
+    const Rule read = [](const QString &r) { return ReadReplyResult(r, u"data/a/n.txt"); };
+    QTest::newRow("content") << read << "data/a/n.txt\nhello" << "hello";
+    QTest::newRow("line breaks kept") << read << "data/a/n.txt\nx\r\ny\r\n\r\n" << "x\r\ny\r\n\r\n";
+    QTest::newRow("LF inside content") << read << "data/a/n.txt\n\nx\n" << "\nx\n";
+    QTest::newRow("empty file") << read << "data/a/n.txt\n" << "";
+    QTest::newRow("content NG reads as failure") << read << "data/a/n.txt\nNG" << "NG";
+    QTest::newRow("another file") << read << "data/a/m.txt\nhello" << "NG";
+    QTest::newRow("first line with CR") << read << "data/a/n.txt\r\nhello" << "NG";
+    QTest::newRow("path without LF") << read << "data/a/n.txt" << "NG";
+    QTest::newRow("read NG") << read << "NG" << "NG";
+    QTest::newRow("read empty") << read << "" << "NG";
+    QTest::newRow("read error page") << read << "<html>\n<body>" << "NG";
 }
 
-// A status reply succeeds when the text before its first LF is the command's success line.
-void tst_Replies::status()
+// Each reply form means what the rule in its row's comment says.
+void tst_Replies::rules()
 {
+    QFETCH(Rule, rule);
     QFETCH(QString, reply);
     QFETCH(QString, expected);
-    QCOMPARE(StatusReplyResult(reply, u"Save OK"), expected);
-}
-
-void tst_Replies::listing_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<QStringList>("expected");
-    const QStringList ng{"NG"};
-    QTest::newRow("names") << "data/a" << "data/a\nx\ny" << QStringList{"x", "y"};
-    QTest::newRow("path alone: empty list") << "data/a" << "data/a" << QStringList{};
-    QTest::newRow("ends with LF: empty last item") << "data/a" << "data/a\nx\n" << QStringList{"x", ""};
-    QTest::newRow("path and LF") << "data" << "data\n" << QStringList{""};
-    QTest::newRow("empty lines kept") << "data" << "data\n\nx\n\n" << QStringList{"", "x", "", ""};
-    QTest::newRow("first folder named NG") << "data" << "data\nNG\nb" << QStringList{"NG", "b"};
-    QTest::newRow("CR stays in its line") << "data" << "data\nx\r\ny" << QStringList{"x\r", "y"};
-    QTest::newRow("file lines unsplit") << "data" << "data\nn.txt\t2026/12/05 7:42:01\t12"
-                                        << QStringList{"n.txt\t2026/12/05 7:42:01\t12"};
-    QTest::newRow("japanese") << QString::fromUtf8("data/日本") << QString::fromUtf8("data/日本\nソ表")
-                              << QStringList{QString::fromUtf8("ソ表")};
-    QTest::newRow("other path") << "data/a" << "data/b\nx" << ng;
-    QTest::newRow("path with CR LF") << "data" << "data\r\nx" << ng;
-    QTest::newRow("path in other case") << "data" << "DATA\nx" << ng;
-    QTest::newRow("NG") << "data" << "NG" << ng;
-    QTest::newRow("empty") << "data" << "" << ng;
-}
-
-// A listing is every line after the first, which must be the folder path that was sent.
-void tst_Replies::listing()
-{
-    QFETCH(QString, path);
-    QFETCH(QString, reply);
-    QFETCH(QStringList, expected);
-    QCOMPARE(ListingReplyResult(reply, path), expected);
-}
-
-void tst_Replies::read_data()
-{
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("content") << "data/a/n.txt\nhello" << "hello";
-    QTest::newRow("line breaks kept") << "data/a/n.txt\nx\r\ny\r\n\r\n" << "x\r\ny\r\n\r\n";
-    QTest::newRow("LF inside content") << "data/a/n.txt\n\nx\n" << "\nx\n";
-    QTest::newRow("empty file") << "data/a/n.txt\n" << "";
-    QTest::newRow("content NG reads as failure") << "data/a/n.txt\nNG" << "NG";
-    QTest::newRow("another file") << "data/a/m.txt\nhello" << "NG";
-    QTest::newRow("first line with CR") << "data/a/n.txt\r\nhello" << "NG";
-    QTest::newRow("path without LF") << "data/a/n.txt" << "NG";
-    QTest::newRow("NG") << "NG" << "NG";
-    QTest::newRow("empty") << "" << "NG";
-    QTest::newRow("error page") << "<html>\n<body>" << "NG";
-}
-
-// READFILE gives everything after the first LF when the first line is the requested file.
-void tst_Replies::read()
-{
-    QFETCH(QString, reply);
-    QFETCH(QString, expected);
-    QCOMPARE(ReadReplyResult(reply, u"data/a/n.txt"), expected);
+    QCOMPARE(rule(reply), expected);
 }
 
 void tst_Replies::operations_data()
@@ -197,24 +157,6 @@ void tst_Replies::operations()
     QFETCH(QString, expected);
     setCommandHandler([&reply](const QString &, const FieldList &) { return reply; });
     QCOMPARE(operation(), expected);
-}
-
-// A request made while a scripted one runs fails at once and leaves the running one alone.
-void tst_Replies::secondRequestWhileOneRuns()
-{
-    QString inner = QStringLiteral("untouched");
-    int calls = 0;
-    setCommandHandler([&](const QString &, const FieldList &) {
-        ++calls;
-        inner = ReadRemoteFile("data", "other.txt");
-        return QStringLiteral("data/n.txt\nbody");
-    });
-    QCOMPARE(ReadRemoteFile("data", "n.txt"), QStringLiteral("body"));
-    QCOMPARE(inner, QStringLiteral("NG"));
-    QCOMPARE(calls, 1);
-    // Once it has ended, the next request runs again.
-    QCOMPARE(ReadRemoteFile("data", "n.txt"), QStringLiteral("body"));
-    QCOMPARE(calls, 2);
 }
 
 QTEST_GUILESS_MAIN(tst_Replies)

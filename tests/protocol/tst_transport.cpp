@@ -1,8 +1,6 @@
 // The request cycle over a real socket, against a scripted server that answers as told,
 // including in ways no correct server does.
 
-#include "scriptedserver.h"
-
 #include "platform/cp932.h"
 #include "protocol/framing.h"
 #include "protocol/inetConn.h"
@@ -13,6 +11,8 @@
 #include <QNetworkProxy>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 #include <ctime>
@@ -20,6 +20,76 @@
 using namespace modPublic;
 
 namespace {
+
+// A tiny HTTP server on 127.0.0.1 and a free port: it reads each request whole and hands the
+// socket to the test's script, which may answer in pieces, cut the answer off, or never answer.
+class ScriptedServer : public QObject {
+public:
+    struct Request {
+        QByteArray head, body;   // head: the request line and header lines
+        QByteArray header(const QByteArray &name) const
+        {
+            for (const QByteArray &line : head.split('\n')) {
+                if (line.toLower().startsWith(name.toLower() + ':'))
+                    return line.mid(name.size() + 1).trimmed();
+            }
+            return {};
+        }
+    };
+    QList<Request> requests;
+
+    explicit ScriptedServer(std::function<void(QTcpSocket *)> script)
+        : m_script(std::move(script))
+    {
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+                socket->setParent(this);
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
+            }
+        });
+        m_server.listen(QHostAddress::LocalHost, 0);
+    }
+    QString serverText() const { return QStringLiteral("127.0.0.1:%1").arg(m_server.serverPort()); }
+
+private:
+    void read(QTcpSocket *socket)
+    {
+        QByteArray &buffer = m_buffers[socket];
+        buffer += socket->readAll();
+        const qsizetype headEnd = buffer.indexOf("\r\n\r\n");
+        Request request{buffer.left(headEnd), {}};
+        const qsizetype end = headEnd + 4 + request.header("Content-Length").toLongLong();
+        if (headEnd < 0 || buffer.size() < end)
+            return;
+        request.body = buffer.mid(headEnd + 4, end - headEnd - 4);
+        buffer.remove(0, end);
+        requests.append(request);
+        m_script(socket);
+    }
+    QTcpServer m_server;
+    QHash<QTcpSocket *, QByteArray> m_buffers;
+    std::function<void(QTcpSocket *)> m_script;
+};
+
+QByteArray response(const QByteArray &statusLine, const QByteArray &body)
+{
+    return statusLine + "\r\nContent-Type: text/plain\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n"
+        + body;
+}
+
+// Writes the pieces gapMs apart, then closes the connection when asked to.
+void sendPieces(QTcpSocket *socket, QList<QByteArray> pieces, int gapMs, bool closeAfter)
+{
+    if (pieces.isEmpty()) {
+        if (closeAfter)
+            socket->disconnectFromHost();
+        return;
+    }
+    socket->write(pieces.takeFirst());
+    socket->flush();
+    if (!pieces.isEmpty() || closeAfter)
+        QTimer::singleShot(pieces.isEmpty() ? 0 : gapMs, socket, [=] { sendPieces(socket, pieces, gapMs, closeAfter); });
+}
 
 const QByteArray kOkHead = "HTTP/1.1 200 OK";
 const QString kJapanese = QString::fromUtf8("日本語の文書ｱｲｳ～①");
@@ -57,9 +127,8 @@ private slots:
     void requestOnTheWire();
     void replies_data();
     void replies();
-    void refusedConnection();
-    void unusableServerText_data();
-    void unusableServerText();
+    void unreachable_data();
+    void unreachable();
     void windowStaysResponsive();
     void waitSleeps();
     void secondRequestWhileWaiting();
@@ -72,14 +141,12 @@ private slots:
 // body as code page 932 bytes exactly as framed.
 void tst_Transport::requestOnTheWire()
 {
-    ScriptedServer server([](QTcpSocket *s) { s->write(ScriptedServer::response(kOkHead, "Save OK\n")); });
-    QVERIFY(server.listening());
+    ScriptedServer server([](QTcpSocket *s) { s->write(response(kOkHead, "Save OK\n")); });
     strServer = server.serverText() + QStringLiteral("/cgi-bin");
     strPassword = QStringLiteral("pw");
     const QString content = QStringLiteral("line 1\r\n") + kJapanese + QStringLiteral("\r\n");
 
     QCOMPARE(SaveRemoteFile(QString::fromUtf8("data/日本"), QString::fromUtf8("ソ表.txt"), content), QStringLiteral("OK"));
-
     QCOMPARE(server.requests.size(), 1);
     const ScriptedServer::Request &request = server.requests.constFirst();
     QVERIFY2(request.head.startsWith("POST /cgi-bin/vidodu.cgi HTTP/1.1\r\n"), request.head.constData());
@@ -115,16 +182,16 @@ void tst_Transport::replies_data()
         bytewise.append(QByteArray(1, c));
     QTest::newRow("every byte its own piece, broken characters too")
         << bytewise << false << 0 << cp932::Decode(odd);
-    const QByteArray sized = ScriptedServer::response(kOkHead, "data\n" + japanese);
+    const QByteArray sized = response(kOkHead, "data\n" + japanese);
     QTest::newRow("one body written in pieces")
         << QList<QByteArray>{sized.left(20), sized.mid(20, sized.size() - 26), sized.right(6)} << false << 0
         << QStringLiteral("data\n") + kJapanese;
-    QTest::newRow("empty body") << QList<QByteArray>{ScriptedServer::response(kOkHead, "")} << false << 0 << QString();
+    QTest::newRow("empty body") << QList<QByteArray>{response(kOkHead, "")} << false << 0 << QString();
     QTest::newRow("server error page is the reply")
-        << QList<QByteArray>{ScriptedServer::response("HTTP/1.1 500 Internal Server Error", "<h1>Error</h1>\n")}
+        << QList<QByteArray>{response("HTTP/1.1 500 Internal Server Error", "<h1>Error</h1>\n")}
         << false << 0 << QStringLiteral("<h1>Error</h1>\n");
     QTest::newRow("not found page is the reply")
-        << QList<QByteArray>{ScriptedServer::response("HTTP/1.1 404 Not Found", "missing")} << false << 0
+        << QList<QByteArray>{response("HTTP/1.1 404 Not Found", "missing")} << false << 0
         << QStringLiteral("missing");
     QTest::newRow("redirect is not followed")
         << QList<QByteArray>{"HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:1/x\r\nContent-Length: 5\r\n\r\nmoved"}
@@ -156,54 +223,45 @@ void tst_Transport::replies()
     QFETCH(bool, closeAfter);
     QFETCH(int, stallMs);
     QFETCH(QString, expected);
-
     const int gapMs = stallMs > 0 ? stallMs / 4 : 20;   // well inside the stall time-out
-    ScriptedServer server([&](QTcpSocket *s) { ScriptedServer::sendPieces(s, pieces, gapMs, closeAfter); });
+    ScriptedServer server([&](QTcpSocket *s) { sendPieces(s, pieces, gapMs, closeAfter); });
     setStallTimeoutForTesting(stallMs);
     strReply = QStringLiteral("previous");
-
     const QString reply = ServerCommand(server.serverText(), checkFields());
-
     QCOMPARE(reply, expected);
     QCOMPARE(strReply, expected);
     QVERIFY(!blnReplyDone);
     QVERIFY(!server.requests.isEmpty());
 }
 
-// A refused connection ends the wait with the empty reply, and the command fails.
-void tst_Transport::refusedConnection()
-{
-    QTcpServer closed;
-    QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
-    const QString server = QStringLiteral("127.0.0.1:%1").arg(closed.serverPort());
-    closed.close();
-    strReply = QStringLiteral("previous");
-    QCOMPARE(ServerCommand(server, checkFields()), QString());
-    QVERIFY(!CheckServer(server, "pw"));
-}
-
-void tst_Transport::unusableServerText_data()
+void tst_Transport::unreachable_data()
 {
     QTest::addColumn<QString>("server");
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+    QTest::newRow("refused") << QStringLiteral("127.0.0.1:%1").arg(closed.serverPort());
     QTest::newRow("empty") << QString();
     QTest::newRow("port out of range") << QStringLiteral("127.0.0.1:99999");
     QTest::newRow("blank inside the host") << QStringLiteral("127.0.0 .1");
 }
 
-// A server text that makes no usable address fails the request instead of hanging it.
-void tst_Transport::unusableServerText()
+// A refused connection or a server text that makes no usable address ends the wait with the
+// empty reply instead of hanging it, and the command fails.
+void tst_Transport::unreachable()
 {
     QFETCH(QString, server);
     setStallTimeoutForTesting(2000);
     strReply = QStringLiteral("previous");
     QCOMPARE(ServerCommand(server, checkFields()), QString());
+    QCOMPARE(strReply, QString());
+    QVERIFY(!CheckServer(server, "pw"));
 }
 
 // Window events go on while a request waits.
 void tst_Transport::windowStaysResponsive()
 {
     ScriptedServer server([](QTcpSocket *s) {
-        ScriptedServer::sendPieces(s, {kOkHead + "\r\nContent-Length: 3\r\n\r\n", "O", "K", "\n"}, 100, false);
+        sendPieces(s, {kOkHead + "\r\nContent-Length: 3\r\n\r\n", "O", "K", "\n"}, 100, false);
     });
     int ticks = 0;
     QTimer ticker;
@@ -234,7 +292,7 @@ void tst_Transport::secondRequestWhileWaiting()
     bool answered = false;
     ScriptedServer server([&answered](QTcpSocket *s) {
         QTimer::singleShot(300, s, [s, &answered] {
-            s->write(ScriptedServer::response(kOkHead, "data\nfirst"));
+            s->write(response(kOkHead, "data\nfirst"));
             answered = true;
         });
     });
@@ -255,34 +313,31 @@ void tst_Transport::secondRequestWhileWaiting()
 void tst_Transport::proxyNotUsed()
 {
     struct RecordingFactory : QNetworkProxyFactory {
-        QList<QNetworkProxyQuery> *queries;
-        explicit RecordingFactory(QList<QNetworkProxyQuery> *q) : queries(q) {}
-        QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &query) override
+        int queries = 0;
+        QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &) override
         {
-            queries->append(query);
+            ++queries;
             return {QNetworkProxy(QNetworkProxy::NoProxy)};
         }
     };
-    QList<QNetworkProxyQuery> queries;
-    QNetworkProxyFactory::setApplicationProxyFactory(new RecordingFactory(&queries));
-    ScriptedServer server([](QTcpSocket *s) { s->write(ScriptedServer::response(kOkHead, "OK")); });
+    auto *factory = new RecordingFactory;
+    QNetworkProxyFactory::setApplicationProxyFactory(factory);
+    ScriptedServer server([](QTcpSocket *s) { s->write(response(kOkHead, "OK")); });
     // Qt itself never asks about loopback names; 0.0.0.0 reaches this machine all the same.
-    const bool ok = CheckServer(server.serverText().replace("127.0.0.1", "0.0.0.0"), "pw");
+    QVERIFY(CheckServer(server.serverText().replace("127.0.0.1", "0.0.0.0"), "pw"));
+    QCOMPARE(factory->queries, 0);
     QNetworkProxyFactory::setApplicationProxyFactory(nullptr);
-    QVERIFY(ok);
-    QCOMPARE(queries.size(), 0);
 }
 
 // The main window's transfer control carries the requests once it is handed in.
 void tst_Transport::registeredTransferControl()
 {
-    ScriptedServer server([](QTcpSocket *s) { s->write(ScriptedServer::response(kOkHead, "OK")); });
+    ScriptedServer server([](QTcpSocket *s) { s->write(response(kOkHead, "OK")); });
     auto *control = new inetConn;
     QSignalSpy states(control, &inetConn::StateChanged);
     setTransferControl(control);
     QVERIFY(CheckServer(server.serverText(), "pw"));
     QVERIFY(states.contains(QVariantList{int(inetConn::icResponseCompleted)}));
-
     // Gone with its window: the shared control takes over.
     delete control;
     QVERIFY(CheckServer(server.serverText(), "pw"));
@@ -293,12 +348,11 @@ void tst_Transport::registeredTransferControl()
 void tst_Transport::chunksNeverCutACharacter()
 {
     const QString body = QStringLiteral("ab") + QString(40000, QChar(0x65E5)) + QStringLiteral("z");
-    ScriptedServer server([&body](QTcpSocket *s) { s->write(ScriptedServer::response(kOkHead, cp932::Encode(body))); });
+    ScriptedServer server([&body](QTcpSocket *s) { s->write(response(kOkHead, cp932::Encode(body))); });
     inetConn control;
     QSignalSpy states(&control, &inetConn::StateChanged);
     control.Execute(ServerUrl(server.serverText()), "POST", "x", "Content-Type: text/plain\r\n");
     QTRY_VERIFY(states.contains(QVariantList{int(inetConn::icResponseCompleted)}));
-
     QStringList chunks;
     for (QString piece = control.GetChunk(65535); !piece.isEmpty(); piece = control.GetChunk(65535))
         chunks.append(piece);
