@@ -10,6 +10,7 @@ packages=(
   fonts-ipafont-gothic lighttpd curl
   xvfb xauth xdotool imagemagick poppler-utils
   dpkg-dev desktop-file-utils libxml2-utils shared-mime-info
+  xclip
 )
 
 # Only for `make run`.
