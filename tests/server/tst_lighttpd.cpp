@@ -4,7 +4,6 @@
 #include "support/fakeplatform.h"
 #include "support/localserver.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -12,7 +11,6 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -26,19 +24,15 @@ class TestLighttpd : public QObject {
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
-    void checkAnswersOk();
-    void wrongPasswordAnswersNg();
     void twentyMegabytesRoundTrip();
     void curlFormAccepted();
     void getAnswersNg();
     void concurrentSavesLeaveOneWhole();
-    void realPasswordChecked();
 
 private:
     // The reply body of one POST, waited for on the event loop.
     QByteArray post(const QByteArray &body, const QByteArray &contentType = EditorContentType());
-    QByteArray curl(const QStringList &arguments, const QString &url = {});
+    QByteArray curl(const QStringList &arguments);
 
     testsupport::LocalServer m_server;
     QNetworkAccessManager m_network;
@@ -48,11 +42,6 @@ void TestLighttpd::initTestCase()
 {
     testsupport::usePrivateRuntimeDir();
     QVERIFY2(m_server.start(), qPrintable(m_server.errorText()));
-}
-
-void TestLighttpd::cleanupTestCase()
-{
-    m_server.stop();
 }
 
 QByteArray TestLighttpd::post(const QByteArray &body, const QByteArray &contentType)
@@ -66,29 +55,14 @@ QByteArray TestLighttpd::post(const QByteArray &body, const QByteArray &contentT
     return reply->readAll();
 }
 
-QByteArray TestLighttpd::curl(const QStringList &arguments, const QString &url)
+QByteArray TestLighttpd::curl(const QStringList &arguments)
 {
     QProcess process;
     process.start(QStringLiteral("curl"),
-        QStringList { QStringLiteral("-s") } + arguments + QStringList { url.isEmpty() ? m_server.url() : url });
+        QStringList { QStringLiteral("-s") } + arguments + QStringList { m_server.url() });
     if (!process.waitForFinished(60000))
         return "(curl hung)";
     return process.readAllStandardOutput();
-}
-
-// The fixture's server accepts the empty password and runs the script at /vidodu.cgi.
-void TestLighttpd::checkAnswersOk()
-{
-    QCOMPARE(post(EditorBody({ { "command", "CHECK" }, { "pass", "" } })), QByteArray("OK\n"));
-}
-
-// A wrong password fails every command, here a save, and leaves no file behind.
-void TestLighttpd::wrongPasswordAnswersNg()
-{
-    QCOMPARE(post(EditorBody(
-                 { { "command", "SAVEFILE" }, { "pass", "guess" }, { "file", "data/x.txt" }, { "content", "x" } })),
-        QByteArray("NG"));
-    QVERIFY(!QFile::exists(m_server.dataDir() + "/x.txt"));
 }
 
 // A 20 MB document with every byte value comes back byte for byte.
@@ -154,19 +128,6 @@ void TestLighttpd::concurrentSavesLeaveOneWhole()
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QVERIFY(contents.contains(saved.readAll()));
     QCOMPARE(QDir(m_server.dataDir() + "/race").entryList(QDir::Files | QDir::Hidden), QStringList { "race.txt" });
-}
-
-// With a password configured the real argon2id check decides, and the empty one is refused.
-void TestLighttpd::realPasswordChecked()
-{
-    testsupport::LocalServer guarded;
-    QVERIFY2(guarded.start("Secret_pw-1"), qPrintable(guarded.errorText()));
-    const auto check = [&](const QByteArray &pass) {
-        return curl({ "-F", "command=CHECK", "-F", "pass=" + QString::fromLatin1(pass) }, guarded.url());
-    };
-    QCOMPARE(check("Secret_pw-1"), QByteArray("OK\n"));
-    QCOMPARE(check("secret_pw-1"), QByteArray("NG"));
-    QCOMPARE(check(""), QByteArray("NG"));
 }
 
 QTEST_GUILESS_MAIN(TestLighttpd)
