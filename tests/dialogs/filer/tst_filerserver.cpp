@@ -2,25 +2,14 @@
 #include "filertesthelpers.h"
 #include "protocol/modPublic.h"
 #include "support/fakeplatform.h"
+#include "support/keyboard.h"
 #include "support/localserver.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QKeyEvent>
 #include <QTest>
 
 using namespace filertest;
-
-namespace {
-
-// Typing Japanese: a key event that carries the text, as an input method hands it over.
-void TypeText(QWidget *widget, const QString &text)
-{
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text);
-    QApplication::sendEvent(widget, &press);
-}
-
-} // namespace
 
 class tst_FilerServer : public QObject {
     Q_OBJECT
@@ -30,7 +19,6 @@ private:
 
 private slots:
     void initTestCase();
-    void cleanupTestCase() { server.stop(); }
     void foldersAndFilesWithJapaneseNames();
 };
 
@@ -68,7 +56,7 @@ void tst_FilerServer::foldersAndFilesWithJapaneseNames()
         QVERIFY(QFileInfo(OnDisk("data/" + folder)).isDir());
 
         QVERIFY(ClickFolder(dlg, "data/" + folder));
-        TypeText(Name(dlg), QStringLiteral("メモ.txt"));
+        testsupport::typeText(Name(dlg), QStringLiteral("メモ.txt"));
         QTest::mouseClick(Button(dlg, "cmdOK"), Qt::LeftButton);
         QVERIFY(modPublic::blnFilerOK);
     }

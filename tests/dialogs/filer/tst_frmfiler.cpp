@@ -6,9 +6,7 @@
 #include "support/fakeplatform.h"
 
 #include <QApplication>
-#include <QHeaderView>
 #include <QTest>
-#include <QWidgetAction>
 #include <memory>
 
 using namespace filertest;
@@ -55,9 +53,11 @@ private slots:
     void init();
     void cleanup();
 
+    void formatFileSize_data();
+    void formatFileSize();
+
     void startState_data();
     void startState();
-    void toolbarAndColumns();
     void listingWaitsWithDialogDisabled();
     void closeBoxWaitsForReply();
     void lazyFilling();
@@ -81,8 +81,8 @@ private slots:
     void deleteFolder_data();
     void deleteFolder();
     void renameFolder();
-    void deleteFile();
-    void renameFile();
+    void fileCommands_data();
+    void fileCommands();
     void managementFailures_data();
     void managementFailures();
 };
@@ -121,6 +121,34 @@ void tst_frmFiler::cleanup()
     QVERIFY(!QApplication::overrideCursor());
 }
 
+void tst_frmFiler::formatFileSize_data()
+{
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("zero") << "0" << "0ﾊﾞｲﾄ";
+    QTest::newRow("largest byte count") << "1023" << "1023ﾊﾞｲﾄ";
+    QTest::newRow("one kilobyte") << "1024" << "1KB";
+    QTest::newRow("half more is truncated") << "1535" << "1KB";
+    QTest::newRow("just under two") << "2047" << "1KB";
+    QTest::newRow("two kilobytes") << "2048" << "2KB";
+    QTest::newRow("no larger unit") << "1048576" << "1024KB";
+    QTest::newRow("the text itself, not the number") << "0012" << "0012ﾊﾞｲﾄ";
+    QTest::newRow("beyond 32 bits") << "3000000000" << "2929687KB";
+    QTest::newRow("not a number") << "abc" << "abc";
+    QTest::newRow("number with a unit") << "12KB" << "12KB";
+    QTest::newRow("fraction") << "1.5" << "1.5";
+    QTest::newRow("empty") << "" << "";
+}
+
+// The size column: kilobytes truncated from 1024 on, the received text with ﾊﾞｲﾄ below,
+// and a size that is no number shown as it came rather than as a wrong number.
+void tst_frmFiler::formatFileSize()
+{
+    QFETCH(QString, size);
+    QFETCH(QString, shown);
+    QCOMPARE(filer::FormatFileSize(size), shown);
+}
+
 void tst_frmFiler::startState_data()
 {
     QTest::addColumn<int>("mode");
@@ -155,44 +183,8 @@ void tst_frmFiler::startState()
     QCOMPARE(Column(List(*dlg), 2), (QStringList{"1KB", "10ﾊﾞｲﾄ"}));
     QCOMPARE(server->requests, (QStringList{"LISTFOLDERS path=data", "LISTFILES path=data"}));
     for (const char *key : {"newfolder", "deletefolder", "renamefolder", "deletefile", "renamefile"})
-        QVERIFY2(!Tool(*dlg, key)->isEnabled(), key);
+        QVERIFY2(!Tool(*dlg, key)->isEnabled() && !Tool(*dlg, key)->icon().isNull(), key);
     QVERIFY(asked->messages.isEmpty());
-}
-
-// The toolbar's order, keys, tooltips and gaps, and the list's headers and measures.
-void tst_frmFiler::toolbarAndColumns()
-{
-    auto dlg = Open(0);
-    const qreal dpi = dlg->logicalDpiX();
-    auto *toolOpt = dlg->findChild<QToolBar *>(QStringLiteral("toolOpt"));
-    const QList<QAction *> actions = toolOpt->actions();
-    QCOMPARE(actions.size(), 7);
-    const QStringList keys{"", "newfolder", "deletefolder", "renamefolder", "", "deletefile", "renamefile"};
-    const QStringList tips{"", "新規フォルダ作成", "フォルダ削除", "フォルダ名変更", "", "ファイル削除", "ファイル名変更"};
-    for (int i = 0; i < actions.size(); ++i) {
-        if (keys.at(i).isEmpty()) {
-            QVERIFY(qobject_cast<QWidgetAction *>(actions.at(i)));
-            continue;
-        }
-        QCOMPARE(actions.at(i)->objectName(), keys.at(i));
-        QCOMPARE(actions.at(i)->toolTip(), tips.at(i));
-        QVERIFY2(!actions.at(i)->icon().pixmap(16).isNull(), qPrintable(keys.at(i)));
-    }
-    QCOMPARE(toolOpt->widgetForAction(actions.at(0))->width(), filer::TwipsToPixels(6500, dpi));
-    QCOMPARE(toolOpt->widgetForAction(actions.at(4))->width(), filer::TwipsToPixels(240, dpi));
-
-    QTreeWidget *list = List(*dlg);
-    QCOMPARE(list->columnCount(), 3);
-    const int widths[] = {2822, 4233, 2540};
-    const QStringList headers{"ファイル名", "最終更新日時", "サイズ"};
-    for (int column = 0; column < 3; ++column) {
-        QCOMPARE(list->headerItem()->text(column), headers.at(column));
-        QCOMPARE(list->columnWidth(column), filer::TwipsToPixels(widths[column], dpi));
-    }
-    QVERIFY(list->topLevelItem(0)->textAlignment(2) & Qt::AlignRight);
-    const QIcon folder = Node(*dlg, "data")->icon(0);
-    QVERIFY(!folder.pixmap(16, QIcon::Normal).isNull());
-    QVERIFY(folder.pixmap(16, QIcon::Normal).toImage() != folder.pixmap(16, QIcon::Selected).toImage());
 }
 
 // While a listing waits for its reply nothing can be clicked and the wait cursor shows; a
@@ -283,17 +275,18 @@ void tst_frmFiler::listingFailures()
     QCOMPARE(Count("LISTFOLDERS path=data/letters"), failFolders ? 2 : 1);
 }
 
-// Empty lines, a name sent twice and file lines short of three fields make no entry.
+// Empty lines, a name sent twice, a file line short of three fields or without a name make no
+// entry; a fourth field is ignored.
 void tst_frmFiler::skipsUnusableEntries()
 {
     server->replyOn(QStringLiteral("LISTFOLDERS path=data"), QStringLiteral("data\nx\n\nx\ny\n"));
     server->replyOn(QStringLiteral("LISTFILES path=data"),
-        QStringLiteral("data\na.txt\t2008\t5\nshort\tline\n\nb.txt\td\tabc\n"));
+        QStringLiteral("data\na.txt\t2008\t5\nshort\tline\n\nb.txt\td\tabc\n\tnoname\t1\nc.txt\te\t7\textra\n"));
     auto dlg = Open(0);
     QCOMPARE(Children(Node(*dlg, "data")), (QStringList{"x", "y"}));
-    QCOMPARE(Column(List(*dlg), 0), (QStringList{"a.txt", "b.txt"}));
-    QCOMPARE(Column(List(*dlg), 1), (QStringList{"2008", "d"}));
-    QCOMPARE(Column(List(*dlg), 2), (QStringList{"5ﾊﾞｲﾄ", "abc"}));
+    QCOMPARE(Column(List(*dlg), 0), (QStringList{"a.txt", "b.txt", "c.txt"}));
+    QCOMPARE(Column(List(*dlg), 1), (QStringList{"2008", "d", "e"}));
+    QCOMPARE(Column(List(*dlg), 2), (QStringList{"5ﾊﾞｲﾄ", "abc", "7ﾊﾞｲﾄ"}));
 }
 
 // Open mode: a folder click forgets the picked file, so OK asks for one again; once a file
@@ -558,38 +551,42 @@ void tst_frmFiler::renameFolder()
     QVERIFY(asked->messages.isEmpty());
 }
 
-// A file is deleted at once, the list refilled and the name emptied; with no row picked
-// any more, the file buttons are off.
-void tst_frmFiler::deleteFile()
+void tst_frmFiler::fileCommands_data()
 {
-    auto dlg = Open(0);
-    QVERIFY(ClickFile(*dlg, "readme.txt"));
-    Mark();
-    Tool(*dlg, "deletefile")->trigger();
-    QVERIFY(asked->messages.isEmpty());
-    QCOMPARE(RequestsSinceMark(), (QStringList{"DELETEFILE path=data/readme.txt", "LISTFILES path=data"}));
-    QCOMPARE(Column(List(*dlg), 0), QStringList{"memo.txt"});
-    QVERIFY(Name(*dlg)->text().isEmpty());
-    QVERIFY(!Tool(*dlg, "deletefile")->isEnabled());
-    QVERIFY(!Tool(*dlg, "renamefile")->isEnabled());
-    QVERIFY(Tool(*dlg, "newfolder")->isEnabled());
-    QCOMPARE(server->files("data"), QStringList{"memo.txt"});
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("request");
+    QTest::addColumn<QStringList>("files");
+    QTest::newRow("delete") << "deletefile" << 0 << "" << "DELETEFILE path=data/readme.txt" << QStringList{"memo.txt"};
+    QTest::newRow("rename in save mode") << "renamefile" << 1 << "README.txt"
+                                         << "RENAMEFILE path=data/readme.txt name=README.txt"
+                                         << QStringList{"README.txt", "memo.txt"};
 }
 
-// A file rename offers the current name, sends a name differing only in case, refills the
-// list and empties the name field, in save mode too.
-void tst_frmFiler::renameFile()
+// A file is deleted at once, or renamed from its current name to one differing only in case;
+// the list is refilled and the name emptied, and with no row picked the file buttons are off.
+void tst_frmFiler::fileCommands()
 {
-    auto dlg = Open(1);
+    QFETCH(QString, key);
+    QFETCH(int, mode);
+    QFETCH(QString, input);
+    QFETCH(QString, request);
+    QFETCH(QStringList, files);
+    auto dlg = Open(mode);
     QVERIFY(ClickFile(*dlg, "readme.txt"));
-    asked->answerInput(QStringLiteral("README.txt"));
+    if (!input.isEmpty())
+        asked->answerInput(input);
     Mark();
-    Tool(*dlg, "renamefile")->trigger();
-    QCOMPARE(asked->inputs.first().initialText, QStringLiteral("readme.txt"));
-    QCOMPARE(RequestsSinceMark(),
-        (QStringList{"RENAMEFILE path=data/readme.txt name=README.txt", "LISTFILES path=data"}));
-    QCOMPARE(Column(List(*dlg), 0), (QStringList{"README.txt", "memo.txt"}));
+    Tool(*dlg, key)->trigger();
+    QCOMPARE(asked->inputs.value(0).initialText, input.isEmpty() ? QString() : QStringLiteral("readme.txt"));
+    QVERIFY(asked->messages.isEmpty());
+    QCOMPARE(RequestsSinceMark(), (QStringList{request, "LISTFILES path=data"}));
+    QCOMPARE(Column(List(*dlg), 0), files);
+    QCOMPARE(server->files("data"), files);
     QVERIFY(Name(*dlg)->text().isEmpty());
+    QVERIFY(!Tool(*dlg, "deletefile")->isEnabled() && !Tool(*dlg, "renamefile")->isEnabled());
+    QVERIFY(Tool(*dlg, "newfolder")->isEnabled());
 }
 
 void tst_frmFiler::managementFailures_data()
