@@ -10,11 +10,12 @@
 #   editor    the installed lumeno command starts offscreen and finds its own folder
 #   cgi       the installed vidodu.cgi answers CHECK, run directly and under the example lighttpd
 #             configuration
+#   shortcut  the desktop entry's command opens a local shortcut's document from that server
 set -euo pipefail
 
 step=$1
-build_dir=$2
-work=$3
+build_dir=$(realpath -m "$2")
+work=$(realpath -m "$3")
 version=$4
 arch=$(dpkg --print-architecture)
 debs=$work/debs
@@ -183,6 +184,9 @@ step_editor() {
   # Still running two seconds later, then ended by us and by nothing else.
   sleep 2
   expect "the editor keeps running" kill -0 "$pid"
+  # The association the editor makes for its user stands beside the package's: it must be as valid.
+  expect "the user's desktop entry the editor wrote validates" \
+    desktop-file-validate "$home/data/applications/lumeno.desktop"
   kill -TERM "$pid" 2>/dev/null || true
   local status=0
   wait "$pid" || status=$?
@@ -282,7 +286,61 @@ step_cgi() {
   finish
 }
 
+# ---- shortcut -----------------------------------------------------------------------------------
+
+# A double click on a local shortcut in the file manager: the command of the installed desktop
+# entry, with the shortcut's path for %f, starts the editor, which fetches the document the
+# shortcut names from the installed vidodu.cgi under the example lighttpd configuration.
+step_shortcut() {
+  local dir
+  dir=$(scratch shortcut)
+  local cgi=$root/usr/lib/cgi-bin/vidodu.cgi
+  mkdir -p "$dir/store/data/メモ" "$dir/home/config/Lumeno" "$dir/home/runtime"
+  chmod 700 "$dir/home/runtime"
+  printf '牛乳と卵\r\n' | iconv -f UTF-8 -t CP932 >"$dir/store/data/メモ/買い物.txt"
+  printf 'root = %s\nallow_empty_password_from = 127.0.0.1\n' "$dir/store" >"$dir/vidodu.conf"
+  # The script as the example serves it, with what passes through it written down.
+  printf '#!/bin/sh\ntee -a "%s" | "%s" | tee -a "%s"\n' "$dir/requests.log" "$cgi" "$dir/replies.log" >"$dir/logging.cgi"
+  chmod +x "$dir/logging.cgi"
+  start_example_lighttpd "$dir" "$dir/logging.cgi" "$dir/vidodu.conf" || {
+    fail "lighttpd did not start with the example configuration"
+    finish
+  }
+  printf '[Setting]\nServer=127.0.0.1:%s\n' "$server_port" >"$dir/home/config/Lumeno/Lumeno.ini"
+  local shortcut="$dir/お買い物 メモ.lmk"
+  printf 'data/メモ\t買い物.txt\r\n' | iconv -f UTF-8 -t CP932 >"$shortcut"
+
+  local exec_line word command=()
+  exec_line=$(sed -n 's/^Exec=//p' "$root/usr/share/applications/lumeno.desktop")
+  for word in $exec_line; do
+    [ "$word" = %f ] && command+=("$shortcut") || command+=("$word")
+  done
+  env -i PATH="$root/usr/bin:/usr/bin:/bin" HOME="$dir/home" LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen \
+    XDG_CONFIG_HOME="$dir/home/config" XDG_DATA_HOME="$dir/home/data" XDG_CACHE_HOME="$dir/home/cache" \
+    XDG_RUNTIME_DIR="$dir/home/runtime" \
+    "${command[@]}" >"$dir/editor.log" 2>&1 &
+  local pid=$!
+
+  local wanted content fetched=0
+  wanted=$(printf 'data/メモ/買い物.txt' | iconv -f UTF-8 -t CP932)
+  content=$(printf '牛乳と卵' | iconv -f UTF-8 -t CP932)
+  for _ in $(seq 200); do
+    LC_ALL=C grep -qF "$content" "$dir/replies.log" 2>/dev/null && { fetched=1; break; }
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  expect "the editor asked for the document the shortcut names" \
+    bash -c "LC_ALL=C grep -q READFILE '$dir/requests.log' && LC_ALL=C grep -qF '$wanted' '$dir/requests.log'"
+  expect "the server sent the document to the editor" test "$fetched" = 1
+  expect "the editor is still running" kill -0 "$pid"
+  kill -TERM "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  stop_lighttpd
+  [ "$failures" -eq 0 ] || cat "$dir/editor.log" "$dir/error.log" >&2 2>/dev/null || true
+  finish
+}
+
 case "$step" in
-  build | control | desktop | editor | cgi) "step_$step" ;;
+  build | control | desktop | editor | cgi | shortcut) "step_$step" ;;
   *) echo "unknown step $step" >&2; exit 2 ;;
 esac
