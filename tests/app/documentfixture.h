@@ -4,12 +4,16 @@
 // remote files in memory, for the document and shortcut tests.
 
 #include "app/frmMain.h"
+#include "localfiles.h"
 #include "protocol/modPublic.h"
+#include "support/fakeplatform.h"
 
 #include <QMap>
 #include <QStringList>
+#include <QTest>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace testsupport {
@@ -82,6 +86,59 @@ private:
         }
         return QStringLiteral("NG");
     }
+};
+
+// What every test of the main window's documents starts from: a fresh settings store, scripted
+// dialogs and server, and a loaded window with no command line and no document.
+class DocumentTestBase : public QObject {
+protected:
+    void start()
+    {
+        m_settings = std::make_unique<TempSettings>();
+        m_dialogs = std::make_unique<FakeDialogs>();
+        m_server = std::make_unique<ScriptedServer>();
+        modPublic::strCurrentFolder.clear();
+        modPublic::strCurrentFile.clear();
+        restart();
+    }
+    // The next run of the program, over the same store and server.
+    void restart(const QString &commandLine = {})
+    {
+        m_window.reset();
+        m_window = std::make_unique<ScriptedMain>();
+        m_window->SetCommandLine(commandLine);
+        m_window->Form_Load();
+    }
+    // Nothing was asked that the test did not expect, and every scripted answer was used.
+    void finish()
+    {
+        if (m_window) {
+            QVERIFY2(m_window->unexpected.isEmpty(), qPrintable(m_window->unexpected.join(QLatin1Char('\n'))));
+            QVERIFY(m_window->filerAnswers.empty());
+            m_window->blnModified = false;
+        }
+        m_window.reset();
+        QVERIFY2(m_dialogs->unexpected.isEmpty(), qPrintable(m_dialogs->unexpected.join(QLatin1Char('\n'))));
+        QVERIFY(m_dialogs->allAnswersUsed());
+        m_server.reset();
+        m_dialogs.reset();
+        m_settings.reset();
+    }
+    // The last question asked, as it was put.
+    void verifyQuestion(const QString &text, platform::MsgButtons buttons, platform::MsgAnswer defaultButton)
+    {
+        QVERIFY(!m_dialogs->messages.isEmpty());
+        const platform::MessageRequest &question = m_dialogs->messages.last().request;
+        QCOMPARE(question.text, text);
+        QCOMPARE(question.icon, platform::MsgIcon::Question);
+        QCOMPARE(question.buttons, buttons);
+        QCOMPARE(question.defaultButton, defaultButton);
+    }
+
+    std::unique_ptr<TempSettings> m_settings;
+    std::unique_ptr<FakeDialogs> m_dialogs;
+    std::unique_ptr<ScriptedServer> m_server;
+    std::unique_ptr<ScriptedMain> m_window;
 };
 
 } // namespace testsupport

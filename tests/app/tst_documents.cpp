@@ -42,7 +42,7 @@ QStringList Captions(const frmMain &window)
 
 Q_DECLARE_METATYPE(Operation)
 
-class TestDocuments : public QObject {
+class TestDocuments : public testsupport::DocumentTestBase {
     Q_OBJECT
 private slots:
     void initTestCase() { testsupport::usePrivateRuntimeDir(); }
@@ -77,45 +77,23 @@ private slots:
     void recentListSurvivesRestart();
 
 private:
-    ScriptedMain *window() { return m_window.get(); }
     void open(const QString &file);
     void run(Operation operation);
     // A bound document "a.txt" edited to "edited".
     void editBoundDocument();
 
-    std::unique_ptr<testsupport::TempSettings> m_settings;
-    std::unique_ptr<testsupport::FakeDialogs> m_dialogs;
-    std::unique_ptr<testsupport::ScriptedServer> m_server;
-    std::unique_ptr<ScriptedMain> m_window;
 };
 
 void TestDocuments::init()
 {
-    m_settings = std::make_unique<testsupport::TempSettings>();
-    m_dialogs = std::make_unique<testsupport::FakeDialogs>();
-    m_server = std::make_unique<testsupport::ScriptedServer>();
+    start();
     for (const char *name : { "a.txt", "b.txt", "c.txt" })
         m_server->files.insert(Path(QLatin1String(name)), QStringLiteral("text of %1").arg(QLatin1String(name)));
-    modPublic::strCurrentFolder.clear();
-    modPublic::strCurrentFile.clear();
-    m_window = std::make_unique<ScriptedMain>();
-    m_window->SetCommandLine(QString());
-    m_window->Form_Load();
 }
 
 void TestDocuments::cleanup()
 {
-    if (m_window) {
-        QVERIFY2(m_window->unexpected.isEmpty(), qPrintable(m_window->unexpected.join(QLatin1Char('\n'))));
-        QVERIFY(m_window->filerAnswers.empty());
-        m_window->blnModified = false;
-    }
-    m_window.reset();
-    QVERIFY2(m_dialogs->unexpected.isEmpty(), qPrintable(m_dialogs->unexpected.join(QLatin1Char('\n'))));
-    QVERIFY(m_dialogs->allAnswersUsed());
-    m_server.reset();
-    m_dialogs.reset();
-    m_settings.reset();
+    finish();
 }
 
 void TestDocuments::open(const QString &file)
@@ -253,11 +231,7 @@ void TestDocuments::promptAnswers()
     run(operation);
 
     QCOMPARE(m_dialogs->messages.size(), 1);
-    const platform::MessageRequest &prompt = m_dialogs->messages[0].request;
-    QCOMPARE(prompt.text, SAVE_PROMPT);
-    QCOMPARE(prompt.icon, MsgIcon::Question);
-    QCOMPARE(prompt.buttons, MsgButtons::YesNoCancel);
-    QCOMPARE(prompt.defaultButton, MsgAnswer::Cancel);
+    verifyQuestion(SAVE_PROMPT, MsgButtons::YesNoCancel, MsgAnswer::Cancel);
     const bool saved = answer == MsgAnswer::Yes;
     QCOMPARE(m_server->requests.contains(QStringLiteral("SAVEFILE data/docs/a.txt")), saved);
     if (saved)
@@ -359,11 +333,7 @@ void TestDocuments::unencodableTextAsksFirst()
     m_window->SaveCurrentDocument();
 
     QCOMPARE(m_dialogs->messages.size(), 1);
-    const platform::MessageRequest &question = m_dialogs->messages[0].request;
-    QCOMPARE(question.text, SHIFT_JIS_QUESTION);
-    QCOMPARE(question.icon, MsgIcon::Question);
-    QCOMPARE(question.buttons, MsgButtons::YesNo);
-    QCOMPARE(question.defaultButton, MsgAnswer::No);
+    verifyQuestion(SHIFT_JIS_QUESTION, MsgButtons::YesNo, MsgAnswer::No);
     const bool saved = answer == MsgAnswer::Yes;
     QCOMPARE(m_server->requests.size(), saved ? 1 : 0);
     QCOMPARE(m_window->filerModes.size(), !bound && saved ? 1 : 0);
@@ -595,11 +565,7 @@ void TestDocuments::recentListSurvivesRestart()
     m_window->choose(QStringLiteral("data/年度"), QStringLiteral("報告.txt"));
     m_window->OpenDocument();
     QVERIFY(m_window->close());
-    m_window.reset();
-
-    m_window = std::make_unique<ScriptedMain>();
-    m_window->SetCommandLine(QString());
-    m_window->Form_Load();
+    restart();
     QCOMPARE(Captions(*m_window), (QStringList { QStringLiteral("a.txt"), QStringLiteral("報告.txt") }));
     m_window->menuRecentFiles[1]->trigger();
     QCOMPARE(m_window->DocumentText(), QStringLiteral("報告"));

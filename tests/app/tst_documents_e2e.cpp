@@ -1,6 +1,7 @@
 #include "app/frmMain.h"
 #include "platform/cp932.h"
 #include "protocol/modPublic.h"
+#include "localfiles.h"
 #include "support/fakeplatform.h"
 #include "support/localserver.h"
 
@@ -11,6 +12,9 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
+
+using testsupport::ReadAll;
+using testsupport::WriteFile;
 
 namespace {
 
@@ -26,18 +30,6 @@ public:
         modPublic::blnFilerOK = true;
     }
 };
-
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-bool WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "app/association.h"
 #include "app/drops.h"
 #include "app/shortcutfile.h"
+#include "localfiles.h"
 #include "support/fakeplatform.h"
 
 #include <QDir>
@@ -10,19 +11,10 @@
 #include <QTest>
 #include <QUrl>
 
+using testsupport::ReadAll;
+using testsupport::WriteFile;
+
 namespace {
-
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-bool WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 // A stand-in for one of the desktop's cache tools: it records the folder it was given and
 // exits with the given code.

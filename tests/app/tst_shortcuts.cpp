@@ -16,7 +16,9 @@
 
 using platform::MsgAnswer;
 using platform::MsgIcon;
+using testsupport::ReadAll;
 using testsupport::ScriptedMain;
+using testsupport::WriteFile;
 
 namespace {
 
@@ -24,21 +26,9 @@ const QString READ_FAILED = QStringLiteral("ファイルの取得に失敗しま
 const QString SAVE_PROMPT = QStringLiteral("変更された内容をファイルに保存しますか？");
 const QString SEVERAL_FILES = QStringLiteral("複数のファイルがドロップされましたが、先頭のファイルのみを開きます。");
 
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-bool WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 } // namespace
 
-class TestShortcuts : public QObject {
+class TestShortcuts : public testsupport::DocumentTestBase {
     Q_OBJECT
 private slots:
     void initTestCase() { testsupport::usePrivateRuntimeDir(); }
@@ -78,40 +68,20 @@ private:
     static QMimeData *files(const QStringList &paths);
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<testsupport::TempSettings> m_settings;
-    std::unique_ptr<testsupport::FakeDialogs> m_dialogs;
-    std::unique_ptr<testsupport::ScriptedServer> m_server;
-    std::unique_ptr<ScriptedMain> m_window;
 };
 
 void TestShortcuts::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    m_settings = std::make_unique<testsupport::TempSettings>();
-    m_dialogs = std::make_unique<testsupport::FakeDialogs>();
-    m_server = std::make_unique<testsupport::ScriptedServer>();
+    start();
     m_server->files.insert(QStringLiteral("data/a.txt"), QStringLiteral("text of a"));
     m_server->files.insert(QStringLiteral("data/年度/報告 1.txt"), QStringLiteral("報告"));
-    m_server->files.insert(QStringLiteral("data/x\ty"), QStringLiteral("tabbed"));
-    modPublic::strCurrentFolder.clear();
-    modPublic::strCurrentFile.clear();
-    m_window = std::make_unique<ScriptedMain>();
-    m_window->SetCommandLine(QString());
-    m_window->Form_Load();
+    m_server->files.insert(QStringLiteral("data/x	y"), QStringLiteral("tabbed"));
 }
 
 void TestShortcuts::cleanup()
 {
-    if (m_window) {
-        QVERIFY2(m_window->unexpected.isEmpty(), qPrintable(m_window->unexpected.join(QLatin1Char('\n'))));
-        m_window->blnModified = false;
-    }
-    m_window.reset();
-    QVERIFY2(m_dialogs->unexpected.isEmpty(), qPrintable(m_dialogs->unexpected.join(QLatin1Char('\n'))));
-    QVERIFY(m_dialogs->allAnswersUsed());
-    m_server.reset();
-    m_dialogs.reset();
-    m_settings.reset();
+    finish();
     m_dir.reset();
 }
 
@@ -292,10 +262,7 @@ void TestShortcuts::commandLineAtFirstActivationOnly()
 {
     QFETCH(bool, quoted);
     const QString path = shortcut(QStringLiteral("my memo 1.lmk"), cp932::Encode(u"data/年度\t報告 1.txt\r\n"));
-    m_window.reset();
-    m_window = std::make_unique<ScriptedMain>();
-    m_window->SetCommandLine(quoted ? u'"' + path + u'"' : path);
-    m_window->Form_Load();
+    restart(quoted ? u'"' + path + u'"' : path);
     m_window->Form_Activate();
     m_window->Form_Activate();
     m_window->Form_Activate();
@@ -313,11 +280,11 @@ void TestShortcuts::commandLineAtFirstActivationOnly()
 void TestShortcuts::failureMessageDoesNotReopen()
 {
     const QString path = shortcut(QStringLiteral("gone.lmk"), "data\tgone.txt\r\n");
-    m_window.reset();
-    m_window = std::make_unique<ScriptedMain>();
-    m_window->SetCommandLine(path);
-    m_dialogs->onQuestion = [&] { m_window->Form_Activate(); };
-    m_window->Form_Load();
+    m_dialogs->onQuestion = [&] {
+        if (m_window)
+            m_window->Form_Activate();
+    };
+    restart(path);
     m_window->Form_Activate();
     QCOMPARE(m_server->requests, QStringList { QStringLiteral("READFILE data/gone.txt") });
     QCOMPARE(m_dialogs->messageTexts(), QStringList { READ_FAILED });
