@@ -41,7 +41,7 @@ finish() {
 }
 
 scratch() { # a fresh folder for one step, under WORK_DIR
-  rm -rf "$work/$1"
+  rm -rf "${work:?}/$1"
   mkdir -p "$work/$1"
   echo "$work/$1"
 }
@@ -68,7 +68,7 @@ field() { dpkg-deb -f "$1" "$2"; }
 
 # has_package LIST NAME: the comma-separated dependency LIST names package NAME
 has_package() {
-  tr ',|' '\n\n' <<<"$1" | sed 's/(.*//; s/[[:space:]]//g' | grep -qx "$2"
+  tr ',|' '\n' <<<"$1" | sed 's/(.*//; s/[[:space:]]//g' | grep -qx "$2"
 }
 
 step_control() {
@@ -144,7 +144,7 @@ step_desktop() {
   expect "the desktop opens local shortcuts with Lumeno" grep -qx "$type=lumeno.desktop;" "$caches/applications/mimeinfo.cache"
 
   # Every theme size holds both icons, each as large as its folder says.
-  local size context name icon
+  local size context icon
   for size in 16 22 24 32 48 64 128 256; do
     for context in apps/lumeno mimetypes/application-x-lumeno-localshortcut; do
       icon=$share/icons/hicolor/${size}x${size}/$context.png
