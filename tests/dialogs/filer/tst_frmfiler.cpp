@@ -66,8 +66,6 @@ private slots:
     void skipsUnusableEntries();
     void openModeEmptiesNameOnFolderClick();
     void saveModeKeepsTypedName();
-    void okWithEmptyName_data();
-    void okWithEmptyName();
     void closingWithoutOK_data();
     void closingWithoutOK();
     void keyboardPicksLikeClick();
@@ -289,8 +287,8 @@ void tst_frmFiler::skipsUnusableEntries()
     QCOMPARE(Column(List(*dlg), 2), (QStringList{"5ﾊﾞｲﾄ", "abc", "7ﾊﾞｲﾄ"}));
 }
 
-// Open mode: a folder click forgets the picked file, so OK asks for one again; once a file
-// is picked, OK returns it with the folder it was listed in.
+// Open mode: a folder click forgets the picked file, so OK asks for one and keeps the dialog
+// open; once a file is picked, OK returns it with the folder it was listed in.
 void tst_frmFiler::openModeEmptiesNameOnFolderClick()
 {
     auto dlg = Open(0);
@@ -303,7 +301,8 @@ void tst_frmFiler::openModeEmptiesNameOnFolderClick()
     QVERIFY(!Tool(*dlg, "deletefile")->isEnabled());
     QTest::mouseClick(Button(*dlg, "cmdOK"), Qt::LeftButton);
     QCOMPARE(asked->messageTexts(), QStringList{"ファイルを選択してください。"});
-    QVERIFY(dlg->isVisible());
+    QCOMPARE(asked->messages.first().request.icon, MsgIcon::Exclamation);
+    QVERIFY(dlg->isVisible() && !modPublic::blnFilerOK);
     QVERIFY(ClickFile(*dlg, "note.txt"));
     QTest::mouseClick(Button(*dlg, "cmdOK"), Qt::LeftButton);
     QVERIFY(!dlg->isVisible());
@@ -312,11 +311,15 @@ void tst_frmFiler::openModeEmptiesNameOnFolderClick()
     QCOMPARE(modPublic::strCurrentFile, QStringLiteral("note.txt"));
 }
 
-// Save mode: a typed name survives folder changes and is returned exactly as typed, with
-// the folder last clicked.
+// Save mode: OK without a name asks for one and keeps the dialog open; a typed name survives
+// folder changes and is returned exactly as typed, with the folder last clicked.
 void tst_frmFiler::saveModeKeepsTypedName()
 {
     auto dlg = Open(1);
+    QTest::mouseClick(Button(*dlg, "cmdOK"), Qt::LeftButton);
+    QCOMPARE(asked->messageTexts(), QStringList{"ファイル名を入力してください。"});
+    QCOMPARE(asked->messages.first().request.icon, MsgIcon::Exclamation);
+    QVERIFY(dlg->isVisible() && !modPublic::blnFilerOK);
     QTest::keyClicks(Name(*dlg), QStringLiteral(" draft/1.txt "));
     QVERIFY(ClickFolder(*dlg, "data/letters"));
     QVERIFY(ClickFolder(*dlg, "data/empty"));
@@ -326,28 +329,6 @@ void tst_frmFiler::saveModeKeepsTypedName()
     QVERIFY(modPublic::blnFilerOK);
     QCOMPARE(modPublic::strCurrentFolder, QStringLiteral("data/empty"));
     QCOMPARE(modPublic::strCurrentFile, QStringLiteral(" draft/1.txt "));
-}
-
-void tst_frmFiler::okWithEmptyName_data()
-{
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("open") << 0 << "ファイルを選択してください。";
-    QTest::newRow("save") << 1 << "ファイル名を入力してください。";
-}
-
-// OK without a name says what is missing and keeps the dialog open.
-void tst_frmFiler::okWithEmptyName()
-{
-    QFETCH(int, mode);
-    QFETCH(QString, message);
-    auto dlg = Open(mode);
-    QTest::mouseClick(Button(*dlg, "cmdOK"), Qt::LeftButton);
-    QCOMPARE(asked->messageTexts(), QStringList{message});
-    QCOMPARE(asked->messages.first().request.icon, MsgIcon::Exclamation);
-    QVERIFY(dlg->isVisible());
-    QVERIFY(!modPublic::blnFilerOK);
-    dlg->reject();
 }
 
 void tst_frmFiler::closingWithoutOK_data()

@@ -10,78 +10,60 @@ class TestTextSearch : public QObject {
 private slots:
     void initTestCase() { testsupport::usePrivateRuntimeDir(); }
 
-    void findDown_data();
-    void findDown();
-    void findUp_data();
-    void findUp();
+    void find_data();
+    void find();
     void replaceAll_data();
     void replaceAll();
     void replaceAllSpanCoversOnlyTheChangedPart();
-    void replaceAllQuestion();
 };
 
-void TestTextSearch::findDown_data()
+void TestTextSearch::find_data()
 {
+    QTest::addColumn<bool>("up");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("word");
-    QTest::addColumn<qsizetype>("from");
+    QTest::addColumn<qsizetype>("from");   // down: the selection's end; up: its start
     QTest::addColumn<qsizetype>("expected");
-
-    QTest::newRow("first occurrence") << "xabcabc" << "abc" << qsizetype(0) << qsizetype(1);
-    QTest::newRow("occurrence starting at from") << "abcabc" << "abc" << qsizetype(3) << qsizetype(3);
-    QTest::newRow("occurrence straddling from is skipped") << "abcabc" << "abc" << qsizetype(1) << qsizetype(3);
-    QTest::newRow("caret at the end, no wrap") << "abcabc" << "abc" << qsizetype(6) << qsizetype(-1);
-    QTest::newRow("after the last, no wrap") << "abcabc" << "abc" << qsizetype(4) << qsizetype(-1);
-    QTest::newRow("second of two adjacent selected") << "abab" << "ab" << qsizetype(4) << qsizetype(-1);
-    QTest::newRow("capitals do not match small letters") << "ABC abc" << "ABC" << qsizetype(1) << qsizetype(-1);
-    QTest::newRow("small letters skip capitals") << "ABC abc" << "abc" << qsizetype(0) << qsizetype(4);
-    QTest::newRow("half-width does not match full-width") << "ａｂｃ" << "abc" << qsizetype(0) << qsizetype(-1);
-    QTest::newRow("full-width does not match half-width") << "abcａｂｃ" << "ａｂ" << qsizetype(0) << qsizetype(3);
-    QTest::newRow("katakana widths differ") << "ｶﾀｶﾅ カタカナ" << "カナ" << qsizetype(0) << qsizetype(7);
-    QTest::newRow("across a line break") << "ab\ncd" << "b\nc" << qsizetype(0) << qsizetype(1);
-    QTest::newRow("empty word finds nothing") << "abc" << "" << qsizetype(0) << qsizetype(-1);
-    QTest::newRow("empty text") << "" << "a" << qsizetype(0) << qsizetype(-1);
-    QTest::newRow("from past the end") << "abc" << "c" << qsizetype(9) << qsizetype(-1);
+    const auto row = [](const char *name, bool up, const QString &text, const QString &word, qsizetype from,
+                         qsizetype expected) { QTest::newRow(name) << up << text << word << from << expected; };
+    row("down: first occurrence", false, "xabcabc", "abc", 0, 1);
+    row("down: occurrence starting at from", false, "abcabc", "abc", 3, 3);
+    row("down: occurrence straddling from is skipped", false, "abcabc", "abc", 1, 3);
+    row("down: caret at the end, no wrap", false, "abcabc", "abc", 6, -1);
+    row("down: after the last, no wrap", false, "abcabc", "abc", 4, -1);
+    row("down: second of two adjacent selected", false, "abab", "ab", 4, -1);
+    row("down: capitals do not match small letters", false, "ABC abc", "ABC", 1, -1);
+    row("down: small letters skip capitals", false, "ABC abc", "abc", 0, 4);
+    row("down: half-width does not match full-width", false, "ａｂｃ", "abc", 0, -1);
+    row("down: full-width does not match half-width", false, "abcａｂｃ", "ａｂ", 0, 3);
+    row("down: katakana widths differ", false, "ｶﾀｶﾅ カタカナ", "カナ", 0, 7);
+    row("down: across a line break", false, "ab\ncd", "b\nc", 0, 1);
+    row("down: empty word finds nothing", false, "abc", "", 0, -1);
+    row("down: empty text", false, "", "a", 0, -1);
+    row("down: from past the end", false, "abc", "c", 9, -1);
+    row("up: ends exactly at the selection start", true, "xabcY", "abc", 4, 1);
+    row("up: ending one past the selection start", true, "xabcY", "abc", 3, -1);
+    row("up: caret at 0", true, "abcabc", "abc", 0, -1);
+    row("up: last of several", true, "abcabcabc", "abc", 9, 6);
+    row("up: last wholly before", true, "abcabcabc", "abc", 8, 3);
+    row("up: second of two adjacent selected", true, "abab", "ab", 2, 0);
+    row("up: word longer than what lies before", true, "abcabc", "abcabc", 5, -1);
+    row("up: capitals do not match small letters", true, "abc ABC", "abc", 7, 0);
+    row("up: half-width does not match full-width", true, "ａｂ", "ab", 2, -1);
+    row("up: end past the text is its end", true, "abc", "bc", 40, 1);
+    row("up: empty word finds nothing", true, "abc", "", 3, -1);
 }
 
-// Find next down: the first occurrence that begins at or after the end of the selection.
-void TestTextSearch::findDown()
+// Find next down: the first occurrence that begins at or after the end of the selection; up:
+// the last lying wholly before the selection; never wrapping, case and width significant.
+void TestTextSearch::find()
 {
+    QFETCH(bool, up);
     QFETCH(QString, text);
     QFETCH(QString, word);
     QFETCH(qsizetype, from);
     QFETCH(qsizetype, expected);
-    QCOMPARE(FindDown(text, word, from), expected);
-}
-
-void TestTextSearch::findUp_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("word");
-    QTest::addColumn<qsizetype>("end");
-    QTest::addColumn<qsizetype>("expected");
-
-    QTest::newRow("ends exactly at the selection start") << "xabcY" << "abc" << qsizetype(4) << qsizetype(1);
-    QTest::newRow("ending one past the selection start") << "xabcY" << "abc" << qsizetype(3) << qsizetype(-1);
-    QTest::newRow("caret at 0") << "abcabc" << "abc" << qsizetype(0) << qsizetype(-1);
-    QTest::newRow("last of several") << "abcabcabc" << "abc" << qsizetype(9) << qsizetype(6);
-    QTest::newRow("last wholly before") << "abcabcabc" << "abc" << qsizetype(8) << qsizetype(3);
-    QTest::newRow("second of two adjacent selected") << "abab" << "ab" << qsizetype(2) << qsizetype(0);
-    QTest::newRow("word longer than what lies before") << "abcabc" << "abcabc" << qsizetype(5) << qsizetype(-1);
-    QTest::newRow("capitals do not match small letters") << "abc ABC" << "abc" << qsizetype(7) << qsizetype(0);
-    QTest::newRow("half-width does not match full-width") << "ａｂ" << "ab" << qsizetype(2) << qsizetype(-1);
-    QTest::newRow("end past the text is its end") << "abc" << "bc" << qsizetype(40) << qsizetype(1);
-    QTest::newRow("empty word finds nothing") << "abc" << "" << qsizetype(3) << qsizetype(-1);
-}
-
-// Find next up: the last occurrence lying wholly before the selection, never wrapping.
-void TestTextSearch::findUp()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, word);
-    QFETCH(qsizetype, end);
-    QFETCH(qsizetype, expected);
-    QCOMPARE(FindUp(text, word, end), expected);
+    QCOMPARE(up ? FindUp(text, word, from) : FindDown(text, word, from), expected);
 }
 
 void TestTextSearch::replaceAll_data()
@@ -91,7 +73,6 @@ void TestTextSearch::replaceAll_data()
     QTest::addColumn<QString>("replacement");
     QTest::addColumn<QString>("expected");
     QTest::addColumn<qsizetype>("count");
-
     QTest::newRow("a by aa, single pass") << "aaa" << "a" << "aa" << "aaaaaa" << qsizetype(3);
     QTest::newRow("replacement holding the word") << "xay" << "a" << "bab" << "xbaby" << qsizetype(1);
     QTest::newRow("occurrences do not overlap") << "aaa" << "aa" << "b" << "ba" << qsizetype(1);
@@ -125,15 +106,6 @@ void TestTextSearch::replaceAllSpanCoversOnlyTheChangedPart()
     QCOMPARE(span.start, qsizetype(2));
     QCOMPARE(span.removed, qsizetype(4));
     QCOMPARE(span.inserted, QStringLiteral("bbYYbb"));
-}
-
-// The question before Replace all: question, blank line, search text, arrow, replacement.
-void TestTextSearch::replaceAllQuestion()
-{
-    QCOMPARE(ReplaceAllQuestion(QStringLiteral("猫"), QStringLiteral("ねこ")).toUtf8(),
-             QByteArray("\xE4\xBB\xA5\xE4\xB8\x8B\xE3\x81\xAE\xE4\xB8\x80\xE6\x8B\xAC\xE7\xBD\xAE\xE6\x8F\x9B"
-                        "\xE3\x82\x92\xE5\xAE\x9F\xE8\xA1\x8C\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x99\xE3\x81\x8B"
-                        "\xEF\xBC\x9F\r\n\r\n\xE7\x8C\xAB\r\n\xE2\x86\x93\r\n\xE3\x81\xAD\xE3\x81\x93"));
 }
 
 QTEST_GUILESS_MAIN(TestTextSearch)
