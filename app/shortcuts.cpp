@@ -64,9 +64,8 @@ void frmMain::OpenShortcut(const QString &path)
 
 void frmMain::AcceptDrops()
 {
-    new app::DropTarget(txtMain->viewport(), [this](const app::DroppedData &data, QPoint position) {
-        txtMain_OLEDragDrop(data, position);
-    });
+    new app::DropTarget(txtMain->viewport(),
+        [this](const app::DroppedData &data, QPoint position) { txtMain_OLEDragDrop(data, position); });
 }
 
 void frmMain::txtMain_OLEDragDrop(const app::DroppedData &data, QPoint position)

@@ -26,7 +26,10 @@ public:
     QList<bool> enabledAtFiler; // the window's state at each showing
     QStringList unexpected;
 
-    void choose(const QString &folder, const QString &file) { filerAnswers.push_back(app::HistoryItem { folder, file }); }
+    void choose(const QString &folder, const QString &file)
+    {
+        filerAnswers.push_back(app::HistoryItem { folder, file });
+    }
     void cancelBrowser() { filerAnswers.push_back(std::nullopt); }
 
     void ShowFiler() override

@@ -81,7 +81,6 @@ private:
     void run(Operation operation);
     // A bound document "a.txt" edited to "edited".
     void editBoundDocument();
-
 };
 
 void TestDocuments::init()
@@ -208,9 +207,8 @@ void TestDocuments::promptAnswers_data()
     QTest::addColumn<Operation>("operation");
     QTest::addColumn<MsgAnswer>("answer");
     QTest::addColumn<bool>("goesOn");
-    const std::pair<const char *, Operation> operations[]
-        = { { "new", Operation::New }, { "open", Operation::Open }, { "recent", Operation::Recent },
-              { "exit", Operation::Exit } };
+    const std::pair<const char *, Operation> operations[] = { { "new", Operation::New }, { "open", Operation::Open },
+        { "recent", Operation::Recent }, { "exit", Operation::Exit } };
     for (const auto &[name, operation] : operations) {
         QTest::addRow("%s yes", name) << operation << MsgAnswer::Yes << true;
         QTest::addRow("%s no", name) << operation << MsgAnswer::No << true;
@@ -252,9 +250,8 @@ void TestDocuments::textNotSavedAfterYesStopsTheOperation_data()
 {
     QTest::addColumn<Operation>("operation");
     QTest::addColumn<bool>("untitled");
-    const std::pair<const char *, Operation> operations[]
-        = { { "new", Operation::New }, { "open", Operation::Open }, { "recent", Operation::Recent },
-              { "exit", Operation::Exit } };
+    const std::pair<const char *, Operation> operations[] = { { "new", Operation::New }, { "open", Operation::Open },
+        { "recent", Operation::Recent }, { "exit", Operation::Exit } };
     for (const auto &[name, operation] : operations) {
         QTest::addRow("%s, save fails", name) << operation << false;
         QTest::addRow("%s, save-as browser cancelled", name) << operation << true;

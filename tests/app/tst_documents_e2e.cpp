@@ -1,7 +1,7 @@
 #include "app/frmMain.h"
+#include "localfiles.h"
 #include "platform/cp932.h"
 #include "protocol/modPublic.h"
-#include "localfiles.h"
 #include "support/fakeplatform.h"
 #include "support/localserver.h"
 

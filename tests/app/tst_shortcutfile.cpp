@@ -21,8 +21,8 @@ namespace {
 void FakeTool(const QString &folder, const QString &name, int exitCode)
 {
     const QString path = folder + QLatin1Char('/') + name;
-    QVERIFY(WriteFile(path,
-        QStringLiteral("#!/bin/sh\necho \"$1\" >> \"%1.log\"\nexit %2\n").arg(path).arg(exitCode).toUtf8()));
+    QVERIFY(WriteFile(
+        path, QStringLiteral("#!/bin/sh\necho \"$1\" >> \"%1.log\"\nexit %2\n").arg(path).arg(exitCode).toUtf8()));
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 }
 
@@ -127,16 +127,25 @@ void TestShortcutFile::parsedFirstLine_data()
     QTest::addColumn<bool>("usable");
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("file");
-    QTest::newRow("as written") << QByteArray("F\tmemo.txt\r\n") << true << "F" << "memo.txt";
-    QTest::newRow("tabs in the name") << QByteArray("F\tx\ty\r\n") << true << "F" << "x\ty";
-    QTest::newRow("no line break") << QByteArray("data\ta.txt") << true << "data" << "a.txt";
-    QTest::newRow("LF, second line ignored") << QByteArray("data\ta\nother\tb\n") << true << "data" << "a";
-    QTest::newRow("CR alone ends the line") << QByteArray("data\ta\rb") << true << "data" << "a";
+    QTest::newRow("as written") << QByteArray("F\tmemo.txt\r\n") << true << "F"
+                                << "memo.txt";
+    QTest::newRow("tabs in the name") << QByteArray("F\tx\ty\r\n") << true << "F"
+                                      << "x\ty";
+    QTest::newRow("no line break") << QByteArray("data\ta.txt") << true << "data"
+                                   << "a.txt";
+    QTest::newRow("LF, second line ignored") << QByteArray("data\ta\nother\tb\n") << true << "data"
+                                             << "a";
+    QTest::newRow("CR alone ends the line") << QByteArray("data\ta\rb") << true << "data"
+                                            << "a";
     QTest::newRow("code page 932") << QByteArray("data/\x94\x4e\x93\x78\t\x83\x81\x83\x82.txt\r\n") << true
-                                   << "data/年度" << "メモ.txt";
-    QTest::newRow("no tab") << QByteArray("data a.txt\r\n") << false << "" << "";
-    QTest::newRow("tab on the second line") << QByteArray("data\r\n\ta.txt") << false << "" << "";
-    QTest::newRow("empty") << QByteArray() << false << "" << "";
+                                   << "data/年度"
+                                   << "メモ.txt";
+    QTest::newRow("no tab") << QByteArray("data a.txt\r\n") << false << ""
+                            << "";
+    QTest::newRow("tab on the second line") << QByteArray("data\r\n\ta.txt") << false << ""
+                                            << "";
+    QTest::newRow("empty") << QByteArray() << false << ""
+                           << "";
 }
 
 void TestShortcutFile::parsedFirstLine()
@@ -195,15 +204,14 @@ void TestShortcutFile::associationWritten()
     QVERIFY(package.contains(R"(<icon name="application-x-lumeno-localshortcut"/>)"));
 
     const QList<QByteArray> entry = ReadAll(at("applications/lumeno.desktop")).split('\n');
-    for (const char *line : { "[Desktop Entry]", "Type=Application", "Name=Lumeno",
-             "Exec=\"/opt/my tools/lumeno\" %f", "Icon=lumeno", "MimeType=application/x-lumeno-localshortcut;",
-             "Categories=Utility;TextEditor;" })
+    for (const char *line : { "[Desktop Entry]", "Type=Application", "Name=Lumeno", "Exec=\"/opt/my tools/lumeno\" %f",
+             "Icon=lumeno", "MimeType=application/x-lumeno-localshortcut;", "Categories=Utility;TextEditor;" })
         QVERIFY2(entry.contains(line), line);
 
     QFile shortcutIcon(QStringLiteral(":/app/shortcut.png"));
     QVERIFY(shortcutIcon.open(QIODevice::ReadOnly));
-    QCOMPARE(ReadAll(at("icons/hicolor/48x48/mimetypes/application-x-lumeno-localshortcut.png")),
-        shortcutIcon.readAll());
+    QCOMPARE(
+        ReadAll(at("icons/hicolor/48x48/mimetypes/application-x-lumeno-localshortcut.png")), shortcutIcon.readAll());
     QFile programIcon(QStringLiteral(":/app/lumeno.png"));
     QVERIFY(programIcon.open(QIODevice::ReadOnly));
     QCOMPARE(ReadAll(at("icons/hicolor/48x48/apps/lumeno.png")), programIcon.readAll());
@@ -233,24 +241,34 @@ void TestShortcutFile::failingStepShowsItsMessage_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("lastWritten");
     QTest::addColumn<QString>("notWritten");
-    QTest::newRow("mime folder") << "mime" << false << "RegCreateKeyEx[1]" << "" << "applications";
-    QTest::newRow("package") << "mime/packages/Lumeno.LocalShortcut.xml" << true << "RegSetValueEx[1]" << ""
+    QTest::newRow("mime folder") << "mime" << false << "RegCreateKeyEx[1]"
+                                 << ""
+                                 << "applications";
+    QTest::newRow("package") << "mime/packages/Lumeno.LocalShortcut.xml" << true << "RegSetValueEx[1]"
+                             << ""
                              << "applications";
     QTest::newRow("applications folder") << "applications" << false << "RegCreateKeyEx[2]"
-                                         << "mime/packages/Lumeno.LocalShortcut.xml" << "icons";
+                                         << "mime/packages/Lumeno.LocalShortcut.xml"
+                                         << "icons";
     QTest::newRow("desktop entry") << "applications/lumeno.desktop" << true << "RegSetValueEx[2-1]"
-                                   << "mime/packages/Lumeno.LocalShortcut.xml" << "icons";
-    QTest::newRow("cache tool fails") << "" << false << "RegSetValueEx[2-2]" << "applications/lumeno.desktop"
+                                   << "mime/packages/Lumeno.LocalShortcut.xml"
+                                   << "icons";
+    QTest::newRow("cache tool fails") << "" << false << "RegSetValueEx[2-2]"
+                                      << "applications/lumeno.desktop"
                                       << "icons";
     QTest::newRow("type icon folder") << "icons/hicolor/48x48/mimetypes" << false << "RegCreateKeyEx[3]"
-                                      << "applications/lumeno.desktop" << "icons/hicolor/48x48/apps";
+                                      << "applications/lumeno.desktop"
+                                      << "icons/hicolor/48x48/apps";
     QTest::newRow("type icon") << "icons/hicolor/48x48/mimetypes/application-x-lumeno-localshortcut.png" << true
-                               << "RegSetValueEx[3]" << "applications/lumeno.desktop" << "icons/hicolor/48x48/apps";
-    QTest::newRow("program icon folder")
-        << "icons/hicolor/48x48/apps" << false << "RegCreateKeyEx[4]"
-        << "icons/hicolor/48x48/mimetypes/application-x-lumeno-localshortcut.png" << "";
+                               << "RegSetValueEx[3]"
+                               << "applications/lumeno.desktop"
+                               << "icons/hicolor/48x48/apps";
+    QTest::newRow("program icon folder") << "icons/hicolor/48x48/apps" << false << "RegCreateKeyEx[4]"
+                                         << "icons/hicolor/48x48/mimetypes/application-x-lumeno-localshortcut.png"
+                                         << "";
     QTest::newRow("program icon") << "icons/hicolor/48x48/apps/lumeno.png" << true << "RegSetValueEx[4]"
-                                  << "icons/hicolor/48x48/mimetypes/application-x-lumeno-localshortcut.png" << "";
+                                  << "icons/hicolor/48x48/mimetypes/application-x-lumeno-localshortcut.png"
+                                  << "";
 }
 
 void TestShortcutFile::failingStepShowsItsMessage()
@@ -283,10 +301,14 @@ void TestShortcutFile::execArgumentQuoted_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("argument");
-    QTest::newRow("plain") << "/usr/bin/lumeno" << R"("/usr/bin/lumeno")";
-    QTest::newRow("spaces") << "/home/u/my apps/lumeno" << R"("/home/u/my apps/lumeno")";
-    QTest::newRow("reserved") << R"(/a"b`c$d\e)" << R"("/a\\"b\\`c\\$d\\\\e")";
-    QTest::newRow("percent") << "/opt/100%/lumeno" << R"("/opt/100%%/lumeno")";
+    QTest::newRow("plain") << "/usr/bin/lumeno"
+                           << R"("/usr/bin/lumeno")";
+    QTest::newRow("spaces") << "/home/u/my apps/lumeno"
+                            << R"("/home/u/my apps/lumeno")";
+    QTest::newRow("reserved") << R"(/a"b`c$d\e)"
+                              << R"("/a\\"b\\`c\\$d\\\\e")";
+    QTest::newRow("percent") << "/opt/100%/lumeno"
+                             << R"("/opt/100%%/lumeno")";
 }
 
 void TestShortcutFile::execArgumentQuoted()
@@ -325,8 +347,7 @@ void TestShortcutFile::dropsClassified_data()
     QTest::newRow("web address") << QList<QUrl> { QUrl("https://example.org/") } << "https://example.org/"
                                  << QByteArray() << Kind::Text << QStringList {};
     QTest::newRow("text") << QList<QUrl> {} << "日本語" << QByteArray() << Kind::Text << QStringList {};
-    QTest::newRow("picture") << QList<QUrl> {} << QString() << QByteArray("\x89PNG") << Kind::None
-                             << QStringList {};
+    QTest::newRow("picture") << QList<QUrl> {} << QString() << QByteArray("\x89PNG") << Kind::None << QStringList {};
 }
 
 void TestShortcutFile::dropsClassified()

@@ -129,9 +129,12 @@ void TestShortcuts::shortcutWritten_data()
 {
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QString>("written");
-    QTest::newRow("proposed name") << "報告 1.txt" << "報告 1.txt.lmk";
-    QTest::newRow("a.LMK") << "a.LMK" << "a.LMK";
-    QTest::newRow("existing a.txt") << "a.txt" << "a.txt.lmk";
+    QTest::newRow("proposed name") << "報告 1.txt"
+                                   << "報告 1.txt.lmk";
+    QTest::newRow("a.LMK") << "a.LMK"
+                           << "a.LMK";
+    QTest::newRow("existing a.txt") << "a.txt"
+                                    << "a.txt.lmk";
 }
 
 void TestShortcuts::shortcutWritten()
@@ -183,8 +186,7 @@ void TestShortcuts::shortcutWriteFailureReported()
     openBound();
     m_dialogs->answerSaveFile(local(QStringLiteral("missing folder/a.lmk")));
     m_window->menuShortcut_Click();
-    QCOMPARE(
-        m_dialogs->messageTexts(), QStringList { QStringLiteral("ローカルショートカットの作成に失敗しました。") });
+    QCOMPARE(m_dialogs->messageTexts(), QStringList { QStringLiteral("ローカルショートカットの作成に失敗しました。") });
     QCOMPARE(m_dialogs->messages[0].request.icon, MsgIcon::Exclamation);
 }
 
