@@ -57,48 +57,25 @@ QString FakeDialogs::InputBox(QWidget *, const QString &prompt, const QString &i
     if (onQuestion)
         onQuestion();
     inputs.append({prompt, initialText});
-    if (m_inputAnswers.empty()) {
-        unexpected.append(QStringLiteral("input: ") + prompt);
-        return QString();
-    }
-    const QString answer = m_inputAnswers.front();
-    m_inputAnswers.pop_front();
-    return answer;
+    return next(m_inputAnswers, QStringLiteral("input: ") + prompt, QString());
 }
 
 std::optional<QString> FakeDialogs::SaveFileName(QWidget *, const platform::SaveFileRequest &request)
 {
     saveRequests.append(request);
-    if (m_saveAnswers.empty()) {
-        unexpected.append(QStringLiteral("save file: ") + request.title);
-        return std::nullopt;
-    }
-    std::optional<QString> answer = std::move(m_saveAnswers.front());
-    m_saveAnswers.pop_front();
-    return answer;
+    return next(m_saveAnswers, QStringLiteral("save file: ") + request.title, std::optional<QString>());
 }
 
 std::optional<platform::FontChoice> FakeDialogs::ChooseFont(QWidget *, const platform::FontChoice &initial)
 {
     fontRequests.append(initial);
-    if (m_fontAnswers.empty()) {
-        unexpected.append(QStringLiteral("font"));
-        return std::nullopt;
-    }
-    std::optional<platform::FontChoice> answer = std::move(m_fontAnswers.front());
-    m_fontAnswers.pop_front();
-    return answer;
+    return next(m_fontAnswers, QStringLiteral("font"), std::optional<platform::FontChoice>());
 }
 
 bool FakeDialogs::PrintDialog(QWidget *, QPrinter &printer)
 {
     ++printRequests;
-    if (m_printAnswers.empty()) {
-        unexpected.append(QStringLiteral("print"));
-        return false;
-    }
-    const PrintAnswer answer = m_printAnswers.front();
-    m_printAnswers.pop_front();
+    const PrintAnswer answer = next(m_printAnswers, QStringLiteral("print"), PrintAnswer{false, 1});
     if (answer.accept)
         printer.setCopyCount(answer.copies);
     return answer.accept;
@@ -107,13 +84,7 @@ bool FakeDialogs::PrintDialog(QWidget *, QPrinter &printer)
 bool FakeDialogs::PrinterSetup(QWidget *, QPrinter &)
 {
     ++printerSetupRequests;
-    if (m_setupAnswers.empty()) {
-        unexpected.append(QStringLiteral("printer setup"));
-        return false;
-    }
-    const bool answer = m_setupAnswers.front();
-    m_setupAnswers.pop_front();
-    return answer;
+    return next(m_setupAnswers, QStringLiteral("printer setup"), false);
 }
 
 FakeShell::FakeShell()
@@ -158,6 +129,9 @@ void usePrivateRuntimeDir()
     static QTemporaryDir runtimeDir;
     QFile::setPermissions(runtimeDir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
+    // Start-up writes the .lmk association into the data folder: never the user's own.
+    static QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit());
 }
 
 } // namespace testsupport

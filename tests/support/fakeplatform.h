@@ -66,6 +66,18 @@ private:
         bool accept;
         int copies;
     };
+    // The next scripted answer of a kind; without one the question is recorded as unexpected
+    // and `fallback`, the safest answer, is given.
+    template<typename T> T next(std::deque<T> &answers, const QString &question, T fallback)
+    {
+        if (answers.empty()) {
+            unexpected.append(question);
+            return fallback;
+        }
+        T answer = std::move(answers.front());
+        answers.pop_front();
+        return answer;
+    }
     std::deque<platform::MsgAnswer> m_messageAnswers;
     std::deque<QString> m_inputAnswers;
     std::deque<std::optional<QString>> m_saveAnswers;
@@ -111,7 +123,8 @@ private:
     std::unique_ptr<platform::SettingsStore> m_store;
 };
 
-// Points XDG_RUNTIME_DIR at a private folder so Qt does not warn about the shared one.
+// Points XDG_RUNTIME_DIR at a private folder so Qt does not warn about the shared one, and
+// XDG_DATA_HOME at another, where start-up's file-type association goes in tests.
 void usePrivateRuntimeDir();
 
 } // namespace testsupport
