@@ -12,9 +12,10 @@ using Operation = std::function<QString()>;   // runs one operation, its result 
 using Rule = std::function<QString(const QString &reply)>;   // reads a reply, its result as text
 
 namespace {
+// The items and their count: an empty list and a list of one empty item differ.
 QString joined(const QStringList &list)
 {
-    return QStringLiteral("[") + list.join(QStringLiteral("|")) + QStringLiteral("]");
+    return QString::number(list.size()) + QStringLiteral("[") + list.join(QStringLiteral("|")) + QStringLiteral("]");
 }
 } // namespace
 
@@ -64,22 +65,22 @@ void tst_Replies::rules_data()
     const auto listing = [](const QString &path) {
         return Rule([path](const QString &r) { return joined(ListingReplyResult(r, path)); });
     };
-    QTest::newRow("names") << listing("data/a") << "data/a\nx\ny" << "[x|y]";
-    QTest::newRow("path alone: empty list") << listing("data/a") << "data/a" << "[]";
-    QTest::newRow("ends with LF: empty last item") << listing("data/a") << "data/a\nx\n" << "[x|]";
-    QTest::newRow("path and LF") << listing("data") << "data\n" << "[]";
-    QTest::newRow("empty lines kept") << listing("data") << "data\n\nx\n\n" << "[|x||]";
-    QTest::newRow("first folder named NG") << listing("data") << "data\nNG\nb" << "[NG|b]";
-    QTest::newRow("CR stays in its line") << listing("data") << "data\nx\r\ny" << "[x\r|y]";
+    QTest::newRow("names") << listing("data/a") << "data/a\nx\ny" << "2[x|y]";
+    QTest::newRow("path alone: empty list") << listing("data/a") << "data/a" << "0[]";
+    QTest::newRow("ends with LF: empty last item") << listing("data/a") << "data/a\nx\n" << "2[x|]";
+    QTest::newRow("path and LF") << listing("data") << "data\n" << "1[]";
+    QTest::newRow("empty lines kept") << listing("data") << "data\n\nx\n\n" << "4[|x||]";
+    QTest::newRow("first folder named NG") << listing("data") << "data\nNG\nb" << "2[NG|b]";
+    QTest::newRow("CR stays in its line") << listing("data") << "data\nx\r\ny" << "2[x\r|y]";
     QTest::newRow("file lines unsplit") << listing("data") << "data\nn.txt\t2026/12/05 7:42:01\t12"
-                                        << "[n.txt\t2026/12/05 7:42:01\t12]";
+                                        << "1[n.txt\t2026/12/05 7:42:01\t12]";
     QTest::newRow("japanese") << listing(QString::fromUtf8("data/日本")) << QString::fromUtf8("data/日本\nソ表")
-                              << QString::fromUtf8("[ソ表]");
-    QTest::newRow("other path") << listing("data/a") << "data/b\nx" << "[NG]";
-    QTest::newRow("path with CR LF") << listing("data") << "data\r\nx" << "[NG]";
-    QTest::newRow("path in other case") << listing("data") << "DATA\nx" << "[NG]";
-    QTest::newRow("listing NG") << listing("data") << "NG" << "[NG]";
-    QTest::newRow("listing empty") << listing("data") << "" << "[NG]";
+                              << QString::fromUtf8("1[ソ表]");
+    QTest::newRow("other path") << listing("data/a") << "data/b\nx" << "1[NG]";
+    QTest::newRow("path with CR LF") << listing("data") << "data\r\nx" << "1[NG]";
+    QTest::newRow("path in other case") << listing("data") << "DATA\nx" << "1[NG]";
+    QTest::newRow("listing NG") << listing("data") << "NG" << "1[NG]";
+    QTest::newRow("listing empty") << listing("data") << "" << "1[NG]";
     // READFILE gives everything after the first LF when the first line is the requested file.
     const Rule read = [](const QString &r) { return ReadReplyResult(r, u"data/a/n.txt"); };
     QTest::newRow("content") << read << "data/a/n.txt\nhello" << "hello";
@@ -123,10 +124,10 @@ void tst_Replies::operations_data()
 
     QTest::newRow("check ok") << check << "OK\n" << "true";
     QTest::newRow("check NG") << check << "NG" << "false";
-    QTest::newRow("folders") << folders << "data\na\nb" << "[a|b]";
-    QTest::newRow("folders of another path") << folders << "data/x\na" << "[NG]";
-    QTest::newRow("files") << files << "data/x\nn.txt\td\t1" << "[n.txt\td\t1]";
-    QTest::newRow("files empty") << files << "data/x" << "[]";
+    QTest::newRow("folders") << folders << "data\na\nb" << "2[a|b]";
+    QTest::newRow("folders of another path") << folders << "data/x\na" << "1[NG]";
+    QTest::newRow("files") << files << "data/x\nn.txt\td\t1" << "1[n.txt\td\t1]";
+    QTest::newRow("files empty") << files << "data/x" << "0[]";
     QTest::newRow("read joins folder and name")
         << read << QString::fromUtf8("data/日本/文書.txt\n本文") << QString::fromUtf8("本文");
     QTest::newRow("read of another name") << read << QString::fromUtf8("data/日本\n本文") << "NG";
@@ -142,8 +143,8 @@ void tst_Replies::operations_data()
     QTest::newRow("rename folder with a file's status") << renameFolder << "Rename File OK\n" << "NG";
     QTest::newRow("delete file with a folder's status") << deleteFile << "Delete Folder OK\n" << "NG";
     QTest::newRow("rename file with a folder's status") << renameFile << "Rename Folder OK\n" << "NG";
-    for (const auto &[name, op, failure] : {std::tuple{"check", check, "false"}, {"folders", folders, "[NG]"},
-                                            {"files", files, "[NG]"}, {"read", read, "NG"}, {"save", save, "NG"},
+    for (const auto &[name, op, failure] : {std::tuple{"check", check, "false"}, {"folders", folders, "1[NG]"},
+                                            {"files", files, "1[NG]"}, {"read", read, "NG"}, {"save", save, "NG"},
                                             {"delete file", deleteFile, "NG"}}) {
         QTest::addRow("%s, empty reply", name) << op << "" << failure;
     }
