@@ -16,7 +16,6 @@ private slots:
     void absentKeysGiveDefaults();
     void storedValues_data();
     void storedValues();
-    void handWrittenFileWithGarbage();
 
 private:
     QTemporaryDir m_config;
@@ -108,27 +107,6 @@ void tst_SettingsStore::storedValues()
     QCOMPARE(reopened->GetBool(s, k, true), truth != QLatin1String("0"));
     if (truth != QLatin1String("d"))
         QCOMPARE(platform::BoolText(truth == QLatin1String("1")), stored);
-}
-
-// A file edited by hand, with lines the store never writes, still yields every readable value.
-void tst_SettingsStore::handWrittenFileWithGarbage()
-{
-    testsupport::TempSettings temp;
-    QFile file(temp.path());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("\xEF\xBB\xBFgarbage before any section\n[Window]\nLeft=abc\nTop = 120 \n"
-               "this line has no equals sign\n=value without key\n[Setting\n[Setting]\n"
-               "Server=host.example, with comma\nWordWrap=maybe\n"
-               "Font=\xEF\xBC\xAD\xEF\xBC\xB3 \xE3\x82\xB4\xE3\x82\xB7\xE3\x83\x83\xE3\x82\xAF\nBinary=\x01\x02\xFF\n");
-    file.close();
-    const SettingsStore store(temp.path());
-    const QString w = QStringLiteral("Window"), s = QStringLiteral("Setting");
-    QCOMPARE(store.GetInteger(w, QStringLiteral("Left"), 300), 300);
-    QCOMPARE(store.GetInteger(w, QStringLiteral("Top"), 0), 120);
-    QCOMPARE(store.GetSetting(s, QStringLiteral("Server"), {}), QStringLiteral("host.example, with comma"));
-    QCOMPARE(store.GetBool(s, QStringLiteral("WordWrap"), true), true);
-    QCOMPARE(store.GetSetting(s, QStringLiteral("Font"), {}), QStringLiteral("ＭＳ ゴシック"));
-    QCOMPARE(store.GetBool(s, QStringLiteral("Binary"), false), false);
 }
 
 QTEST_GUILESS_MAIN(tst_SettingsStore)
