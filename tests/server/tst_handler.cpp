@@ -128,14 +128,15 @@ QByteArray TestHandler::ask(
     return QByteArray::fromStdString(vidodu::HandleRequest(m_config, r, m_services));
 }
 
-// The data folder appears with the first request; subfolders come by name, hidden ones, files
-// and links left out, no LF after the last; a folder without subfolders is the path as sent.
+// The data folder appears with the first request; subfolders come by name, hidden ones, names
+// without a code page 932 form, files and links left out, no LF after the last; a folder
+// without subfolders is the path as sent.
 void TestHandler::listFolders()
 {
     QVERIFY(!QFileInfo::exists(data()));
     QCOMPARE(ask("LISTFOLDERS", { { "path", "data" } }), QByteArray("data"));
     QVERIFY(QFileInfo(data()).isDir());
-    for (const char *name : { "b", "a", "日記", ".hidden" })
+    for (const char *name : { "b", "a", "日記", ".hidden", "😀" })
         QVERIFY(QDir().mkpath(data() + "/" + QString::fromUtf8(name)));
     QVERIFY(WriteFile(data() + "/file.txt", "x"));
     QVERIFY(QFile::link(outside(), data() + "/link"));

@@ -44,7 +44,6 @@ private slots:
     void realNames();
     void remotePaths_data();
     void remotePaths();
-    void namesRoundTrip();
     void config_data();
     void config();
     void configPath();
@@ -177,17 +176,6 @@ void TestParts::remotePaths()
     for (const auto &e : path.value_or(std::vector<std::string> {}))
         parts << QByteArray::fromStdString(e);
     QCOMPARE(path ? parts.join('|') : QByteArray("(refused)"), elements);
-}
-
-// A name read from disk goes back on the wire as the bytes it came in as.
-void TestParts::namesRoundTrip()
-{
-    const std::string sent = "\x93\xfa\x8b\x4c\x95\x5c\xb1\x81\x60\x87\x40.txt";
-    const auto utf8 = vidodu::Cp932ToUtf8(sent);
-    QVERIFY(utf8);
-    QCOMPARE(QString::fromStdString(*utf8), QStringLiteral("日記表ｱ～①.txt"));
-    QCOMPARE(vidodu::Utf8ToCp932(*utf8), std::optional<std::string>(sent));
-    QVERIFY(!vidodu::Utf8ToCp932("\xf0\x9f\x98\x80")); // an emoji has no code
 }
 
 void TestParts::config_data()
