@@ -9,7 +9,6 @@
 using platform::MsgAnswer;
 using platform::MsgButtons;
 using platform::MsgIcon;
-using testsupport::ScriptedMain;
 
 namespace {
 
@@ -19,24 +18,13 @@ const QString SAVE_FAILED = QStringLiteral("ファイルの保存に失敗しま
 const QString SHIFT_JIS_QUESTION = QStringLiteral("この文書にはShift-JISで保存できない文字が含まれています。\r\n"
                                                   "それらの文字を「?」に置き換えて保存しますか？");
 const QString FOLDER = QStringLiteral("data/docs");
+const QString BOUND_A = QStringLiteral("data/docs/a.txt [a.txt] ");
+const QString UNTITLED = QStringLiteral("/ [(No File)] ");
 
 enum class Operation { New, Open, Recent, Exit };
 enum class Route { Browser, Recent, Shortcut, DroppedShortcut };
 // What keeps the text from the server after Yes in the save prompt.
 enum class Hitch { None, SaveFails, SaveAsCancelled, CharactersRefused };
-
-QString Path(const QString &file)
-{
-    return FOLDER + QLatin1Char('/') + file;
-}
-
-QStringList Captions(const frmMain &window)
-{
-    QStringList captions;
-    for (const QAction *item : window.menuRecentFiles)
-        captions.append(item->text());
-    return captions;
-}
 
 } // namespace
 
@@ -51,8 +39,8 @@ private slots:
     void init()
     {
         start();
-        for (const char *name : { "a.txt", "b.txt", "c.txt" })
-            m_server->files.insert(Path(QLatin1String(name)), QStringLiteral("text of %1").arg(QLatin1String(name)));
+        for (const QString name : { "a.txt", "b.txt", "c.txt" })
+            m_server->files.insert(FOLDER + u'/' + name, QStringLiteral("text of ") + name);
     }
     void cleanup() { finish(); }
 
@@ -75,18 +63,17 @@ private slots:
     {
         QFETCH(Route, route);
         QFETCH(QString, failure);
-        const app::HistoryItem target { QStringLiteral("data/年度"), QStringLiteral("報告 1.txt") };
-        const QString targetPath = target.Path + QLatin1Char('/') + target.File;
-        m_server->files.insert(targetPath, failure == QLatin1String("content") ? "NG" : "報告");
+        const QString target = QStringLiteral("data/年度/報告 1.txt");
+        m_server->files.insert(target, failure == QLatin1String("content") ? "NG" : "報告");
         QTemporaryDir dir;
         const QString shortcut = dir.filePath(QStringLiteral("報告.lmk"));
         QVERIFY(testsupport::WriteFile(shortcut, cp932::Encode(u"data/年度\t報告 1.txt\r\n")));
         if (route == Route::Recent)
             open(target);
-        open({ FOLDER, QStringLiteral("a.txt") });
-        const QStringList captionsBefore = Captions(*m_window);
+        open(FOLDER + QStringLiteral("/a.txt"));
+        const QStringList captionsBefore = Captions();
         if (failure == QLatin1String("server"))
-            m_server->failing.append(targetPath);
+            m_server->failing.append(target);
         m_server->requests.clear();
         m_window->filerModes.clear();
         m_window->enabledAtFiler.clear();
@@ -95,38 +82,27 @@ private slots:
         bool enabledAtMessage = true;
         m_dialogs->onQuestion = [&] { enabledAtMessage = m_window->isEnabled(); };
 
-        switch (route) {
-        case Route::Browser:
+        if (route == Route::Browser)
             open(target);
-            QCOMPARE(m_window->filerModes, QList<int> { 0 });
-            QCOMPARE(m_window->enabledAtFiler, QList<bool> { false });
-            break;
-        case Route::Recent:
+        else if (route == Route::Recent)
             m_window->menuRecentFiles[0]->trigger();
-            break;
-        case Route::Shortcut:
+        else if (route == Route::Shortcut)
             m_window->OpenShortcut(shortcut);
-            break;
-        case Route::DroppedShortcut:
+        else
             dropFiles({ shortcut });
-            break;
-        }
 
-        QCOMPARE(m_server->requests, QStringList { QStringLiteral("READFILE ") + targetPath });
+        QCOMPARE(m_window->filerModes, route == Route::Browser ? QList<int> { 0 } : QList<int>());
+        QCOMPARE(m_window->enabledAtFiler, route == Route::Browser ? QList<bool> { false } : QList<bool>());
+        QCOMPARE(m_server->requests, QStringList { QStringLiteral("READFILE ") + target });
         QCOMPARE(seen, QStringList { QStringLiteral("enabled=0 読み込んでいます… busy=1") });
-        QCOMPARE(WindowState(), QStringLiteral("enabled=1 %1 busy=0").arg(failure.isEmpty() ? target.File : "a.txt"));
-        QVERIFY(!m_window->blnModified);
+        QVERIFY(m_window->isEnabled() && m_window->BusyIndicator()->isHidden());
         if (failure.isEmpty()) {
-            QCOMPARE(m_window->DocumentText(), QStringLiteral("報告"));
-            QCOMPARE(modPublic::strCurrentFolder, target.Path);
-            QCOMPARE(modPublic::strCurrentFile, target.File);
-            QCOMPARE(m_window->arrHistory[app::HistoryLength(m_window->arrHistory) - 1], target);
+            QCOMPARE(Document(), QStringLiteral("data/年度/報告 1.txt [報告 1.txt] 報告"));
+            QCOMPARE(Captions().last(), QStringLiteral("報告 1.txt"));
             QVERIFY(m_dialogs->messages.isEmpty());
         } else {
-            QCOMPARE(m_window->DocumentText(), QStringLiteral("text of a.txt"));
-            QCOMPARE(modPublic::strCurrentFolder, FOLDER);
-            QCOMPARE(modPublic::strCurrentFile, QStringLiteral("a.txt"));
-            QCOMPARE(Captions(*m_window), captionsBefore);
+            QCOMPARE(Document(), BOUND_A + QStringLiteral("text of a.txt"));
+            QCOMPARE(Captions(), captionsBefore);
             QCOMPARE(m_dialogs->messageTexts(), QStringList { READ_FAILED });
             QCOMPARE(m_dialogs->messages[0].request.icon, MsgIcon::Exclamation);
             QVERIFY(!enabledAtMessage);
@@ -136,7 +112,7 @@ private slots:
     // Cancel in the browser: no request, no message, the document as it was.
     void cancelledBrowserChangesNothing()
     {
-        editBoundDocument();
+        editBoundDocument(QStringLiteral("edited"));
         m_dialogs->answerMessage(MsgAnswer::No);
         m_window->cancelBrowser();
         m_window->OpenDocument();
@@ -144,9 +120,7 @@ private slots:
         m_window->SaveDocumentAs();
         QCOMPARE(m_window->filerModes, (QList<int> { 0, 1 }));
         QVERIFY(m_server->requests.isEmpty());
-        QCOMPARE(m_window->DocumentText(), QStringLiteral("edited"));
-        QVERIFY(m_window->blnModified);
-        QCOMPARE(modPublic::strCurrentFile, QStringLiteral("a.txt"));
+        QCOMPARE(Document(), BOUND_A + QStringLiteral("edited *"));
         QVERIFY(m_window->isEnabled());
     }
 
@@ -178,21 +152,28 @@ private slots:
         QFETCH(Hitch, hitch);
         QFETCH(bool, goesOn);
         const QString edited = hitch == Hitch::CharactersRefused ? QStringLiteral("edited \U0001F600") : "edited";
-        editBoundDocument();
+        editBoundDocument(edited);
         if (hitch == Hitch::SaveAsCancelled) {
             m_window->ResetDocument();
+            m_window->SetDocumentText(edited);
             m_window->cancelBrowser();
         }
-        m_window->SetDocumentText(edited);
         if (hitch == Hitch::SaveFails)
-            m_server->failing.append(Path(QStringLiteral("a.txt")));
+            m_server->failing.append(FOLDER + QStringLiteral("/a.txt"));
         m_dialogs->answerMessage(answer);
         if (hitch == Hitch::CharactersRefused)
             m_dialogs->answerMessage(MsgAnswer::No);
         if (operation == Operation::Open && goesOn)
             m_window->choose(FOLDER, QStringLiteral("b.txt"));
 
-        run(operation);
+        if (operation == Operation::New)
+            m_window->NewDocument();
+        else if (operation == Operation::Open)
+            m_window->OpenDocument();
+        else if (operation == Operation::Recent)
+            m_window->menuRecentFiles_Click(0);
+        else
+            m_window->close();
 
         verifyQuestion(0, SAVE_PROMPT, MsgButtons::YesNoCancel, MsgAnswer::Cancel);
         QStringList messages { SAVE_PROMPT };
@@ -202,21 +183,19 @@ private slots:
             messages << SHIFT_JIS_QUESTION;
         QCOMPARE(m_dialogs->messageTexts(), messages);
         const bool saved = goesOn && answer == MsgAnswer::Yes;
-        QCOMPARE(m_server->files.value(Path(QStringLiteral("a.txt"))), saved ? edited : "text of a.txt");
-        if (hitch == Hitch::SaveAsCancelled)
-            QCOMPARE(m_window->filerModes, QList<int> { 1 });
+        QCOMPARE(m_server->files.value(FOLDER + QStringLiteral("/a.txt")), saved ? edited : "text of a.txt");
+        const bool opens = operation == Operation::Open && goesOn;
+        QCOMPARE(m_window->filerModes,
+            hitch == Hitch::SaveAsCancelled ? QList<int> { 1 } : (opens ? QList<int> { 0 } : QList<int>()));
+        QCOMPARE(m_window->isVisible(), !goesOn || operation != Operation::Exit);
         if (!goesOn) {
-            QVERIFY(m_window->isVisible());
-            QCOMPARE(m_window->DocumentText(), edited);
-            QVERIFY(m_window->blnModified);
-            QCOMPARE(modPublic::strCurrentFile, hitch == Hitch::SaveAsCancelled ? QString() : "a.txt");
-            QVERIFY(!m_server->requests.join(QLatin1Char(' ')).contains(QLatin1String("READFILE")));
+            QCOMPARE(Document(), (hitch == Hitch::SaveAsCancelled ? UNTITLED : BOUND_A) + edited + " *");
+            QVERIFY(!m_server->requests.join(u' ').contains(QLatin1String("READFILE")));
         } else if (operation == Operation::Exit) {
-            QVERIFY(!m_window->isVisible());
             QCOMPARE(m_window->blnModified, answer == MsgAnswer::No); // left behind unsaved
         } else {
-            QVERIFY(m_window->DocumentText() != edited);
-            QVERIFY(!m_window->blnModified);
+            QCOMPARE(Document(),
+                operation == Operation::New ? UNTITLED : QStringLiteral("data/docs/b.txt [b.txt] text of b.txt"));
         }
     }
 
@@ -233,103 +212,78 @@ private slots:
         QCOMPARE(m_server->requests,
             (QStringList {
                 QStringLiteral("SAVEFILE data/docs/draft.txt"), QStringLiteral("READFILE data/docs/b.txt") }));
-        QCOMPARE(m_server->files.value(Path(QStringLiteral("draft.txt"))), QStringLiteral("draft"));
-        QCOMPARE(modPublic::strCurrentFile, QStringLiteral("b.txt"));
-        QCOMPARE(Captions(*m_window), QStringList { QStringLiteral("b.txt") });
-    }
-
-    // Characters code page 932 lacks are not silently saved as "?": the user is asked, No cancels.
-    void unencodableTextAsksFirst_data()
-    {
-        QTest::addColumn<bool>("bound");
-        QTest::addColumn<MsgAnswer>("answer");
-        QTest::newRow("save, yes") << true << MsgAnswer::Yes;
-        QTest::newRow("save, no") << true << MsgAnswer::No;
-        QTest::newRow("save as, yes") << false << MsgAnswer::Yes;
-        QTest::newRow("save as, no") << false << MsgAnswer::No;
-    }
-    void unencodableTextAsksFirst()
-    {
-        QFETCH(bool, bound);
-        QFETCH(MsgAnswer, answer);
-        if (bound)
-            open({ FOLDER, QStringLiteral("a.txt") });
-        m_window->SetDocumentText(QStringLiteral("price ¥100 \U0001F600"));
-        m_server->requests.clear();
-        m_window->filerModes.clear();
-        m_dialogs->answerMessage(answer);
-        const bool saved = answer == MsgAnswer::Yes;
-        if (!bound && saved)
-            m_window->choose(FOLDER, QStringLiteral("new.txt"));
-
-        m_window->SaveCurrentDocument();
-
-        QCOMPARE(m_dialogs->messages.size(), 1);
-        verifyQuestion(0, SHIFT_JIS_QUESTION, MsgButtons::YesNo, MsgAnswer::No);
-        QCOMPARE(m_server->requests.size(), saved ? 1 : 0);
-        QCOMPARE(m_window->filerModes.size(), !bound && saved ? 1 : 0);
-        QCOMPARE(m_window->blnModified, !saved);
+        QCOMPARE(m_server->files.value(FOLDER + QStringLiteral("/draft.txt")), QStringLiteral("draft"));
+        QCOMPARE(Document(), QStringLiteral("data/docs/b.txt [b.txt] text of b.txt"));
+        QCOMPARE(Captions(), QStringList { QStringLiteral("b.txt") });
     }
 
     // Save and save-as send the text in a disabled window with the progress shown. Success binds
     // the document to the name, unmodified; failure keeps the text modified and says so, save-as
-    // keeping the chosen name current. The recent list is left alone.
+    // keeping the chosen name current. The recent list is left alone. Characters code page 932
+    // lacks are not silently saved as "?": the user is asked first, and No saves nothing.
     void saves_data()
     {
         QTest::addColumn<bool>("saveAs");
         QTest::addColumn<bool>("fails");
-        QTest::newRow("save") << false << false;
-        QTest::newRow("save fails") << false << true;
-        QTest::newRow("save as") << true << false;
-        QTest::newRow("save as fails") << true << true;
+        QTest::addColumn<MsgAnswer>("characters"); // OK: nothing to ask
+        for (const bool saveAs : { false, true }) {
+            const char *command = saveAs ? "save as" : "save";
+            QTest::addRow("%s", command) << saveAs << false << MsgAnswer::OK;
+            QTest::addRow("%s fails", command) << saveAs << true << MsgAnswer::OK;
+            QTest::addRow("%s, characters accepted", command) << saveAs << false << MsgAnswer::Yes;
+            QTest::addRow("%s, characters refused", command) << saveAs << false << MsgAnswer::No;
+        }
     }
     void saves()
     {
         QFETCH(bool, saveAs);
         QFETCH(bool, fails);
-        editBoundDocument();
-        const app::HistoryItem target
-            = saveAs ? app::HistoryItem { "data", "copy.txt" } : app::HistoryItem { FOLDER, "a.txt" };
-        const QString targetPath = target.Path + QLatin1Char('/') + target.File;
+        QFETCH(MsgAnswer, characters);
+        const QString text = characters == MsgAnswer::OK ? QStringLiteral("edited") : "price ¥100 \U0001F600";
+        editBoundDocument(text);
+        const QString target = saveAs ? QStringLiteral("data/copy.txt") : FOLDER + QStringLiteral("/a.txt");
         if (fails)
-            m_server->failing.append(targetPath);
+            m_server->failing.append(target);
+        const bool sent = characters != MsgAnswer::No;
+        if (characters != MsgAnswer::OK)
+            m_dialogs->answerMessage(characters);
+        if (saveAs && sent)
+            m_window->choose(target.section(u'/', 0, -2), target.section(u'/', -1));
         QStringList seen;
         m_server->onRequest = [&] { seen << WindowState(); };
         bool enabledAtMessage = true;
         m_dialogs->onQuestion = [&] { enabledAtMessage = m_window->isEnabled(); };
-        if (saveAs) {
-            m_window->choose(target.Path, target.File);
-            m_window->SaveDocumentAs();
-        } else {
-            m_window->SaveDocument();
-        }
-        QCOMPARE(m_server->requests, QStringList { QStringLiteral("SAVEFILE ") + targetPath });
-        QCOMPARE(seen, QStringList { QStringLiteral("enabled=0 保存しています… busy=1") });
-        QCOMPARE(WindowState(), QStringLiteral("enabled=1 %1 busy=0").arg(fails ? "a.txt" : target.File));
-        QCOMPARE(modPublic::strCurrentFolder, target.Path);
-        QCOMPARE(modPublic::strCurrentFile, target.File);
-        QCOMPARE(m_window->DocumentText(), QStringLiteral("edited"));
-        QCOMPARE(m_window->blnModified, fails);
-        QCOMPARE(Captions(*m_window), (QStringList { QStringLiteral("b.txt"), QStringLiteral("a.txt") }));
-        QCOMPARE(m_dialogs->messageTexts(), fails ? QStringList { SAVE_FAILED } : QStringList());
-        if (fails) {
-            QCOMPARE(m_dialogs->messages[0].request.icon, MsgIcon::Exclamation);
-            QVERIFY(!enabledAtMessage);
-        } else {
-            QCOMPARE(m_server->files.value(targetPath), QStringLiteral("edited"));
-        }
-    }
 
-    // New empties the box and makes the document untitled and unmodified.
-    void newEmptiesAndUnbinds()
-    {
-        open({ FOLDER, QStringLiteral("a.txt") });
-        m_window->NewDocument();
-        QCOMPARE(m_window->DocumentText(), QString());
-        QCOMPARE(modPublic::strCurrentFolder + modPublic::strCurrentFile, QString());
-        QCOMPARE(m_window->PanelText(QStringLiteral("filename")), QStringLiteral("(No File)"));
-        QVERIFY(!m_window->blnModified);
-        QCOMPARE(m_server->requests.size(), 1);
+        if (saveAs)
+            m_window->SaveDocumentAs();
+        else
+            m_window->SaveDocument();
+
+        QStringList messages;
+        if (characters != MsgAnswer::OK) {
+            messages << SHIFT_JIS_QUESTION;
+            verifyQuestion(0, SHIFT_JIS_QUESTION, MsgButtons::YesNo, MsgAnswer::No);
+        }
+        if (fails)
+            messages << SAVE_FAILED;
+        QCOMPARE(m_dialogs->messageTexts(), messages);
+        QCOMPARE(m_server->requests, sent ? QStringList { QStringLiteral("SAVEFILE ") + target } : QStringList());
+        QCOMPARE(seen, sent ? QStringList { QStringLiteral("enabled=0 保存しています… busy=1") } : QStringList());
+        QCOMPARE(m_window->filerModes.size(), saveAs && sent ? 1 : 0);
+        if (!sent)
+            QCOMPARE(Document(), BOUND_A + text + " *");
+        else if (fails)
+            QCOMPARE(Document(), target + QStringLiteral(" [a.txt] ") + text + " *");
+        else
+            QCOMPARE(Document(), QStringLiteral("%1 [%2] %3").arg(target, target.section(u'/', -1), text));
+        QVERIFY(m_window->isEnabled() && m_window->BusyIndicator()->isHidden());
+        QCOMPARE(Captions(), (QStringList { QStringLiteral("b.txt"), QStringLiteral("a.txt") }));
+        if (fails) {
+            QCOMPARE(m_dialogs->messages.last().request.icon, MsgIcon::Exclamation);
+            QVERIFY(!enabledAtMessage);
+        } else if (sent) {
+            QCOMPARE(m_server->files.value(target), text);
+        }
     }
 
     // Lines typed into a new document are saved with CR LF.
@@ -343,7 +297,7 @@ private slots:
         QTest::keyClick(m_window->txtMain, Qt::Key_Return);
         m_window->choose(FOLDER, QStringLiteral("typed.txt"));
         m_window->SaveCurrentDocument();
-        QCOMPARE(m_server->files.value(Path(QStringLiteral("typed.txt"))), QStringLiteral("one\r\ntwo\r\n"));
+        QCOMPARE(m_server->files.value(FOLDER + QStringLiteral("/typed.txt")), QStringLiteral("one\r\ntwo\r\n"));
     }
 
     // The submenu lists the opened files, the oldest at the top, ten at most, a reopened file
@@ -368,12 +322,11 @@ private slots:
     {
         QFETCH(QStringList, opened);
         QFETCH(QStringList, listed);
-        QCOMPARE(Captions(*m_window), QStringList { QStringLiteral("(なし)") });
+        QCOMPARE(Captions(), QStringList { QStringLiteral("(なし)") });
         QVERIFY(!m_window->menuRecentFiles[0]->isEnabled());
         for (const QString &path : opened) {
-            const QString full = QStringLiteral("data/") + path;
-            m_server->files.insert(full, path);
-            open({ full.section(u'/', 0, -2), full.section(u'/', -1) });
+            m_server->files.insert(QStringLiteral("data/") + path, path);
+            open(QStringLiteral("data/") + path);
         }
         QStringList history, expected, captions;
         for (int i = 0; i < app::HistoryLength(m_window->arrHistory); ++i)
@@ -383,7 +336,7 @@ private slots:
             captions << path.section(u'/', -1).replace(QLatin1Char('&'), QLatin1String("&&"));
         }
         QCOMPARE(history, expected);
-        QCOMPARE(Captions(*m_window), captions);
+        QCOMPARE(Captions(), captions);
         QCOMPARE(m_window->mhdRecent->actions().size(), listed.size());
         for (const QAction *item : m_window->menuRecentFiles)
             QVERIFY(item->isEnabled());
@@ -392,31 +345,27 @@ private slots:
     }
 
 private:
-    void open(const app::HistoryItem &file)
+    // Opens the remote file at this path ("data/a.txt") through the browser.
+    void open(const QString &path)
     {
-        m_window->choose(file.Path, file.File);
+        m_window->choose(path.section(u'/', 0, -2), path.section(u'/', -1));
         m_window->OpenDocument();
     }
-    void run(Operation operation)
+    // A bound document "a.txt", opened after "b.txt", edited.
+    void editBoundDocument(const QString &text)
     {
-        if (operation == Operation::New)
-            m_window->NewDocument();
-        else if (operation == Operation::Open)
-            m_window->OpenDocument();
-        else if (operation == Operation::Recent)
-            m_window->menuRecentFiles_Click(0);
-        else
-            m_window->close();
-    }
-    // A bound document "a.txt", opened after "b.txt", edited to "edited".
-    void editBoundDocument()
-    {
-        open({ FOLDER, QStringLiteral("b.txt") });
-        open({ FOLDER, QStringLiteral("a.txt") });
-        m_window->SetDocumentText(QStringLiteral("edited"));
-        QVERIFY(m_window->blnModified);
+        open(FOLDER + QStringLiteral("/b.txt"));
+        open(FOLDER + QStringLiteral("/a.txt"));
+        m_window->SetDocumentText(text);
         m_server->requests.clear();
         m_window->filerModes.clear();
+    }
+    QStringList Captions() const
+    {
+        QStringList captions;
+        for (const QAction *item : m_window->menuRecentFiles)
+            captions.append(item->text());
+        return captions;
     }
     // Whether the window takes input, the file name panel, and whether the busy indicator shows.
     QString WindowState() const

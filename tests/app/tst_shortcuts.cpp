@@ -112,7 +112,7 @@ private slots:
             m_window->OpenShortcut(local(QLatin1String(name)));
         QVERIFY(m_server->requests.isEmpty());
         QVERIFY(m_dialogs->messages.isEmpty());
-        QCOMPARE(m_window->PanelText(QStringLiteral("filename")), QStringLiteral("(No File)"));
+        QCOMPARE(Document(), QStringLiteral("/ [(No File)] "));
     }
 
     // The command line, spaces included, is opened at the first activation and never again; a
@@ -133,7 +133,7 @@ private slots:
             m_window->Form_Activate();
         QCOMPARE(m_server->requests,
             quoted ? QStringList() : QStringList { QStringLiteral("READFILE data/年度/報告 1.txt") });
-        QCOMPARE(m_window->DocumentText(), quoted ? QString() : QStringLiteral("報告"));
+        QCOMPARE(Document(), quoted ? QStringLiteral("/ [(No File)] ") : "data/年度/報告 1.txt [報告 1.txt] 報告");
     }
 
     // The failure message hands the activation back to the window: the shortcut is not fetched
@@ -157,27 +157,25 @@ private slots:
     {
         QTest::addColumn<QStringList>("dropped");
         QTest::addColumn<MsgAnswer>("prompt"); // OK: the document is not modified
-        QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("messages");
-        QTest::addColumn<QString>("file");
-        const QString edited = QStringLiteral("edited");
+        QTest::addColumn<QString>("document");
+        const QString kept = QStringLiteral("data/a.txt [a.txt] edited *");
         QTest::newRow("several, first a shortcut")
-            << QStringList { "report.lmk", "a.lmk", "c.txt" } << MsgAnswer::No << "報告"
-            << QStringList { SAVE_PROMPT, SEVERAL_FILES } << "報告 1.txt";
-        QTest::newRow("prompt cancelled") << QStringList { "report.lmk", "a.lmk" } << MsgAnswer::Cancel << edited
-                                          << QStringList { SAVE_PROMPT } << "a.txt";
-        QTest::newRow("empty file") << QStringList { "empty.lmk" } << MsgAnswer::No << edited
-                                    << QStringList { SAVE_PROMPT } << "a.txt";
-        QTest::newRow("local text file") << QStringList { "local.txt" } << MsgAnswer::OK << "一行目\r\n二行目 ｶﾅ\r\n"
-                                         << QStringList() << QString();
+            << QStringList { "report.lmk", "a.lmk", "c.txt" } << MsgAnswer::No
+            << QStringList { SAVE_PROMPT, SEVERAL_FILES } << QStringLiteral("data/年度/報告 1.txt [報告 1.txt] 報告");
+        QTest::newRow("prompt cancelled")
+            << QStringList { "report.lmk", "a.lmk" } << MsgAnswer::Cancel << QStringList { SAVE_PROMPT } << kept;
+        QTest::newRow("empty file") << QStringList { "empty.lmk" } << MsgAnswer::No << QStringList { SAVE_PROMPT }
+                                    << kept;
+        QTest::newRow("local text file") << QStringList { "local.txt" } << MsgAnswer::OK << QStringList()
+                                         << QStringLiteral("/ [(No File)] 一行目\r\n二行目 ｶﾅ\r\n");
     }
     void droppedFiles()
     {
         QFETCH(QStringList, dropped);
         QFETCH(MsgAnswer, prompt);
-        QFETCH(QString, text);
         QFETCH(QStringList, messages);
-        QFETCH(QString, file);
+        QFETCH(QString, document);
         open({ QStringLiteral("data"), QStringLiteral("a.txt") });
         m_server->requests.clear();
         if (prompt != MsgAnswer::OK) {
@@ -192,11 +190,8 @@ private slots:
         QCOMPARE(m_dialogs->messageTexts(), messages);
         if (messages.contains(SEVERAL_FILES))
             QCOMPARE(m_dialogs->messages[1].request.icon, MsgIcon::Information);
-        QCOMPARE(m_server->requests.size(), text == QStringLiteral("報告") ? 1 : 0);
-        QCOMPARE(m_window->DocumentText(), text);
-        QCOMPARE(modPublic::strCurrentFile, file);
-        QCOMPARE(m_window->PanelText(QStringLiteral("filename")), file.isEmpty() ? "(No File)" : file);
-        QCOMPARE(m_window->blnModified, text == QLatin1String("edited"));
+        QCOMPARE(m_server->requests.size(), document.contains(QStringLiteral("報告")) ? 1 : 0);
+        QCOMPARE(Document(), document);
     }
 
     // Dropped text, or an address that is no local file, replaces the selection or goes where it
@@ -206,19 +201,20 @@ private slots:
         QTest::addColumn<QString>("format");
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<int>("selected"); // the first five characters, or none and dropped at the end
-        QTest::addColumn<QString>("text");
-        QTest::newRow("text over the selection") << "text/plain" << QByteArray("日本\r\n語") << 5 << "日本\r\n語of a";
-        QTest::newRow("text where dropped") << "text/plain" << QByteArray("!") << 0 << "text of a!";
+        QTest::addColumn<QString>("document");
+        QTest::newRow("text over the selection")
+            << "text/plain" << QByteArray("日本\r\n語") << 5 << QStringLiteral("data/a.txt [a.txt] 日本\r\n語of a *");
+        QTest::newRow("text where dropped")
+            << "text/plain" << QByteArray("!") << 0 << "data/a.txt [a.txt] text of a! *";
         QTest::newRow("web address") << "text/uri-list" << QByteArray("https://example.org/") << 0
-                                     << "text of ahttps://example.org/";
-        QTest::newRow("picture") << "image/png" << QByteArray("\x89PNG") << 0 << "text of a";
+                                     << "data/a.txt [a.txt] text of ahttps://example.org/ *";
+        QTest::newRow("picture") << "image/png" << QByteArray("\x89PNG") << 0 << "data/a.txt [a.txt] text of a";
     }
     void droppedText()
     {
         QFETCH(QString, format);
         QFETCH(QByteArray, data);
         QFETCH(int, selected);
-        QFETCH(QString, text);
         open({ QStringLiteral("data"), QStringLiteral("a.txt") });
         select(0, selected);
         QTextCursor end(m_window->txtMain->document());
@@ -233,9 +229,7 @@ private slots:
 
         drop(mime, m_window->txtMain->cursorRect(end).center());
 
-        QCOMPARE(m_window->DocumentText(), text);
-        QCOMPARE(m_window->blnModified, text != QLatin1String("text of a"));
-        QCOMPARE(modPublic::strCurrentFile, QStringLiteral("a.txt"));
+        QTEST(Document(), "document");
         QVERIFY(m_dialogs->messages.isEmpty());
     }
 

@@ -150,6 +150,15 @@ protected:
         QVERIFY2(m_dialogs->unexpected.isEmpty(), qPrintable(m_dialogs->unexpected.join(QLatin1Char('\n'))));
         QVERIFY(m_dialogs->allAnswersUsed());
     }
+    // The document as the user sees it: where it is bound, the file name panel, its text, and a
+    // star when modified: "data/a.txt [a.txt] text *".
+    QString Document() const
+    {
+        return QStringLiteral("%1/%2 [%3] %4%5")
+            .arg(modPublic::strCurrentFolder, modPublic::strCurrentFile,
+                m_window->PanelText(QStringLiteral("filename")), m_window->DocumentText(),
+                m_window->blnModified ? QStringLiteral(" *") : QString());
+    }
     void select(int start, int length)
     {
         QTextCursor cursor(m_window->txtMain->document());
