@@ -42,8 +42,11 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
 QString document(const QString &seed, qsizetype bytes)
 {
     QString text;
-    for (int n = 0; cp932::ByteCount(text) < bytes; ++n)
-        text += seed + QString::number(n) + QStringLiteral(" 吾輩は猫である。名前はまだ無い。\r\n");
+    for (qsizetype n = 0, size = 0; size < bytes; ++n) {
+        const QString line = seed + QString::number(n) + QStringLiteral(" 吾輩は猫である。名前はまだ無い。\r\n");
+        size += cp932::ByteCount(line);
+        text += line;
+    }
     return text;
 }
 
