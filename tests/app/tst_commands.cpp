@@ -289,34 +289,31 @@ private:
     QStringList Effects() const
     {
         QStringList effects;
+        const auto note = [&](bool happened, const QString &effect) {
+            if (happened)
+                effects << effect;
+        };
         for (int mode : m_window->filerModes)
             effects << (mode == 0 ? QStringLiteral("file browser: open") : QStringLiteral("file browser: save"));
         for (const QString &request : m_server->requests)
             effects << QStringLiteral("server: ") + request;
-        if (m_dialogs->printRequests > 0)
-            effects << QStringLiteral("print dialog");
-        if (m_dialogs->printerSetupRequests > 0)
-            effects << QStringLiteral("printer setup");
-        if (!m_dialogs->fontRequests.isEmpty())
-            effects << QStringLiteral("font dialog");
-        if (!m_dialogs->saveRequests.isEmpty())
-            effects << QStringLiteral("local file dialog");
+        note(m_dialogs->printRequests > 0, QStringLiteral("print dialog"));
+        note(m_dialogs->printerSetupRequests > 0, QStringLiteral("printer setup"));
+        note(!m_dialogs->fontRequests.isEmpty(), QStringLiteral("font dialog"));
+        note(!m_dialogs->saveRequests.isEmpty(), QStringLiteral("local file dialog"));
         for (const QString &text : m_dialogs->messageTexts())
             effects << QStringLiteral("message: ") + text;
-        if (m_clipboard->writes > 0 || m_clipboard->clears > 0)
-            effects << QStringLiteral("clipboard: ") + m_clipboard->text;
-        if (m_window->DocumentText() != QStringLiteral("Lumeno web"))
-            effects << QStringLiteral("text: ") + m_window->DocumentText();
+        note(m_clipboard->writes > 0 || m_clipboard->clears > 0, QStringLiteral("clipboard: ") + m_clipboard->text);
+        note(m_window->DocumentText() != QStringLiteral("Lumeno web"),
+            QStringLiteral("text: ") + m_window->DocumentText());
         for (const QUrl &url : m_shell->opened)
             effects << QStringLiteral("open: ") + url.toString(QUrl::FullyEncoded);
         if (frmFinder *finder = m_window->Finder())
             effects << (finder->IsReplaceMode() ? "find dialog: replace" : "find dialog: find");
-        if (!m_window->WordWrap())
-            effects << QStringLiteral("wrap: off");
+        note(!m_window->WordWrap(), QStringLiteral("wrap: off"));
         for (const QString &modal : m_modals)
             effects << QStringLiteral("modal: ") + modal;
-        if (!m_window->isVisible())
-            effects << QStringLiteral("closed");
+        note(!m_window->isVisible(), QStringLiteral("closed"));
         return effects;
     }
 

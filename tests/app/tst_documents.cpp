@@ -23,8 +23,8 @@ const QString UNTITLED = QStringLiteral("/ [(No File)] ");
 
 enum class Operation { New, Open, Recent, Exit };
 enum class Route { Browser, Recent, Shortcut, DroppedShortcut };
-// What keeps the text from the server after Yes in the save prompt.
-enum class Hitch { None, SaveFails, SaveAsCancelled, CharactersRefused };
+// What the save after Yes in the save prompt meets.
+enum class Hitch { None, Untitled, SaveFails, SaveAsCancelled, CharactersRefused };
 
 } // namespace
 
@@ -124,7 +124,8 @@ private slots:
         QVERIFY(m_window->isEnabled());
     }
 
-    // The save prompt on a modified document: Yes saves and goes on, No goes on, Cancel stops.
+    // The save prompt on a modified document: Yes saves (an untitled one through the browser
+    // first) and goes on, No goes on, Cancel stops, and closing stopped writes no settings.
     // After Yes, text that did not reach the server is never dropped: the operation stops.
     void savePrompt_data()
     {
@@ -138,6 +139,7 @@ private slots:
             QTest::addRow("%s: yes", name) << operation << MsgAnswer::Yes << Hitch::None << true;
             QTest::addRow("%s: no", name) << operation << MsgAnswer::No << Hitch::None << true;
             QTest::addRow("%s: cancel", name) << operation << MsgAnswer::Cancel << Hitch::None << false;
+            QTest::addRow("%s: yes, untitled", name) << operation << MsgAnswer::Yes << Hitch::Untitled << true;
             QTest::addRow("%s: yes, save fails", name) << operation << MsgAnswer::Yes << Hitch::SaveFails << false;
             QTest::addRow("%s: yes, browser cancelled", name)
                 << operation << MsgAnswer::Yes << Hitch::SaveAsCancelled << false;
@@ -153,11 +155,15 @@ private slots:
         QFETCH(bool, goesOn);
         const QString edited = hitch == Hitch::CharactersRefused ? QStringLiteral("edited \U0001F600") : "edited";
         editBoundDocument(edited);
-        if (hitch == Hitch::SaveAsCancelled) {
+        const bool untitled = hitch == Hitch::Untitled || hitch == Hitch::SaveAsCancelled;
+        if (untitled) {
             m_window->ResetDocument();
             m_window->SetDocumentText(edited);
-            m_window->cancelBrowser();
         }
+        if (hitch == Hitch::Untitled)
+            m_window->choose(FOLDER, QStringLiteral("draft.txt"));
+        if (hitch == Hitch::SaveAsCancelled)
+            m_window->cancelBrowser();
         if (hitch == Hitch::SaveFails)
             m_server->failing.append(FOLDER + QStringLiteral("/a.txt"));
         m_dialogs->answerMessage(answer);
@@ -165,6 +171,8 @@ private slots:
             m_dialogs->answerMessage(MsgAnswer::No);
         if (operation == Operation::Open && goesOn)
             m_window->choose(FOLDER, QStringLiteral("b.txt"));
+        m_settings->store().Sync();
+        const QByteArray settings = testsupport::ReadAll(m_settings->path());
 
         if (operation == Operation::New)
             m_window->NewDocument();
@@ -183,38 +191,25 @@ private slots:
             messages << SHIFT_JIS_QUESTION;
         QCOMPARE(m_dialogs->messageTexts(), messages);
         const bool saved = goesOn && answer == MsgAnswer::Yes;
-        QCOMPARE(m_server->files.value(FOLDER + QStringLiteral("/a.txt")), saved ? edited : "text of a.txt");
-        const bool opens = operation == Operation::Open && goesOn;
-        QCOMPARE(m_window->filerModes,
-            hitch == Hitch::SaveAsCancelled ? QList<int> { 1 } : (opens ? QList<int> { 0 } : QList<int>()));
+        QCOMPARE(
+            m_server->files.value(FOLDER + QStringLiteral("/a.txt")), saved && !untitled ? edited : "text of a.txt");
+        QCOMPARE(m_server->files.value(FOLDER + QStringLiteral("/draft.txt")), saved && untitled ? edited : QString());
+        QList<int> modes(untitled && answer == MsgAnswer::Yes ? 1 : 0, 1);
+        if (operation == Operation::Open && goesOn)
+            modes << 0;
+        QCOMPARE(m_window->filerModes, modes);
         QCOMPARE(m_window->isVisible(), !goesOn || operation != Operation::Exit);
         if (!goesOn) {
-            QCOMPARE(Document(), (hitch == Hitch::SaveAsCancelled ? UNTITLED : BOUND_A) + edited + " *");
+            QCOMPARE(Document(), (untitled ? UNTITLED : BOUND_A) + edited + " *");
             QVERIFY(!m_server->requests.join(u' ').contains(QLatin1String("READFILE")));
+            m_settings->store().Sync();
+            QCOMPARE(testsupport::ReadAll(m_settings->path()), settings);
         } else if (operation == Operation::Exit) {
             QCOMPARE(m_window->blnModified, answer == MsgAnswer::No); // left behind unsaved
         } else {
             QCOMPARE(Document(),
                 operation == Operation::New ? UNTITLED : QStringLiteral("data/docs/b.txt [b.txt] text of b.txt"));
         }
-    }
-
-    // Open on a modified untitled document with Yes: the browser saves first, then opens; the
-    // file saved under a new name enters the recent list only when it is opened.
-    void untitledOpenSavesFirst()
-    {
-        m_window->SetDocumentText(QStringLiteral("draft"));
-        m_dialogs->answerMessage(MsgAnswer::Yes);
-        m_window->choose(FOLDER, QStringLiteral("draft.txt"));
-        m_window->choose(FOLDER, QStringLiteral("b.txt"));
-        m_window->OpenDocument();
-        QCOMPARE(m_window->filerModes, (QList<int> { 1, 0 }));
-        QCOMPARE(m_server->requests,
-            (QStringList {
-                QStringLiteral("SAVEFILE data/docs/draft.txt"), QStringLiteral("READFILE data/docs/b.txt") }));
-        QCOMPARE(m_server->files.value(FOLDER + QStringLiteral("/draft.txt")), QStringLiteral("draft"));
-        QCOMPARE(Document(), QStringLiteral("data/docs/b.txt [b.txt] text of b.txt"));
-        QCOMPARE(Captions(), QStringList { QStringLiteral("b.txt") });
     }
 
     // Save and save-as send the text in a disabled window with the progress shown. Success binds

@@ -126,19 +126,14 @@ private slots:
         QCOMPARE(m_dialogs->fontRequests[0].pointSize, 11.0);
         QVERIFY(!m_window->blnModified);
         const auto store = m_settings->reopened();
-        const QString setting = QStringLiteral("Setting");
-        if (!chosen) {
-            QCOMPARE(m_window->txtMain->font(), before);
-            QCOMPARE(m_window->PanelText(QStringLiteral("font")), QStringLiteral("ＭＳ ゴシック 11pt"));
-            QVERIFY(!store->Contains(setting, QStringLiteral("FontSize")));
-            QVERIFY(!store->Contains(setting, QStringLiteral("FontName")));
-            return;
-        }
-        QCOMPARE(m_window->txtMain->font().family(), QStringLiteral("IPAGothic"));
-        QCOMPARE(m_window->txtMain->font().pointSizeF(), 10.5);
-        QCOMPARE(m_window->PanelText(QStringLiteral("font")), QStringLiteral("IPAGothic 10pt"));
-        QCOMPARE(store->GetSetting(setting, QStringLiteral("FontSize"), QString()), QStringLiteral("10.5"));
-        QCOMPARE(store->GetSetting(setting, QStringLiteral("FontName"), QString()), QStringLiteral("IPAGothic"));
+        const QFont font = m_window->txtMain->font();
+        QCOMPARE(
+            QStringLiteral("%1 %2 | %3 | stored %4 %5")
+                .arg(font.family(), QString::number(font.pointSizeF()), m_window->PanelText(QStringLiteral("font")),
+                    store->GetSetting(QStringLiteral("Setting"), QStringLiteral("FontName"), QStringLiteral("-")),
+                    store->GetSetting(QStringLiteral("Setting"), QStringLiteral("FontSize"), QStringLiteral("-"))),
+            chosen ? QStringLiteral("IPAGothic 10.5 | IPAGothic 10pt | stored IPAGothic 10.5")
+                   : before.family() + QStringLiteral(" 11 | ＭＳ ゴシック 11pt | stored - -"));
     }
 
     // The window cannot be made smaller than 300 x 155 pixels.

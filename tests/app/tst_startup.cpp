@@ -67,18 +67,8 @@ private slots:
             save(HISTORY, QStringLiteral("File1"), QStringLiteral("a.txt"));
         }
         ScriptedMain *window = restart();
-        QCOMPARE(modPublic::strServer, QStringLiteral("127.0.0.1"));
-        QCOMPARE(modPublic::strPassword, QString());
-        QCOMPARE(modPublic::blnClearPass, false);
-        QCOMPARE(window->PanelText(QStringLiteral("font")), QStringLiteral("ＭＳ ゴシック 11pt"));
-        QCOMPARE(window->txtMain->font().pointSizeF(), 11.0);
+        QCOMPARE(Loaded(), QStringLiteral("127.0.0.1 [] hidden | ＭＳ ゴシック 11pt 11 | wrap 1 1 1 | (なし) (off)"));
         QCOMPARE(window->PanelText(QStringLiteral("filename")), QStringLiteral("(No File)"));
-        QVERIFY(window->ToolButton(QStringLiteral("wrap"))->isChecked());
-        QVERIFY(window->menuWrap->isChecked());
-        QVERIFY(window->WordWrap());
-        QCOMPARE(window->menuRecentFiles.size(), 1);
-        QCOMPARE(window->menuRecentFiles[0]->text(), QStringLiteral("(なし)"));
-        QVERIFY(!window->menuRecentFiles[0]->isEnabled());
         QVERIFY(window->isVisible());
         QVERIFY(!window->blnModified);
         QCOMPARE(window->windowTitle(), QStringLiteral("Lumeno"));
@@ -89,73 +79,53 @@ private slots:
         QCOMPARE(window->width(), app::TwipsToPixels(9315, scale.x));
     }
 
-    // The stored password is decoded on this computer; one made on another computer is no password.
-    void storedPasswordDecoded_data()
-    {
-        QTest::addColumn<QString>("madeOn");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("this computer") << QString() << QStringLiteral("s3cret_pw");
-        QTest::newRow("another computer") << QStringLiteral("ANOTHER-PC") << QString();
-    }
-    void storedPasswordDecoded()
-    {
-        QFETCH(QString, madeOn);
-        if (!madeOn.isEmpty())
-            platform::setComputerNameOverride(madeOn);
-        save(SETTING, QStringLiteral("User"), modPublic::Encode(QStringLiteral("s3cret_pw")));
-        platform::setComputerNameOverride(std::nullopt);
-        save(SETTING, QStringLiteral("ClearPass"), QStringLiteral("True"));
-        save(SETTING, QStringLiteral("Server"), QStringLiteral("example.org:8080/cgi"));
-        restart();
-        QTEST(modPublic::strPassword, "expected");
-        QCOMPARE(modPublic::blnClearPass, true);
-        QCOMPARE(modPublic::strServer, QStringLiteral("example.org:8080/cgi"));
-    }
-
-    // Stored values apply as they are: a half-point font size (shown in whole points), wrap off,
-    // outer bounds even off the screen, and the first Count recent files, Count held to ten.
+    // Stored values apply as they are: server, password (decoded on this computer only), a
+    // half-point font size (shown in whole points), wrap off, outer bounds even off the screen,
+    // and the first Count recent files, Count held to ten.
     void storedValuesApplied_data()
     {
         QTest::addColumn<int>("count");
         QTest::addColumn<int>("listed");
-        QTest::newRow("Count=3") << 3 << 3;
-        QTest::newRow("Count=25") << 25 << 10;
+        QTest::addColumn<QString>("madeOn"); // the computer the password was stored on
+        QTest::addColumn<QString>("password");
+        QTest::newRow("Count=3, password from here") << 3 << 3 << QString() << QStringLiteral("s3cret_pw");
+        QTest::newRow("Count=25, password from elsewhere") << 25 << 10 << QStringLiteral("ANOTHER-PC") << QString();
     }
     void storedValuesApplied()
     {
         QFETCH(int, count);
         QFETCH(int, listed);
-        const std::pair<QString, QString> values[]
-            = { { "FontSize", "10.5" }, { "FontName", "IPAGothic" }, { "Wrap", "False" } };
-        for (const auto &[key, value] : values)
-            save(SETTING, key, value);
-        const std::pair<QString, QString> bounds[]
-            = { { "Width", "9000" }, { "Height", "6000" }, { "Left", "-45000" }, { "Top", "1500" } };
-        for (const auto &[key, value] : bounds)
-            save(WINDOW, key, value);
+        QFETCH(QString, madeOn);
+        QFETCH(QString, password);
+        if (!madeOn.isEmpty())
+            platform::setComputerNameOverride(madeOn);
+        const QString user = modPublic::Encode(QStringLiteral("s3cret_pw"));
+        platform::setComputerNameOverride(std::nullopt);
+        const std::tuple<QString, QString, QString> values[] = { { SETTING, "User", user },
+            { SETTING, "ClearPass", "True" }, { SETTING, "Server", "example.org:8080/cgi" },
+            { SETTING, "FontSize", "10.5" }, { SETTING, "FontName", "IPAGothic" }, { SETTING, "Wrap", "False" },
+            { WINDOW, "Width", "9000" }, { WINDOW, "Height", "6000" }, { WINDOW, "Left", "-45000" },
+            { WINDOW, "Top", "1500" }, { HISTORY, "Count", QString::number(count) } };
+        for (const auto &[section, key, value] : values)
+            save(section, key, value);
         for (int n = 1; n <= 12; ++n) {
             save(HISTORY, QStringLiteral("Path%1").arg(n), QStringLiteral("data/d%1").arg(n));
             save(HISTORY, QStringLiteral("File%1").arg(n), QStringLiteral("f%1.txt").arg(n));
         }
-        save(HISTORY, QStringLiteral("Count"), QString::number(count));
 
         ScriptedMain *window = restart();
 
-        QCOMPARE(window->PanelText(QStringLiteral("font")), QStringLiteral("IPAGothic 10pt"));
-        QCOMPARE(window->txtMain->font().pointSizeF(), 10.5);
-        QVERIFY(!window->WordWrap());
-        QVERIFY(!window->menuWrap->isChecked());
-        QVERIFY(!window->ToolButton(QStringLiteral("wrap"))->isChecked());
+        QStringList recent;
+        for (int n = 1; n <= listed; ++n)
+            recent << QStringLiteral("f%1.txt").arg(n);
+        QCOMPARE(Loaded(),
+            QStringLiteral("example.org:8080/cgi [%1] clear | IPAGothic 10pt 10.5 | wrap 0 0 0 | %2")
+                .arg(password, recent.join(QStringLiteral(", "))));
         const app::TwipsPerPixel scale = app::ScreenTwipsPerPixel(window->screen());
         QCOMPARE(window->frameGeometry(), app::ToPixels({ -45000, 1500, 9000, 6000 }, scale));
         QCOMPARE(app::HistoryLength(window->arrHistory), listed);
         QCOMPARE(window->arrHistory[2], (app::HistoryItem { QStringLiteral("data/d3"), QStringLiteral("f3.txt") }));
         QCOMPARE(window->mhdRecent->actions(), window->menuRecentFiles);
-        QCOMPARE(window->menuRecentFiles.size(), listed);
-        for (int n = 0; n < listed; ++n) {
-            QCOMPARE(window->menuRecentFiles[n]->text(), QStringLiteral("f%1.txt").arg(n + 1));
-            QVERIFY(window->menuRecentFiles[n]->isEnabled());
-        }
     }
 
     // "UpdateInfo" is rewritten at every start, before the shortcut type is registered and the
@@ -191,17 +161,16 @@ private slots:
         QVERIFY(window->close());
 
         const app::TwipsRect outer = app::ToTwips(window->frameGeometry(), app::ScreenTwipsPerPixel(window->screen()));
-        QCOMPARE(stored(WINDOW, QStringLiteral("Width")), app::SingleText(outer.width));
-        QCOMPARE(stored(WINDOW, QStringLiteral("Height")), app::SingleText(outer.height));
-        QCOMPARE(stored(WINDOW, QStringLiteral("Left")), app::SingleText(outer.left));
-        QCOMPARE(stored(WINDOW, QStringLiteral("Top")), app::SingleText(outer.top));
+        QCOMPARE(storedBounds(),
+            QStringList({ app::SingleText(outer.left), app::SingleText(outer.top), app::SingleText(outer.width),
+                app::SingleText(outer.height) }));
         QCOMPARE(stored(SETTING, QStringLiteral("Wrap")), QStringLiteral("False"));
         QCOMPARE(stored(HISTORY, QStringLiteral("Count")), QStringLiteral("3"));
-        QCOMPARE(stored(HISTORY, QStringLiteral("File3")), QStringLiteral("f3"));
-        for (int n = 4; n <= 10; ++n) {
-            QCOMPARE(stored(HISTORY, QStringLiteral("Path%1").arg(n)), QString());
-            QCOMPARE(stored(HISTORY, QStringLiteral("File%1").arg(n)), QString());
-        }
+        QStringList places;
+        for (int n = 1; n <= 10; ++n)
+            places << stored(HISTORY, QStringLiteral("Path%1").arg(n)) + u'/'
+                    + stored(HISTORY, QStringLiteral("File%1").arg(n));
+        QCOMPARE(places, QStringList({ "data/f1", "/", "data/f3", "/", "/", "/", "/", "/", "/", "/" }));
     }
 
     // A window closed while minimized leaves the stored placement of the run before.
@@ -213,28 +182,30 @@ private slots:
         window->showMinimized();
         QVERIFY(window->isMinimized());
         QVERIFY(window->close());
-        QCOMPARE(stored(WINDOW, QStringLiteral("Width")), QStringLiteral("9000"));
-        QCOMPARE(stored(WINDOW, QStringLiteral("Left")), QStringLiteral("300"));
-        QCOMPARE(stored(WINDOW, QStringLiteral("Height")), QStringLiteral("<absent>"));
+        QCOMPARE(storedBounds(), QStringList({ "300", "<absent>", "9000", "<absent>" }));
         QCOMPARE(stored(SETTING, QStringLiteral("Wrap")), QStringLiteral("True"));
     }
 
-    // Cancel in the save prompt keeps the window open and writes nothing.
-    void cancelInSavePromptWritesNothing()
-    {
-        ScriptedMain *window = restart();
-        m_settings->store().Sync();
-        const QByteArray before = testsupport::ReadAll(m_settings->path());
-        window->txtMain->insertPlainText(QStringLiteral("未保存"));
-        m_dialogs->answerMessage(platform::MsgAnswer::Cancel);
-        window->menuQuit->trigger();
-        QVERIFY(window->isVisible());
-        QCOMPARE(m_dialogs->messages.size(), 1);
-        m_settings->store().Sync();
-        QCOMPARE(testsupport::ReadAll(m_settings->path()), before);
-    }
-
 private:
+    // What start-up set up: the connection, the font in the panel and the box, the wrap state in
+    // the box, the menu and the button, and the recent files as the submenu lists them.
+    QString Loaded() const
+    {
+        QStringList recent;
+        for (const QAction *item : m_window->menuRecentFiles)
+            recent << item->text() + (item->isEnabled() ? "" : " (off)");
+        return QStringLiteral("%1 [%2] %3 | %4 %5 | wrap %6 %7 %8 | %9")
+            .arg(modPublic::strServer, modPublic::strPassword, modPublic::blnClearPass ? "clear" : "hidden",
+                m_window->PanelText(QStringLiteral("font")), QString::number(m_window->txtMain->font().pointSizeF()))
+            .arg(int(m_window->WordWrap()))
+            .arg(int(m_window->menuWrap->isChecked()))
+            .arg(int(m_window->ToolButton(QStringLiteral("wrap"))->isChecked()))
+            .arg(recent.join(QStringLiteral(", ")));
+    }
+    QStringList storedBounds() const
+    {
+        return { stored(WINDOW, "Left"), stored(WINDOW, "Top"), stored(WINDOW, "Width"), stored(WINDOW, "Height") };
+    }
     QString stored(const QString &section, const QString &key) const
     {
         return m_settings->reopened()->GetSetting(section, key, QStringLiteral("<absent>"));
