@@ -90,34 +90,44 @@ private slots:
     void cleanup() { finish(); }
 
     // N copies are N jobs, each holding the whole document, whatever its line breaks; a
-    // cancelled print dialog prints nothing and says nothing.
+    // cancelled print dialog prints nothing and says nothing; a job the printer cannot start is
+    // reported, and no further copies are tried.
     void copiesAreSeparateJobsOfTheWholeText_data()
     {
         QTest::addColumn<int>("copies"); // 0: cancelled
         QTest::addColumn<QString>("text");
-        QTest::newRow("three copies") << 3 << QStringLiteral("Lumeno prints\r\n日本語の行\r\n\r\n\tlast line");
-        QTest::newRow("LF line breaks") << 2 << QStringLiteral("first\nsecond\nｶﾀｶﾅ");
-        QTest::newRow("cancelled") << 0 << QStringLiteral("not printed");
+        QTest::addColumn<bool>("startable");
+        QTest::newRow("three copies") << 3 << QStringLiteral("Lumeno prints\r\n日本語の行\r\n\r\n\tlast line") << true;
+        QTest::newRow("LF line breaks") << 2 << QStringLiteral("first\nsecond\nｶﾀｶﾅ") << true;
+        QTest::newRow("cancelled") << 0 << QStringLiteral("not printed") << true;
+        QTest::newRow("printer cannot start") << 3 << QStringLiteral("nowhere to go") << false;
     }
     void copiesAreSeparateJobsOfTheWholeText()
     {
         QFETCH(int, copies);
         QFETCH(QString, text);
+        QFETCH(bool, startable);
         m_window->SetDocumentText(text);
-        PrintToFiles();
+        PrintToFiles(startable ? m_dir->path() : m_dir->filePath(QStringLiteral("missing")));
         m_dialogs->answerPrint(copies > 0, std::max(copies, 1));
+        if (!startable) {
+            m_dialogs->answerMessage(platform::MsgAnswer::OK);
+            QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
+        }
 
         m_window->PrintDocument();
 
         QCOMPARE(m_dialogs->printRequests, 1);
         QList<int> expectedJobs;
-        for (int copy = 1; copy <= copies; ++copy) {
+        for (int copy = 1; copy <= (startable ? copies : 1); ++copy)
             expectedJobs.append(copy);
-            QCOMPARE(WithoutBlanks(PdfText(JobFile(copy))), WithoutBlanks(text));
-        }
         QCOMPARE(m_jobs, expectedJobs);
-        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), copies);
-        QVERIFY(m_dialogs->messages.isEmpty());
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), startable ? copies : 0);
+        for (int copy = 1; startable && copy <= copies; ++copy)
+            QCOMPARE(WithoutBlanks(PdfText(JobFile(copy))), WithoutBlanks(text));
+        QCOMPARE(m_dialogs->messageTexts(), startable ? QStringList() : QStringList { "印刷できませんでした。" });
+        if (!startable)
+            QCOMPARE(m_dialogs->messages.first().request.icon, platform::MsgIcon::Exclamation);
     }
 
     // A line wider than the page goes on over the following lines, and lines that no longer fit
@@ -147,7 +157,7 @@ private slots:
         m_dialogs.reset();
         SidewaysDialogs dialogs;
         m_window->SetDocumentText(QStringLiteral("sideways"));
-        PrintToFiles();
+        PrintToFiles(m_dir->path());
 
         m_window->PrinterSetup();
         QVERIFY(m_jobs.isEmpty());
@@ -162,34 +172,15 @@ private slots:
         m_dialogs = std::make_unique<testsupport::FakeDialogs>();
     }
 
-    // A job the printer cannot start is reported, and no further copies are tried.
-    void jobThatCannotStartIsReported()
-    {
-        m_window->SetDocumentText(QStringLiteral("nowhere to go"));
-        m_window->BeforePrintJob = [this](QPrinter &printer, int copy) {
-            m_jobs.append(copy);
-            printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(m_dir->filePath(QStringLiteral("missing/job.pdf")));
-        };
-        m_dialogs->answerPrint(true, 3);
-        m_dialogs->answerMessage(platform::MsgAnswer::OK);
-        QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
-
-        m_window->PrintDocument();
-
-        QCOMPARE(m_jobs, QList<int>({ 1 }));
-        QCOMPARE(m_dialogs->messageTexts(), QStringList({ QStringLiteral("印刷できませんでした。") }));
-        QCOMPARE(m_dialogs->messages.first().request.icon, platform::MsgIcon::Exclamation);
-    }
-
 private:
-    // Sends every job of the window's prints to a PDF file of its own, job-1.pdf, job-2.pdf...
-    void PrintToFiles()
+    // Sends every job of the window's prints to a PDF file of its own in the folder, job-1.pdf,
+    // job-2.pdf...
+    void PrintToFiles(const QString &folder)
     {
-        m_window->BeforePrintJob = [this](QPrinter &printer, int copy) {
+        m_window->BeforePrintJob = [this, folder](QPrinter &printer, int copy) {
             m_jobs.append(copy);
             printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(JobFile(copy));
+            printer.setOutputFileName(folder + QStringLiteral("/job-%1.pdf").arg(copy));
         };
     }
     QString JobFile(int copy) const { return m_dir->filePath(QStringLiteral("job-%1.pdf").arg(copy)); }
