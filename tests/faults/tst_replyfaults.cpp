@@ -4,10 +4,10 @@
 
 #include "platform/cp932.h"
 #include "protocol/modPublic.h"
+#include "randombytes.h"
 #include "support/fakeplatform.h"
 
 #include <QElapsedTimer>
-#include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -62,15 +62,6 @@ QByteArray httpResponse(const QByteArray &status, const QByteArray &type, const 
         + "\r\nConnection: close\r\n\r\n" + body;
 }
 
-QByteArray garbage(int size, quint32 seed)
-{
-    QRandomGenerator random(seed);
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (char &b : bytes)
-        b = static_cast<char>(random.bounded(256));
-    return bytes;
-}
-
 // The result of every operation, as one text per operation; the failure forms are
 // false, "NG" and the list ("NG").
 QStringList allOperations(const QString &server)
@@ -117,12 +108,12 @@ void tst_ReplyFaults::answersOfABrokenServer_data()
     QTest::newRow("404 page") << httpResponse("404 Not Found", "text/html", "<html>404 Not Found</html>\n");
     QTest::newRow("403 empty") << httpResponse("403 Forbidden", "text/plain", "");
     QTest::newRow("200 empty body") << httpResponse("200 OK", "text/plain", "");
-    QTest::newRow("200 garbage") << httpResponse("200 OK", "text/plain", garbage(4096, 1));
+    QTest::newRow("200 garbage") << httpResponse("200 OK", "text/plain", faults::RandomBytes(4096, 1));
     QTest::newRow("200 script source") << httpResponse("200 OK", "text/plain", "#!/usr/bin/perl\nprint \"NG\";\n");
     QTest::newRow("200 lone NG") << httpResponse("200 OK", "text/plain", "NG");
     QTest::newRow("200 NG and LF") << httpResponse("200 OK", "text/plain", "NG\n");
     QTest::newRow("200 CR LF lines") << httpResponse("200 OK", "text/plain", "data/手紙\r\nSave OK\r\n");
-    QTest::newRow("not HTTP at all") << garbage(512, 2);
+    QTest::newRow("not HTTP at all") << faults::RandomBytes(512, 2);
     QTest::newRow("cut in the headers") << QByteArray("HTTP/1.1 200 OK\r\nContent-Len");
     QTest::newRow("cut in the body") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nSave OK\n");
     QTest::newRow("closed at once") << QByteArray();

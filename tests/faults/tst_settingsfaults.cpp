@@ -3,26 +3,17 @@
 
 #include "app/appsettings.h"
 #include "platform/settingsstore.h"
+#include "randombytes.h"
 #include "support/fakeplatform.h"
 
 #include <QDir>
 #include <QFile>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
 const app::TwipsRect kBuiltIn { 2355, 2400, 9555, 7080 };
-
-QByteArray randomBytes(int size, quint32 seed)
-{
-    QRandomGenerator random(seed);
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (char &b : bytes)
-        b = static_cast<char>(random.bounded(256));
-    return bytes;
-}
 
 bool writeBytes(const QString &path, const QByteArray &bytes)
 {
@@ -67,7 +58,7 @@ private slots:
 void tst_SettingsFaults::garbageStore_data()
 {
     QTest::addColumn<QByteArray>("content");
-    QTest::newRow("random bytes") << randomBytes(64 * 1024, 7);
+    QTest::newRow("random bytes") << faults::RandomBytes(64 * 1024, 7);
     QTest::newRow("NUL bytes") << QByteArray(4096, '\0');
     QTest::newRow("cut in a key") << QByteArray("[Setting]\nServ");
     QTest::newRow("cut in the header") << QByteArray("[Sett");
@@ -75,7 +66,7 @@ void tst_SettingsFaults::garbageStore_data()
     QTest::newRow("UTF-16 with BOM") << QByteArray::fromRawData(
         "\xff\xfe[\0S\0e\0t\0t\0i\0n\0g\0]\0\n\0W\0r\0a\0p\0=\0F\0\n\0", 34);
     QTest::newRow("one line of 4 MB") << QByteArray(4 * 1024 * 1024, 'x');
-    QTest::newRow("binary after good lines") << QByteArray("[Window]\nWidth=abc\n") + randomBytes(1024, 8);
+    QTest::newRow("binary after good lines") << QByteArray("[Window]\nWidth=abc\n") + faults::RandomBytes(1024, 8);
 }
 
 // A store full of garbage starts the editor with every default; the next write replaces it
