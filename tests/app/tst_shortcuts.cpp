@@ -170,9 +170,9 @@ private slots:
         QTest::addColumn<QStringList>("messages");
         QTest::addColumn<QString>("document");
         const QString kept = QStringLiteral("data/a.txt [a.txt] edited *");
-        QTest::newRow("several, first a shortcut")
-            << QStringList { "report.lmk", "a.lmk", "c.txt" } << MsgAnswer::No
-            << QStringList { SAVE_PROMPT, SEVERAL_FILES } << QStringLiteral("data/年度/報告 1.txt [報告 1.txt] 報告");
+        QTest::newRow("two, first a shortcut")
+            << QStringList { "report.lmk", "c.txt" } << MsgAnswer::No << QStringList { SAVE_PROMPT, SEVERAL_FILES }
+            << QStringLiteral("data/年度/報告 1.txt [報告 1.txt] 報告");
         QTest::newRow("prompt cancelled")
             << QStringList { "report.lmk", "a.lmk" } << MsgAnswer::Cancel << QStringList { SAVE_PROMPT } << kept;
         QTest::newRow("empty file") << QStringList { "empty.lmk" } << MsgAnswer::No << QStringList { SAVE_PROMPT }
