@@ -31,9 +31,9 @@ private slots:
     void cleanup()
     {
         m_modalWatch.disconnect();
-        finish();
         m_clipboard.reset();
         m_shell.reset();
+        finish();
     }
 
     // Cut and copy put the selection on the clipboard, cut and paste change the text, on either
