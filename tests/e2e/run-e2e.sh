@@ -196,7 +196,7 @@ setting_is() { # SECTION KEY VALUE
 # The file browser: its root node, the first row of its file list, and the toolbar's
 # "newfolder" button (the toolbar sits at
 # the top right; its buttons keep their place from the dialog's right edge).
-root_node_x=70 root_node_y=57 first_file_x=240 first_file_y=73 newfolder_x=-144 newfolder_y=26
+root_node_x=70 root_node_y=57 first_file_x=240 first_file_y=75 newfolder_x=-144 newfolder_y=26
 
 # --- 1. open a document by its shortcut, given on the command line --------------------------
 start_lumeno "$HOME/下書き.lmk"
