@@ -96,9 +96,7 @@ start_lumeno() { # ARGS...: starts the editor and waits for its window
 
 quit_lumeno() { # through the File menu's 終了(&Q)
   focus_main
-  xdotool key alt+f
-  sleep 0.2
-  xdotool key q
+  xdotool key alt+f q   # the editor reads keys in order: q goes to the open menu
   until_true 30 "the editor to end" gone "$lumeno_pid"
   wait "$lumeno_pid" || fail "lumeno ended with status $?"
   lumeno_pid=""
@@ -194,8 +192,8 @@ setting_is() { # SECTION KEY VALUE
 }
 
 # The file browser: its root node, the first row of its file list, and the toolbar's
-# "newfolder" button (the toolbar sits at
-# the top right; its buttons keep their place from the dialog's right edge).
+# "newfolder" button (the toolbar sits at the top right; its buttons keep their place from the
+# dialog's right edge).
 root_node_x=70 root_node_y=57 first_file_x=240 first_file_y=75 newfolder_x=-144 newfolder_y=26
 
 # --- 1. open a document by its shortcut, given on the command line --------------------------
@@ -215,9 +213,7 @@ focus_main
 xdotool key ctrl+v Return
 to_clipboard '貼り付けた文。①'
 focus_main
-xdotool key alt+e   # the Edit menu's 貼り付け(&P)
-sleep 0.2
-xdotool key p
+xdotool key alt+e p   # the Edit menu's 貼り付け(&P)
 text1=$'前の文\r\nHello, world\r\nにほんご漢字ｶﾀｶﾅ\r\n貼り付けた文。①'
 until_true 10 "the typed text" editor_text_is "${text1//$'\r'/}"
 shot typed
@@ -284,9 +280,7 @@ grep -q '^Width=[0-9]' "$ini" || fail "no window width in the settings store"
 # --- 6. after a restart, reopen from the recent-files menu, then open the new file ---------
 start_lumeno
 focus_main
-xdotool key alt+f
-sleep 0.2
-xdotool key Up Up Right   # 終了 is last, the recent files just above it
+xdotool key alt+f Up Up Right   # 終了 is last, the recent files just above it
 shot recent-files-menu
 xdotool key Return
 until_true 30 "the recent file in the editor" editor_text_is "${text2//$'\r'/}"
