@@ -19,6 +19,10 @@
 #include <memory>
 #include <optional>
 
+namespace platform {
+class SettingsStore;
+}
+
 class QAction;
 class QMenu;
 class QPlainTextEdit;
@@ -197,6 +201,7 @@ private:
 
     // startup.cpp
     void LoadSettings();
+    void SyncSettings(platform::SettingsStore &store);
     void ApplyOuterGeometry(const QRect &outer);
     void UpdateMinimumSize();
     void AdoptFrame();
@@ -234,6 +239,7 @@ private:
     StatusPanel *m_panCount = nullptr;
 
     QString m_strCommandLine;
+    bool m_blnStoreFailureShown = false;
     app::FontSetting m_font;
     app::LineBreakStyle m_lineBreaks = app::LineBreakStyle::CrLf;
     app::DocumentCounter m_counter;

@@ -5,6 +5,7 @@
 #include "app/appsettings.h"
 #include "app/windowgeometry.h"
 #include "codec/codec.h"
+#include "platform/dialogs.h"
 #include "platform/machine.h"
 #include "platform/random.h"
 #include "platform/settingsstore.h"
@@ -29,7 +30,12 @@ void frmMain::Form_Load()
     LoadSettings();
     platform::SettingsStore &store = platform::settingsStore();
     app::WriteUpdateInfo(store, platform::AppPath(), ProgramVersion());
-    store.Sync();
+    if (!store.SetAsideFile().isEmpty())
+        platform::ShowError(this,
+            QStringLiteral("設定ファイルが壊れていたため、既定の設定で起動しました。\r\n"
+                           "壊れたファイルは次の名前で残してあります：\r\n")
+                + store.SetAsideFile());
+    SyncSettings(store);
     RegisterShortcutType();
     // A stored placement means the outer bounds, frame included; the frame is known only once
     // the window is shown, with some window managers a moment later.
@@ -113,5 +119,14 @@ void frmMain::Form_Unload(int &Cancel)
         window = app::ToTwips(frameGeometry(), app::ScreenTwipsPerPixel(screen()));
     platform::SettingsStore &store = platform::settingsStore();
     app::WriteExitSettings(store, window, menuWrap->isChecked(), arrHistory);
-    store.Sync();
+    SyncSettings(store);
+}
+
+// A store that cannot be written loses this run's settings: the user hears of it once a run.
+void frmMain::SyncSettings(platform::SettingsStore &store)
+{
+    if (store.Sync() || m_blnStoreFailureShown)
+        return;
+    m_blnStoreFailureShown = true;
+    platform::ShowError(this, QStringLiteral("設定を保存できませんでした。\r\n") + store.FileName());
 }

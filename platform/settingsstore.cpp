@@ -1,5 +1,6 @@
 #include "settingsstore.h"
 
+#include <QFile>
 #include <QSettings>
 #include <cmath>
 
@@ -16,11 +17,30 @@ SettingsStore::SettingsStore()
     : m_settings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
                                              QStringLiteral("Lumeno"), QStringLiteral("Lumeno")))
 {
+    SetAsideIfDamaged();
 }
 
 SettingsStore::SettingsStore(const QString &iniPath)
     : m_settings(std::make_unique<QSettings>(iniPath, QSettings::IniFormat))
 {
+    SetAsideIfDamaged();
+}
+
+// QSettings never writes over a file it could not parse, so a damaged store would forget every
+// setting from then on. The damaged file is kept beside the store for the user, and the store
+// starts afresh.
+void SettingsStore::SetAsideIfDamaged()
+{
+    m_settings->allKeys(); // reads the file now, which sets the status
+    if (m_settings->status() != QSettings::FormatError)
+        return;
+    const QString path = m_settings->fileName();
+    const QString aside = path + QStringLiteral(".damaged");
+    QFile::remove(aside);
+    if (!QFile::rename(path, aside))
+        return;
+    m_settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
+    m_setAside = aside;
 }
 
 SettingsStore::~SettingsStore() = default;

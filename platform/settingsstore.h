@@ -30,9 +30,14 @@ public:
     // Writes what is pending; false when the store could not be written.
     bool Sync();
     QString FileName() const;
+    // Where a damaged store file was moved when the store was opened; empty when it was sound.
+    QString SetAsideFile() const { return m_setAside; }
 
 private:
+    void SetAsideIfDamaged();
+
     std::unique_ptr<QSettings> m_settings;
+    QString m_setAside;
 };
 
 QString BoolText(bool value);
