@@ -107,6 +107,9 @@ void frmFiler::NewFolder(const QString &folder)
         return;
     }
     RebuildFolderTree(folder);
+    // The user looks for the folder just made: open its parent so it shows.
+    if (QTreeWidgetItem *parent = m_nodes.value(folder))
+        parent->setExpanded(true);
 }
 
 void frmFiler::DeleteFolder(const QString &folder)

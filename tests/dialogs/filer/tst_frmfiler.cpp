@@ -379,7 +379,7 @@ void tst_frmFiler::keyboardPicksLikeClick()
 }
 
 // A folder made inside a deep folder: the tree is rebuilt open down to that folder, which
-// is selected with its new child loaded; the list shows its files and the toolbar offers
+// is selected and opened with its new child loaded; the list shows its files and the toolbar offers
 // the folder commands only.
 void tst_frmFiler::newFolderInDeepFolder()
 {
@@ -403,6 +403,7 @@ void tst_frmFiler::newFolderInDeepFolder()
     QVERIFY(Tree(*dlg)->viewport()->rect().contains(Tree(*dlg)->visualItemRect(target)));
     QCOMPARE(SelectedKey(*dlg), QStringLiteral("data/letters/2008"));
     QCOMPARE(Children(target), QStringList{"新しい"});
+    QVERIFY(target->isExpanded());
     QCOMPARE(Column(List(*dlg), 0), QStringList{"old.txt"});
     QVERIFY(Tool(*dlg, "deletefolder")->isEnabled());
     QVERIFY(!Tool(*dlg, "deletefile")->isEnabled());
