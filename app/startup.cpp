@@ -9,6 +9,7 @@
 #include "platform/machine.h"
 #include "platform/random.h"
 #include "platform/settingsstore.h"
+#include "dialogs/version/versiontext.h"
 #include "protocol/modPublic.h"
 
 #include <QAction>
@@ -17,7 +18,8 @@ namespace {
 
 QString ProgramVersion()
 {
-    return app::VersionText(LUMENO_VERSION_MAJOR, LUMENO_VERSION_MINOR, LUMENO_REVISION);
+    const version::VersionNumbers v = version::ProgramVersion();
+    return app::VersionText(v.major, v.minor, v.revision);
 }
 
 } // namespace
