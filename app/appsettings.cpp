@@ -90,12 +90,4 @@ void WriteUpdateInfo(platform::SettingsStore &store, const QString &applicationP
     store.SaveSetting(UPDATE_INFO, QStringLiteral("CurrentVersion"), version);
 }
 
-QString VersionText(int major, int minor, int revision)
-{
-    return QStringLiteral("%1.%2.%3")
-        .arg(major)
-        .arg(minor, 2, 10, QLatin1Char('0'))
-        .arg(revision, 4, 10, QLatin1Char('0'));
-}
-
 } // namespace app

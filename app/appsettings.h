@@ -57,7 +57,4 @@ void WriteExitSettings(
 // "UpdateInfo": the executable's folder and the version, rewritten at every start.
 void WriteUpdateInfo(platform::SettingsStore &store, const QString &applicationPath, const QString &version);
 
-// Major as it is, minor in two digits, revision in four: 1, 0, 0 gives "1.00.0000".
-QString VersionText(int major, int minor, int revision);
-
 } // namespace app

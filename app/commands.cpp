@@ -21,22 +21,22 @@
 void frmMain::menuNew_Click()
 {
     // The design gave the menu item no action of its own; it does what the toolbar's "new" does.
-    NewDocument();
+    document.NewDocument();
 }
 
 void frmMain::menuOpen_Click()
 {
-    OpenDocument();
+    document.OpenDocument();
 }
 
 void frmMain::menuSave_Click()
 {
-    SaveCurrentDocument();
+    document.SaveCurrentDocument();
 }
 
 void frmMain::menuSaveAs_Click()
 {
-    SaveDocumentAs();
+    document.SaveDocumentAs();
 }
 
 void frmMain::menuPrint_Click()
@@ -113,27 +113,9 @@ void frmMain::menuVersion_Click()
 
 void frmMain::toolMain_ButtonClick(const QString &key)
 {
-    using Command = void (frmMain::*)();
-    // In the toolbar's order: the first key that matches runs.
-    static const std::pair<const char *, Command> commands[] = {
-        { "new", &frmMain::NewDocument },
-        { "open", &frmMain::OpenDocument },
-        { "save", &frmMain::SaveCurrentDocument },
-        { "print", &frmMain::PrintDocument },
-        { "cut", &frmMain::CutText },
-        { "copy", &frmMain::CopyText },
-        { "paste", &frmMain::PasteText },
-        { "google", &frmMain::menuGoogle_Click },
-        { "wikipedia", &frmMain::menuWikipedia_Click },
-        { "search", &frmMain::menuSearch_Click },
-        { "font", &frmMain::ChooseEditorFont },
-        { "wrap", &frmMain::toolWrap_Click },
-        { "config", &frmMain::ShowServerSettings },
-        { "help", &frmMain::ShowHelp },
-    };
-    for (const auto &[name, command] : commands) {
-        if (key == QLatin1String(name)) {
-            (this->*command)();
+    for (const ToolbarButton &button : ToolbarButtons()) {
+        if (button.key && key == QLatin1String(button.key)) {
+            (this->*button.command)();
             return;
         }
     }

@@ -1,168 +1,56 @@
-// The document's life cycle and the recent-files list.
+// The window side of the document: its seams, the busy indicator and the recent-files menu.
 
 #include "frmMain.h"
 
-#include "app/serverwait.h"
 #include "dialogs/filer/frmFiler.h"
-#include "platform/cp932.h"
-#include "platform/dialogs.h"
 #include "protocol/modPublic.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QStatusBar>
 
 namespace {
 
-const QString kNG = QStringLiteral("NG");
 const QString kFileNamePanel = QStringLiteral("filename");
-
-// Saving replaces what code page 932 lacks with "?": the user decides before that happens.
-bool AcceptUnencodableText(QWidget *owner, const QString &text)
-{
-    return cp932::CanEncode(text)
-        || platform::AskYesNo(owner,
-            QStringLiteral("この文書にはShift-JISで保存できない文字が含まれています。\r\n"
-                           "それらの文字を「?」に置き換えて保存しますか？"));
-}
-
-// One save request with the progress shown; false, after the message, when it failed.
-bool SaveToServer(frmMain &window, const QString &text)
-{
-    QString result;
-    {
-        app::ProgressNote note(window, QStringLiteral("保存しています…"));
-        result = modPublic::SaveRemoteFile(modPublic::strCurrentFolder, modPublic::strCurrentFile, text);
-    }
-    if (result != kNG)
-        return true;
-    platform::ShowError(&window, QStringLiteral("ファイルの保存に失敗しました。"));
-    return false;
-}
 
 } // namespace
 
-bool frmMain::ConfirmSave()
+void frmMain::ConnectDocument()
 {
-    if (!blnModified)
-        return true;
-    switch (platform::AskYesNoCancel(this, QStringLiteral("変更された内容をファイルに保存しますか？"))) {
-    case platform::MsgAnswer::Yes:
-        // Text that did not reach the server must not be replaced or dropped by the caller.
-        return TrySaveCurrentDocument();
-    case platform::MsgAnswer::No:
-        return true;
-    default:
-        return false;
-    }
+    document.seams = {
+        .text = [this] { return DocumentText(); },
+        .setText = [this](const QString &text) { SetDocumentText(text); },
+        .showFileName = [this](const QString &name) { SetPanelText(kFileNamePanel, name); },
+        .historyChanged = [this] { RefreshHistoryMenu(); },
+        .lockWindow =
+            [this](bool locked) {
+                if (locked)
+                    m_locks.push_back(std::make_unique<app::WindowLock>(*this));
+                else
+                    m_locks.pop_back();
+            },
+        .showProgress = [this](const QString &note) { ShowProgress(note); },
+        .showFiler = [this] { ShowFiler(); },
+        .readFile = modPublic::ReadRemoteFile,
+        .saveFile = modPublic::SaveRemoteFile,
+    };
 }
 
-void frmMain::SaveCurrentDocument()
+void frmMain::ShowProgress(const QString &note)
 {
-    TrySaveCurrentDocument();
-}
-
-bool frmMain::TrySaveCurrentDocument()
-{
-    return modPublic::strCurrentFile.isEmpty() ? TrySaveDocumentAs() : TrySaveDocument();
-}
-
-void frmMain::NewDocument()
-{
-    if (!ConfirmSave())
+    if (note.isEmpty()) {
+        QApplication::restoreOverrideCursor();
+        BusyIndicator()->hide();
+        SetPanelText(kFileNamePanel, m_strPanelBeforeProgress);
         return;
-    SetDocumentText(QString());
-    ResetDocument();
-}
-
-void frmMain::ResetDocument()
-{
-    modPublic::strCurrentFile.clear();
-    modPublic::strCurrentFolder.clear();
-    blnModified = false;
-    SetPanelText(kFileNamePanel, QStringLiteral("(No File)"));
-}
-
-void frmMain::OpenDocument()
-{
-    if (!ConfirmSave())
-        return;
-    modPublic::blnFilerOK = false;
-    const app::HistoryItem before { modPublic::strCurrentFolder, modPublic::strCurrentFile };
-    app::WindowLock lock(*this);
-    modPublic::lngFilerMode = 0;
-    ShowFiler();
-    if (!modPublic::blnFilerOK)
-        return;
-    // The browser has made its choice the current file; a file that cannot be read gives the
-    // document its own name back.
-    if (!LoadRemoteDocument({ modPublic::strCurrentFolder, modPublic::strCurrentFile })) {
-        modPublic::strCurrentFolder = before.Path;
-        modPublic::strCurrentFile = before.File;
     }
-}
-
-bool frmMain::LoadRemoteDocument(const app::HistoryItem &file)
-{
-    QString text;
-    {
-        app::ProgressNote note(*this, QStringLiteral("読み込んでいます…"));
-        text = modPublic::ReadRemoteFile(file.Path, file.File);
-    }
-    if (text == kNG) {
-        platform::ShowError(this, QStringLiteral("ファイルの取得に失敗しました。"));
-        return false;
-    }
-    SetDocumentText(text);
-    modPublic::strCurrentFolder = file.Path;
-    modPublic::strCurrentFile = file.File;
-    SetPanelText(kFileNamePanel, file.File);
-    // Setting the text marked the document modified.
-    blnModified = false;
-    AddToHistory();
-    return true;
-}
-
-void frmMain::SaveDocument()
-{
-    TrySaveDocument();
-}
-
-bool frmMain::TrySaveDocument()
-{
-    const QString text = DocumentText();
-    if (!AcceptUnencodableText(this, text))
-        return false;
-    app::WindowLock lock(*this);
-    if (!SaveToServer(*this, text))
-        return false;
-    blnModified = false;
-    return true;
-}
-
-void frmMain::SaveDocumentAs()
-{
-    TrySaveDocumentAs();
-}
-
-bool frmMain::TrySaveDocumentAs()
-{
-    const QString text = DocumentText();
-    if (!AcceptUnencodableText(this, text))
-        return false;
-    modPublic::lngFilerMode = 1;
-    modPublic::blnFilerOK = false;
-    app::WindowLock lock(*this);
-    ShowFiler();
-    if (!modPublic::blnFilerOK)
-        return false;
-    // A failed save keeps the chosen folder and name current, as the browser left them.
-    if (!SaveToServer(*this, text))
-        return false;
-    SetPanelText(kFileNamePanel, modPublic::strCurrentFile);
-    blnModified = false;
-    return true;
+    m_strPanelBeforeProgress = PanelText(kFileNamePanel);
+    SetPanelText(kFileNamePanel, note);
+    BusyIndicator()->show();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
 void frmMain::ShowFiler()
@@ -187,20 +75,7 @@ QProgressBar *frmMain::BusyIndicator()
 
 void frmMain::menuRecentFiles_Click(int index)
 {
-    if (index < 0 || index >= app::HistoryLength(arrHistory))
-        return;
-    if (!ConfirmSave())
-        return;
-    // A copy: a successful open moves the entries.
-    const app::HistoryItem entry = arrHistory[index];
-    app::WindowLock lock(*this);
-    LoadRemoteDocument(entry);
-}
-
-void frmMain::AddToHistory()
-{
-    app::AddToHistory(arrHistory, { modPublic::strCurrentFolder, modPublic::strCurrentFile });
-    RefreshHistoryMenu();
+    document.OpenRecentFile(index);
 }
 
 void frmMain::RefreshHistoryMenu()
@@ -211,7 +86,7 @@ void frmMain::RefreshHistoryMenu()
         mhdRecent->removeAction(item);
         item->deleteLater();
     }
-    const QStringList captions = app::HistoryCaptions(arrHistory);
+    const QStringList captions = app::HistoryCaptions(document.arrHistory);
     QAction *first = menuRecentFiles.first();
     if (captions.isEmpty()) {
         first->setText(QStringLiteral("(なし)"));

@@ -41,7 +41,7 @@ void frmMain::txtMain_ContentsChange(int position, int removed, int added)
 
 void frmMain::txtMain_Change()
 {
-    blnModified = true;
+    document.blnModified = true;
     m_panCount->setText(app::CountPanelText(Counts()));
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/statuspanel.h"
 #include "app/windowgeometry.h"
+#include "platform/twips.h"
 #include "protocol/inetConn.h"
 #include "protocol/modPublic.h"
 #include "resources/resources.h"
@@ -63,6 +64,7 @@ void StatusPanel::mouseDoubleClickEvent(QMouseEvent *event)
 
 frmMain::frmMain(QWidget *parent)
     : QMainWindow(parent)
+    , document(this)
     , m_strCommandLine(QCoreApplication::arguments().mid(1).join(QLatin1Char(' ')))
 {
     setObjectName(QStringLiteral("frmMain"));
@@ -77,6 +79,7 @@ frmMain::frmMain(QWidget *parent)
     modPublic::setTransferControl(inetConn);
 
     CreateEditor();
+    ConnectDocument();
     AcceptDrops();
     CreateMenus();
     RouteEditKeys();
@@ -97,7 +100,7 @@ void frmMain::CreateEditor()
     auto *layout = new QVBoxLayout(client);
     // The box keeps the designed margins to the window's sides whatever the window's size.
     layout->setContentsMargins(
-        app::TwipsToPixels(DESIGN_BOX_LEFT, scale.x), 1, app::TwipsToPixels(DESIGN_BOX_RIGHT, scale.x), 1);
+        platform::TwipsToPixels(DESIGN_BOX_LEFT, scale.x), 1, platform::TwipsToPixels(DESIGN_BOX_RIGHT, scale.x), 1);
     txtMain = new QPlainTextEdit(client);
     txtMain->setObjectName(QStringLiteral("txtMain"));
     txtMain->setMinimumSize(0, 0);
@@ -209,56 +212,50 @@ void frmMain::CreateToolbar()
     toolMain->toggleViewAction()->setEnabled(false);
     setContextMenuPolicy(Qt::NoContextMenu);
 
-    struct Button {
-        const char *key; // nullptr: a separator
-        const char *image;
-        const char *description;
-        const char *toolTip;
-    };
-    // In the toolbar's order; the images are imglstToolbar's 1 to 14.
-    static const Button buttons[] = {
-        { "new", "new", "新規作成", "新規作成" },
-        { "open", "open", "開く", "開く" },
-        { "save", "save", "上書き保存", "上書き保存" },
-        { "print", "print", "印刷", "印刷" },
-        { nullptr, nullptr, "(区切り線)", nullptr },
-        { "cut", "cut", "切り取り", "切り取り" },
-        { "copy", "copy", "コピー", "コピー" },
-        { "paste", "paste", "貼り付け", "貼り付け" },
-        { nullptr, nullptr, "区切り線", nullptr },
-        { "google", "google", "Google検索", "Google日本で検索" },
-        { "wikipedia", "wikipedia", "Wikipedia検索", "Wikipedia日本語版で検索" },
-        { nullptr, nullptr, "(区切り線)", nullptr },
-        { "search", "search", "検索", "検索" },
-        { nullptr, nullptr, "(区切り線)", nullptr },
-        { "font", "font", "フォント", "フォント" },
-        { "wrap", "wrap", "右端で折り返し", "右端で折り返し" },
-        { nullptr, nullptr, "(区切り線)", nullptr },
-        { "config", "config", "設定", "設定" },
-        { nullptr, nullptr, "(区切り線)", nullptr },
-        { "help", "help", "ヘルプ", "ヘルプ" },
-    };
-    for (const Button &button : buttons) {
+    for (const ToolbarButton &button : ToolbarButtons()) {
         const QString description = QString::fromUtf8(button.description);
         if (!button.key) {
             toolMain->addSeparator()->setProperty("description", description);
             continue;
         }
         const QString key = QLatin1String(button.key);
-        QAction *action = toolMain->addAction(
-            resources::Picture(QStringLiteral("toolbar/%1.png").arg(QLatin1String(button.image))), description);
+        QAction *action = toolMain->addAction(resources::Picture(QStringLiteral("toolbar/%1.png").arg(key)), description);
         action->setObjectName(key);
         action->setProperty("key", key);
         action->setProperty("description", description);
         action->setToolTip(QString::fromUtf8(button.toolTip));
-        if (key == QLatin1String("wrap")) {
-            action->setCheckable(true);
-            action->setChecked(true);
-            connect(action, &QAction::triggered, this, &frmMain::toolWrap_Click);
-        } else {
-            connect(action, &QAction::triggered, this, [this, key] { toolMain_ButtonClick(key); });
-        }
+        // The wrap button shows the state; its command reads it after the click has changed it.
+        action->setCheckable(key == QLatin1String("wrap"));
+        action->setChecked(action->isCheckable());
+        connect(action, &QAction::triggered, this, [this, key] { toolMain_ButtonClick(key); });
     }
+}
+
+std::span<const frmMain::ToolbarButton> frmMain::ToolbarButtons()
+{
+    static const ToolbarButton buttons[] = {
+        { "new", "新規作成", "新規作成", &frmMain::menuNew_Click },
+        { "open", "開く", "開く", &frmMain::menuOpen_Click },
+        { "save", "上書き保存", "上書き保存", &frmMain::menuSave_Click },
+        { "print", "印刷", "印刷", &frmMain::PrintDocument },
+        { nullptr, "(区切り線)", nullptr, nullptr },
+        { "cut", "切り取り", "切り取り", &frmMain::CutText },
+        { "copy", "コピー", "コピー", &frmMain::CopyText },
+        { "paste", "貼り付け", "貼り付け", &frmMain::PasteText },
+        { nullptr, "区切り線", nullptr, nullptr },
+        { "google", "Google検索", "Google日本で検索", &frmMain::menuGoogle_Click },
+        { "wikipedia", "Wikipedia検索", "Wikipedia日本語版で検索", &frmMain::menuWikipedia_Click },
+        { nullptr, "(区切り線)", nullptr, nullptr },
+        { "search", "検索", "検索", &frmMain::menuSearch_Click },
+        { nullptr, "(区切り線)", nullptr, nullptr },
+        { "font", "フォント", "フォント", &frmMain::ChooseEditorFont },
+        { "wrap", "右端で折り返し", "右端で折り返し", &frmMain::toolWrap_Click },
+        { nullptr, "(区切り線)", nullptr, nullptr },
+        { "config", "設定", "設定", &frmMain::ShowServerSettings },
+        { nullptr, "(区切り線)", nullptr, nullptr },
+        { "help", "ヘルプ", "ヘルプ", &frmMain::ShowHelp },
+    };
+    return buttons;
 }
 
 void frmMain::CreateStatusBar()

@@ -5,9 +5,11 @@
 // when it closes.
 
 #include "app/appsettings.h"
+#include "app/document.h"
 #include "app/drops.h"
 #include "app/history.h"
 #include "app/linebreaks.h"
+#include "app/serverwait.h"
 #include "app/textcounts.h"
 #include "app/weblookup.h"
 
@@ -18,6 +20,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
+#include <vector>
 
 namespace platform {
 class SettingsStore;
@@ -73,38 +77,17 @@ public:
     QString PanelText(const QString &key) const;
     void SetPanelText(const QString &key, const QString &text);
 
-    bool blnModified = false;
-
-    // --- Document and recent files (documents.cpp) --------------------------------------------
-    // False when the user cancels the save prompt, or answers Yes and the text is not saved.
-    bool ConfirmSave();
-    void NewDocument();
-    void OpenDocument();
-    void SaveDocument();
-    void SaveDocumentAs();
-    // SaveDocument when a file is open, SaveDocumentAs otherwise.
-    void SaveCurrentDocument();
-    // The saves above, answering whether the text reached the server.
-    bool TrySaveDocument();
-    bool TrySaveDocumentAs();
-    bool TrySaveCurrentDocument();
-    void ResetDocument();
-    void AddToHistory();
+    // --- The document (document.h) and its window side (documents.cpp) -------------------------
+    // Its seams reach this window, the file browser and the server; tests replace single seams.
+    app::Document document;
     void RefreshHistoryMenu();
     void menuRecentFiles_Click(int index);
-    // Reads the remote file into the box and binds the document to it; false, after the
-    // failure message, when it cannot be read: the document then stays as it was.
-    bool LoadRemoteDocument(const app::HistoryItem &file);
-    // Shows the file browser modally in the mode lngFilerMode names; it answers through
-    // blnFilerOK, strCurrentFolder and strCurrentFile (tests play the browser here).
-    virtual void ShowFiler();
+    // Shows the file browser modally in the mode lngFilerMode names.
+    void ShowFiler();
     // Shown in the status bar while a request to the server runs.
     QProgressBar *BusyIndicator();
 
-    app::History arrHistory;
-
-    // --- Local shortcuts and drops (shortcuts.cpp) --------------------------------------------
-    virtual void OpenShortcut(const QString &path);
+    // --- File-type association and drops (shortcuts.cpp) --------------------------------------
     virtual void RegisterShortcutType();
     void menuShortcut_Click();
     void mhdFile_Click();
@@ -114,8 +97,11 @@ public:
     void AcceptDrops();
 
 private:
+    void ConnectDocument();
+    void ShowProgress(const QString &note);
     QProgressBar *m_barBusy = nullptr;
-    bool m_blnOpeningShortcut = false;
+    QString m_strPanelBeforeProgress;
+    std::vector<std::unique_ptr<app::WindowLock>> m_locks;
 
 public:
     // --- Commands (commands.cpp) --------------------------------------------------------------
@@ -233,6 +219,15 @@ private:
     void menuHelp_Click();
     void menuVersion_Click();
     void toolWrap_Click();
+
+    struct ToolbarButton {
+        const char *key; // nullptr: a separator; else also the image's name
+        const char *description;
+        const char *toolTip;
+        void (frmMain::*command)();
+    };
+    // The toolbar in its order, each button with its command; the images are imglstToolbar's.
+    static std::span<const ToolbarButton> ToolbarButtons();
 
     StatusPanel *m_panFileName = nullptr;
     StatusPanel *m_panFont = nullptr;

@@ -1,17 +1,8 @@
 #include "serverwait.h"
 
-#include "app/frmMain.h"
-
-#include <QApplication>
-#include <QProgressBar>
+#include <QWidget>
 
 namespace app {
-
-namespace {
-
-const QString kPanel = QStringLiteral("filename");
-
-} // namespace
 
 WindowLock::WindowLock(QWidget &window)
     : m_window(window)
@@ -26,22 +17,6 @@ WindowLock::~WindowLock()
     m_window.setEnabled(m_wasEnabled);
     if (m_focus && m_wasEnabled)
         m_focus->setFocus();
-}
-
-ProgressNote::ProgressNote(frmMain &window, const QString &text)
-    : m_window(window)
-    , m_previous(window.PanelText(kPanel))
-{
-    m_window.SetPanelText(kPanel, text);
-    m_window.BusyIndicator()->show();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-}
-
-ProgressNote::~ProgressNote()
-{
-    QApplication::restoreOverrideCursor();
-    m_window.BusyIndicator()->hide();
-    m_window.SetPanelText(kPanel, m_previous);
 }
 
 } // namespace app

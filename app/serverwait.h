@@ -1,14 +1,11 @@
 #pragma once
 
-// The main window while it waits for the server. The request goes on processing window
-// events, so the window stays disabled until the whole operation has finished, and the status
-// bar says what is happening.
+// The main window while it waits for the file browser or the server. Both go on processing
+// window events, so the window stays disabled until the whole operation has finished.
 
 #include <QPointer>
-#include <QString>
 
 class QWidget;
-class frmMain;
 
 namespace app {
 
@@ -24,20 +21,6 @@ private:
     QWidget &m_window;
     QPointer<QWidget> m_focus;
     bool m_wasEnabled;
-};
-
-// For the scope of one request: the "filename" panel shows the text, the busy indicator and
-// the wait cursor are up; afterwards the panel's previous text returns.
-class ProgressNote {
-public:
-    ProgressNote(frmMain &window, const QString &text);
-    ~ProgressNote();
-    ProgressNote(const ProgressNote &) = delete;
-    ProgressNote &operator=(const ProgressNote &) = delete;
-
-private:
-    frmMain &m_window;
-    QString m_previous;
 };
 
 } // namespace app

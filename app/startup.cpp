@@ -14,16 +14,6 @@
 
 #include <QAction>
 
-namespace {
-
-QString ProgramVersion()
-{
-    const version::VersionNumbers v = version::ProgramVersion();
-    return app::VersionText(v.major, v.minor, v.revision);
-}
-
-} // namespace
-
 void frmMain::Form_Load()
 {
     platform::Randomize();
@@ -31,7 +21,7 @@ void frmMain::Form_Load()
     m_builtInOuter = frameGeometry();
     LoadSettings();
     platform::SettingsStore &store = platform::settingsStore();
-    app::WriteUpdateInfo(store, platform::AppPath(), ProgramVersion());
+    app::WriteUpdateInfo(store, platform::AppPath(), version::CurrentVersionText(version::ProgramVersion()));
     if (!store.SetAsideFile().isEmpty())
         platform::ShowError(this,
             QStringLiteral("設定ファイルが壊れていたため、既定の設定で起動しました。\r\n"
@@ -81,7 +71,7 @@ void frmMain::LoadSettings()
     ApplyEditorFont();
     SetPanelText(QStringLiteral("font"), app::FontPanelText(m_font));
 
-    arrHistory = settings.history;
+    document.arrHistory = settings.history;
     RefreshHistoryMenu();
 
     ToolButton(QStringLiteral("wrap"))->setChecked(settings.wrap);
@@ -105,14 +95,14 @@ void frmMain::UpdateMinimumSize()
 void frmMain::Form_Activate()
 {
     if (!m_strCommandLine.isEmpty() && !blnCommandLineDone) {
-        OpenShortcut(m_strCommandLine);
+        document.OpenShortcut(m_strCommandLine);
         blnCommandLineDone = true;
     }
 }
 
 void frmMain::Form_Unload(int &Cancel)
 {
-    if (!ConfirmSave()) {
+    if (!document.ConfirmSave()) {
         Cancel = 1;
         return;
     }
@@ -120,7 +110,7 @@ void frmMain::Form_Unload(int &Cancel)
     if (!isMinimized())
         window = app::ToTwips(frameGeometry(), app::ScreenTwipsPerPixel(screen()));
     platform::SettingsStore &store = platform::settingsStore();
-    app::WriteExitSettings(store, window, menuWrap->isChecked(), arrHistory);
+    app::WriteExitSettings(store, window, menuWrap->isChecked(), document.arrHistory);
     SyncSettings(store);
 }
 

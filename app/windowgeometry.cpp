@@ -1,15 +1,14 @@
 #include "windowgeometry.h"
 
+#include "platform/twips.h"
+
 #include <QScreen>
-#include <QWidget>
-#include <cmath>
 
 namespace app {
 
 TwipsPerPixel TwipsPerPixelAt(double dotsPerInchX, double dotsPerInchY)
 {
-    const auto scale = [](double dpi) { return dpi > 0 && std::isfinite(dpi) ? 1440.0 / dpi : 15.0; };
-    return { scale(dotsPerInchX), scale(dotsPerInchY) };
+    return { platform::TwipsPerPixelAt(dotsPerInchX), platform::TwipsPerPixelAt(dotsPerInchY) };
 }
 
 TwipsPerPixel ScreenTwipsPerPixel(const QScreen *screen)
@@ -19,18 +18,8 @@ TwipsPerPixel ScreenTwipsPerPixel(const QScreen *screen)
     return TwipsPerPixelAt(screen->logicalDotsPerInchX(), screen->logicalDotsPerInchY());
 }
 
-double PixelsToTwips(int pixels, double twipsPerPixel)
-{
-    return pixels * twipsPerPixel;
-}
-
-int TwipsToPixels(double twips, double twipsPerPixel)
-{
-    const double pixels = std::round(twips / twipsPerPixel);
-    if (!std::isfinite(pixels))
-        return 0;
-    return static_cast<int>(std::clamp(pixels, -double(QWIDGETSIZE_MAX), double(QWIDGETSIZE_MAX)));
-}
+using platform::PixelsToTwips;
+using platform::TwipsToPixels;
 
 TwipsRect ToTwips(const QRect &pixels, const TwipsPerPixel &scale)
 {

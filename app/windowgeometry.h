@@ -1,7 +1,6 @@
 #pragma once
 
-// Window measures in twips (1/1440 inch), as the settings store keeps them, converted with the
-// screen's real pixels per inch: 15 twips to the pixel at 96 dots per inch.
+// The main window's placement in twips (platform/twips.h), as the settings store keeps it.
 
 #include <QRect>
 #include <QString>
@@ -18,10 +17,6 @@ struct TwipsPerPixel {
 // The screen's twips per pixel; 15 each way when there is no screen.
 TwipsPerPixel ScreenTwipsPerPixel(const QScreen *screen);
 TwipsPerPixel TwipsPerPixelAt(double dotsPerInchX, double dotsPerInchY);
-
-double PixelsToTwips(int pixels, double twipsPerPixel);
-// Rounded to the nearest pixel and kept within what a window can be given.
-int TwipsToPixels(double twips, double twipsPerPixel);
 
 // Outer bounds of a window in twips: left, top, width, height.
 struct TwipsRect {

@@ -14,7 +14,7 @@ public:
     virtual void Clear() = 0;
 };
 
+// The clipboard services() names.
 Clipboard &clipboard();
-void setClipboard(Clipboard *clipboard);   // nullptr: back to the system clipboard
 
 } // namespace platform

@@ -1,24 +1,6 @@
 #include "dialogs.h"
-#include "qtdialogs.h"
 
 namespace platform {
-
-namespace {
-Dialogs *g_dialogs = nullptr;
-}
-
-Dialogs &dialogs()
-{
-    if (g_dialogs)
-        return *g_dialogs;
-    static QtDialogs qtDialogs;
-    return qtDialogs;
-}
-
-void setDialogs(Dialogs *d)
-{
-    g_dialogs = d;
-}
 
 void ShowError(QWidget *owner, const QString &text)
 {

@@ -50,8 +50,8 @@ public:
     virtual bool PrinterSetup(QWidget *owner, QPrinter &printer) = 0;
 };
 
+// The dialogs services() names.
 Dialogs &dialogs();
-void setDialogs(Dialogs *dialogs);   // nullptr: back to the Qt dialogs
 
 // The message forms the program uses.
 void ShowError(QWidget *owner, const QString &text);        // exclamation, OK

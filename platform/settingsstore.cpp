@@ -120,21 +120,4 @@ std::optional<double> ParseNumber(const QString &text)
     return value;
 }
 
-namespace {
-SettingsStore *g_override = nullptr;
-}
-
-SettingsStore &settingsStore()
-{
-    if (g_override)
-        return *g_override;
-    static SettingsStore userStore;
-    return userStore;
-}
-
-void setSettingsStore(SettingsStore *store)
-{
-    g_override = store;
-}
-
 } // namespace platform

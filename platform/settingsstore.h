@@ -46,8 +46,7 @@ std::optional<bool> ParseBool(const QString &text);
 // A decimal number as the store holds it ("11", "10.5", "-3"); anything else is not one.
 std::optional<double> ParseNumber(const QString &text);
 
-// The store the program uses. Tests hand in one that lives in a temporary folder.
+// The store services() names. Tests hand in one that lives in a temporary folder.
 SettingsStore &settingsStore();
-void setSettingsStore(SettingsStore *store);   // nullptr: back to the user's own store
 
 } // namespace platform

@@ -11,7 +11,7 @@ public:
     virtual void Open(const QUrl &address) = 0;
 };
 
+// The shell services() names.
 Shell &shell();
-void setShell(Shell *shell);   // nullptr: back to QDesktopServices
 
 } // namespace platform

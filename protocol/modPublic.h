@@ -12,6 +12,9 @@ class inetConn;
 
 namespace modPublic {
 
+// What the server and every operation answer on failure.
+inline const QString kNG = QStringLiteral("NG");
+
 // --- Module state -------------------------------------------------------------------------
 extern QString strServer;        // between "http://" and "/vidodu.cgi"
 extern QString strPassword;      // the plain password, sent in the "pass" field

@@ -1,9 +1,10 @@
 #include "replies.h"
 
+#include "protocol/modPublic.h"
+
 namespace modPublic {
 
 namespace {
-const QString kNG = QStringLiteral("NG");
 const QString kOK = QStringLiteral("OK");
 }
 

@@ -152,6 +152,6 @@ int main(int argc, char **argv)
     std::printf("load, wrap on: %.1f ms; wrap off: %.1f ms; bare box: %.1f ms; ratios %.2f and %.2f\n", loadWrapped,
         loadUnwrapped, bareLoad, loadWrapped / bareLoad, loadUnwrapped / bareLoad);
     std::printf("counts after the keystrokes equal a full recount: %s\n", countsRight ? "yes" : "NO");
-    window.blnModified = false;
+    window.document.blnModified = false;
     return countsRight && sink > 0 ? 0 : 1;
 }

@@ -43,9 +43,4 @@ QStringList AccumulatedPaths(const QString &folderPath)
     return paths;
 }
 
-int TwipsToPixels(int twips, qreal dotsPerInch)
-{
-    return qRound(twips * dotsPerInch / 1440.0);
-}
-
 } // namespace filer

@@ -30,7 +30,4 @@ QString ParentFolderPath(const QString &folderPath);
 // "data/a/b" -> "data", "data/a", "data/a/b": every folder a rebuild opens on its way down.
 QStringList AccumulatedPaths(const QString &folderPath);
 
-// A measure in twips (1/1440 inch) in pixels at the given dots per inch.
-int TwipsToPixels(int twips, qreal dotsPerInch);
-
 } // namespace filer

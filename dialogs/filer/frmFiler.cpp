@@ -3,6 +3,7 @@
 #include "dialogs/filer/filerrules.h"
 #include "dialogs/filer/pickview.h"
 #include "platform/dialogs.h"
+#include "platform/twips.h"
 #include "protocol/modPublic.h"
 #include "resources/resources.h"
 
@@ -23,7 +24,7 @@ namespace {
 const QString kRoot = QStringLiteral("data");
 const QString kFolderListFailed = QStringLiteral("サーバからのフォルダ情報の取得に失敗しました。");
 const QString kFileListFailed = QStringLiteral("サーバからのファイル情報の取得に失敗しました。");
-const QString kNG = QStringLiteral("NG");
+using modPublic::kNG;
 
 QString NodeKey(const QTreeWidgetItem *node)
 {
@@ -79,7 +80,7 @@ frmFiler::frmFiler(QWidget *owner)
 
 void frmFiler::BuildControls()
 {
-    const qreal dpi = logicalDpiX();
+    const double twipsPerPixel = platform::TwipsPerPixelAt(logicalDpiX());
     trviewFolders = new PickView(this);
     trviewFolders->setObjectName(QStringLiteral("trviewFolders"));
     trviewFolders->setHeaderHidden(true);
@@ -95,14 +96,14 @@ void frmFiler::BuildControls()
     lsviewFiles->header()->setStretchLastSection(false);
     const int columnTwips[] = {2822, 4233, 2540};
     for (int column = 0; column < 3; ++column)
-        lsviewFiles->setColumnWidth(column, filer::TwipsToPixels(columnTwips[column], dpi));
+        lsviewFiles->setColumnWidth(column, platform::TwipsToPixels(columnTwips[column], twipsPerPixel));
 
     auto *splitter = new QSplitter(this);
     splitter->addWidget(trviewFolders);
     splitter->addWidget(lsviewFiles);
     splitter->setStretchFactor(1, 1);
     splitter->setChildrenCollapsible(false);
-    splitter->setSizes({filer::TwipsToPixels(3000, dpi), filer::TwipsToPixels(9900, dpi)});
+    splitter->setSizes({platform::TwipsToPixels(3000, twipsPerPixel), platform::TwipsToPixels(9900, twipsPerPixel)});
 
     txtName = new QLineEdit(this);
     txtName->setObjectName(QStringLiteral("txtName"));
@@ -126,7 +127,7 @@ void frmFiler::BuildControls()
     form->addLayout(top);
     form->addWidget(splitter, 1);
     form->addLayout(bottom);
-    resize(filer::TwipsToPixels(13500, dpi), filer::TwipsToPixels(7200, dpi));
+    resize(platform::TwipsToPixels(13500, twipsPerPixel), platform::TwipsToPixels(7200, twipsPerPixel));
 
     connect(trviewFolders, &PickView::picked, this, &frmFiler::trviewFolders_NodeClick);
     connect(lsviewFiles, &PickView::picked, this, &frmFiler::lsviewFiles_ItemClick);

@@ -4,6 +4,7 @@
 #include "dialogs/filer/frmFiler.h"
 #include "dialogs/filer/pickview.h"
 #include "platform/dialogs.h"
+#include "platform/twips.h"
 #include "protocol/modPublic.h"
 #include "resources/resources.h"
 
@@ -45,7 +46,7 @@ QToolBar *frmFiler::BuildToolbar()
     toolOpt->setIconSize(QSize(16, 16));
     const auto addPlaceholder = [this](int twips) {
         auto *space = new QWidget(toolOpt);
-        space->setFixedWidth(filer::TwipsToPixels(twips, logicalDpiX()));
+        space->setFixedWidth(platform::TwipsToPixels(twips, platform::TwipsPerPixelAt(logicalDpiX())));
         toolOpt->addWidget(space);
     };
     const auto addButtons = [this](const auto &buttons) {

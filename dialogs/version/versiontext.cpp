@@ -15,6 +15,14 @@ QString VersionText(int major, int minor, int revision)
     return text;
 }
 
+QString CurrentVersionText(const VersionNumbers &numbers)
+{
+    return QStringLiteral("%1.%2.%3")
+        .arg(numbers.major)
+        .arg(numbers.minor, 2, 10, QLatin1Char('0'))
+        .arg(numbers.revision, 4, 10, QLatin1Char('0'));
+}
+
 QString BuildText(int revision)
 {
     if (revision >= 1000 && revision % 1000 >= 100)

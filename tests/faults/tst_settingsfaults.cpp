@@ -135,7 +135,7 @@ void tst_SettingsFaults::editorTellsOfStoreTrouble()
 
     for (const QString &path : { damaged, blocked }) {
         platform::SettingsStore store(path);
-        platform::setSettingsStore(&store);
+        platform::services().settings = &store;
         testsupport::FakeDialogs dialogs;
         {
             frmMain window;
@@ -143,7 +143,7 @@ void tst_SettingsFaults::editorTellsOfStoreTrouble()
             int cancel = 0;
             window.Form_Unload(cancel);
         }
-        platform::setSettingsStore(nullptr);
+        platform::services().settings = nullptr;
         QCOMPARE(dialogs.messages.size(), 1);
         const QString text = dialogs.messageTexts().constFirst();
         if (path == damaged)

@@ -1,21 +1,45 @@
 #include "fakeplatform.h"
 
 #include <QPrinter>
-#include <QStandardPaths>
+#include <QTest>
 
 namespace testsupport {
 
 using platform::MsgAnswer;
-using platform::MsgButtons;
+using platform::services;
+
+namespace {
+
+void Fail(const QString &what)
+{
+    QTest::qFail(qPrintable(what), __FILE__, __LINE__);
+}
+
+} // namespace
 
 FakeDialogs::FakeDialogs()
+    : m_previous(std::exchange(services().dialogs, this))
 {
-    platform::setDialogs(this);
 }
 
 FakeDialogs::~FakeDialogs()
 {
-    platform::setDialogs(nullptr);
+    services().dialogs = m_previous;
+    if (!allAnswersUsed())
+        Fail(QStringLiteral("a scripted answer was never asked for"));
+}
+
+template<typename T> T FakeDialogs::next(std::deque<T> &answers, const QString &question, T fallback)
+{
+    if (onQuestion)
+        onQuestion();
+    if (answers.empty()) {
+        Fail(QStringLiteral("unscripted ") + question);
+        return fallback;
+    }
+    T answer = std::move(answers.front());
+    answers.pop_front();
+    return answer;
 }
 
 QStringList FakeDialogs::messageTexts() const
@@ -34,29 +58,17 @@ bool FakeDialogs::allAnswersUsed() const
 
 MsgAnswer FakeDialogs::MsgBox(QWidget *, const platform::MessageRequest &request)
 {
-    if (onQuestion)
-        onQuestion();
-    MsgAnswer answer = MsgAnswer::OK;
-    if (request.buttons == MsgButtons::OK) {
-        // A plain notice needs no script: OK is its only answer. A scripted OK is consumed.
-        if (!m_messageAnswers.empty() && m_messageAnswers.front() == MsgAnswer::OK)
-            m_messageAnswers.pop_front();
-    } else if (!m_messageAnswers.empty()) {
-        answer = m_messageAnswers.front();
-        m_messageAnswers.pop_front();
-    } else {
-        unexpected.append(QStringLiteral("question: ") + request.text);
-        answer = request.buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Cancel;
-    }
-    messages.append({request, answer});
-    return answer;
+    const MessageAnswer scripted = next(m_messageAnswers, QStringLiteral("message: ") + request.text,
+        MessageAnswer { request.defaultButton, QString() });
+    if (!scripted.text.isEmpty() && scripted.text != request.text)
+        Fail(QStringLiteral("the message box said \"%1\", not \"%2\"").arg(request.text, scripted.text));
+    messages.append({ request, scripted.answer });
+    return scripted.answer;
 }
 
 QString FakeDialogs::InputBox(QWidget *, const QString &prompt, const QString &initialText)
 {
-    if (onQuestion)
-        onQuestion();
-    inputs.append({prompt, initialText});
+    inputs.append({ prompt, initialText });
     return next(m_inputAnswers, QStringLiteral("input: ") + prompt, QString());
 }
 
@@ -75,7 +87,7 @@ std::optional<platform::FontChoice> FakeDialogs::ChooseFont(QWidget *, const pla
 bool FakeDialogs::PrintDialog(QWidget *, QPrinter &printer)
 {
     ++printRequests;
-    const PrintAnswer answer = next(m_printAnswers, QStringLiteral("print"), PrintAnswer{false, 1});
+    const PrintAnswer answer = next(m_printAnswers, QStringLiteral("print"), PrintAnswer { false, 1 });
     if (answer.accept)
         printer.setCopyCount(answer.copies);
     return answer.accept;
@@ -88,34 +100,44 @@ bool FakeDialogs::PrinterSetup(QWidget *, QPrinter &)
 }
 
 FakeShell::FakeShell()
+    : m_previous(std::exchange(services().shell, this))
 {
-    platform::setShell(this);
 }
 
 FakeShell::~FakeShell()
 {
-    platform::setShell(nullptr);
+    services().shell = m_previous;
 }
 
 FakeClipboard::FakeClipboard()
+    : m_previous(std::exchange(services().clipboard, this))
 {
-    platform::setClipboard(this);
 }
 
 FakeClipboard::~FakeClipboard()
 {
-    platform::setClipboard(nullptr);
+    services().clipboard = m_previous;
+}
+
+FakeMachine::FakeMachine(const QString &name)
+    : m_previous(std::exchange(services().computerName, name))
+{
+}
+
+FakeMachine::~FakeMachine()
+{
+    services().computerName = m_previous;
 }
 
 TempSettings::TempSettings()
     : m_store(std::make_unique<platform::SettingsStore>(path()))
+    , m_previous(std::exchange(services().settings, m_store.get()))
 {
-    platform::setSettingsStore(m_store.get());
 }
 
 TempSettings::~TempSettings()
 {
-    platform::setSettingsStore(nullptr);
+    services().settings = m_previous;
 }
 
 std::unique_ptr<platform::SettingsStore> TempSettings::reopened() const

@@ -1,10 +1,12 @@
 #pragma once
 
-// Scripted stand-ins for the platform seams. A question nobody scripted is recorded as
-// unexpected and answered with the safest choice; tests check `unexpected` is empty.
+// Scripted stand-ins for the platform services. Each one, while it lives, is the one
+// platform::services() names. They are strict: a question nobody scripted fails the running
+// test at once, and a scripted answer nobody asked for fails it when the fake goes.
 
 #include "platform/clipboard.h"
 #include "platform/dialogs.h"
+#include "platform/services.h"
 #include "platform/settingsstore.h"
 #include "platform/shell.h"
 
@@ -13,8 +15,8 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <deque>
+#include <functional>
 #include <memory>
-#include <variant>
 
 namespace testsupport {
 
@@ -30,15 +32,16 @@ struct AskedInput {
 
 class FakeDialogs final : public platform::Dialogs {
 public:
-    FakeDialogs();    // installs itself
-    ~FakeDialogs() override;   // restores the Qt dialogs
+    FakeDialogs();
+    ~FakeDialogs() override;
 
-    // Scripted answers, used in order, each by the next question of its kind.
-    void answerMessage(platform::MsgAnswer answer) { m_messageAnswers.push_back(answer); }
+    // Scripted answers, used in order, each by the next question of its kind. A message box
+    // with only OK is scripted too (answerMessage(OK)); with a text, the box must say it.
+    void answerMessage(platform::MsgAnswer answer, const QString &text = {}) { m_messageAnswers.push_back({ answer, text }); }
     void answerInput(const QString &text) { m_inputAnswers.push_back(text); }
     void answerSaveFile(std::optional<QString> path) { m_saveAnswers.push_back(std::move(path)); }
     void answerFont(std::optional<platform::FontChoice> font) { m_fontAnswers.push_back(std::move(font)); }
-    void answerPrint(bool accept, int copies = 1) { m_printAnswers.push_back({accept, copies}); }
+    void answerPrint(bool accept, int copies = 1) { m_printAnswers.push_back({ accept, copies }); }
     void answerPrinterSetup(bool accept) { m_setupAnswers.push_back(accept); }
 
     QList<AskedMessage> messages;
@@ -47,6 +50,8 @@ public:
     QList<platform::FontChoice> fontRequests;
     int printRequests = 0;
     int printerSetupRequests = 0;
+    // Stays empty: an unscripted question fails the test where it is asked. Kept until the
+    // tests that still read it are rewritten.
     QStringList unexpected;
     // Called while a question is open, before it is answered (to look at the window then).
     std::function<void()> onQuestion;
@@ -62,23 +67,20 @@ public:
     bool PrinterSetup(QWidget *owner, QPrinter &printer) override;
 
 private:
+    struct MessageAnswer {
+        platform::MsgAnswer answer;
+        QString text;
+    };
     struct PrintAnswer {
         bool accept;
         int copies;
     };
-    // The next scripted answer of a kind; without one the question is recorded as unexpected
-    // and `fallback`, the safest answer, is given.
-    template<typename T> T next(std::deque<T> &answers, const QString &question, T fallback)
-    {
-        if (answers.empty()) {
-            unexpected.append(question);
-            return fallback;
-        }
-        T answer = std::move(answers.front());
-        answers.pop_front();
-        return answer;
-    }
-    std::deque<platform::MsgAnswer> m_messageAnswers;
+    // The next scripted answer of a kind; without one the test fails and `fallback`, the
+    // safest answer, is given.
+    template<typename T> T next(std::deque<T> &answers, const QString &question, T fallback);
+
+    platform::Dialogs *m_previous;
+    std::deque<MessageAnswer> m_messageAnswers;
     std::deque<QString> m_inputAnswers;
     std::deque<std::optional<QString>> m_saveAnswers;
     std::deque<std::optional<platform::FontChoice>> m_fontAnswers;
@@ -92,6 +94,9 @@ public:
     ~FakeShell() override;
     void Open(const QUrl &address) override { opened.append(address); }
     QList<QUrl> opened;
+
+private:
+    platform::Shell *m_previous;
 };
 
 class FakeClipboard final : public platform::Clipboard {
@@ -100,12 +105,31 @@ public:
     ~FakeClipboard() override;
     bool HasText() const override { return hasText; }
     QString Text() const override { return hasText ? text : QString(); }
-    void SetText(const QString &t) override { text = t; hasText = true; ++writes; }
-    void Clear() override { text.clear(); hasText = false; ++clears; }
+    void SetText(const QString &t) override
+    {
+        text = t;
+        hasText = true;
+    }
+    void Clear() override
+    {
+        text.clear();
+        hasText = false;
+    }
     QString text;
-    bool hasText = false;   // false: empty, or only a picture or files
-    int writes = 0;
-    int clears = 0;
+    bool hasText = false; // false: empty, or only a picture or files
+
+private:
+    platform::Clipboard *m_previous;
+};
+
+// Another computer's name, for the fixture's lifetime.
+class FakeMachine {
+public:
+    explicit FakeMachine(const QString &name);
+    ~FakeMachine();
+
+private:
+    std::optional<QString> m_previous;
 };
 
 // A settings store in a temporary folder, installed for the fixture's lifetime.
@@ -121,6 +145,7 @@ public:
 private:
     QTemporaryDir m_dir;
     std::unique_ptr<platform::SettingsStore> m_store;
+    platform::SettingsStore *m_previous;
 };
 
 // Points XDG_RUNTIME_DIR at a private folder so Qt does not warn about the shared one, and

@@ -70,12 +70,12 @@ private:
 void TestFrmConfig::initTestCase()
 {
     testsupport::usePrivateRuntimeDir();
-    platform::setComputerNameOverride(QStringLiteral("LUMENOPC"));
+    platform::services().computerName = QStringLiteral("LUMENOPC");
 }
 
 void TestFrmConfig::cleanupTestCase()
 {
-    platform::setComputerNameOverride(std::nullopt);
+    platform::services().computerName = std::nullopt;
 }
 
 // The scripted server answers CHECK as told and records what was asked.
@@ -342,11 +342,11 @@ void TestFrmConfig::unwritableStoreIsReported()
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     platform::SettingsStore store(dir.filePath("notafolder/Lumeno.ini"));
-    platform::setSettingsStore(&store);
+    platform::services().settings = &store;
     open();
     type("txtURL", QStringLiteral("new.example.jp"));
     click("cmdOK");
-    platform::setSettingsStore(&m_settings->store());
+    platform::services().settings = &m_settings->store();
     QCOMPARE(m_dialogs->messages.size(), 1);
     QVERIFY(m_dialogs->messages[0].request.text.startsWith(QStringLiteral("設定を保存できませんでした。")));
     QCOMPARE(m_dialogs->messages[0].request.icon, MsgIcon::Exclamation);

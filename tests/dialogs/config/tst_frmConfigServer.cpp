@@ -31,13 +31,13 @@ private:
 void TestFrmConfigServer::initTestCase()
 {
     testsupport::usePrivateRuntimeDir();
-    platform::setComputerNameOverride(QStringLiteral("LUMENOPC"));
+    platform::services().computerName = QStringLiteral("LUMENOPC");
     QVERIFY2(m_server.start(PASSWORD), qPrintable(m_server.errorText()));
 }
 
 void TestFrmConfigServer::cleanupTestCase()
 {
-    platform::setComputerNameOverride(std::nullopt);
+    platform::services().computerName = std::nullopt;
 }
 
 void TestFrmConfigServer::checkAgainstTheServer_data()

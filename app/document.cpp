@@ -1,0 +1,279 @@
+#include "document.h"
+
+#include "app/drops.h"
+#include "app/shortcutfile.h"
+#include "platform/cp932.h"
+#include "platform/dialogs.h"
+#include "protocol/modPublic.h"
+
+#include <QFileInfo>
+
+namespace app {
+
+namespace {
+
+// For the scope: the window disabled.
+class Locked {
+public:
+    explicit Locked(const DocumentSeams &seams)
+        : m_seams(seams)
+    {
+        m_seams.lockWindow(true);
+    }
+    ~Locked() { m_seams.lockWindow(false); }
+    Locked(const Locked &) = delete;
+    Locked &operator=(const Locked &) = delete;
+
+private:
+    const DocumentSeams &m_seams;
+};
+
+// For the scope of one request: the note, the busy indicator and the wait cursor.
+class InProgress {
+public:
+    InProgress(const DocumentSeams &seams, const QString &note)
+        : m_seams(seams)
+    {
+        m_seams.showProgress(note);
+    }
+    ~InProgress() { m_seams.showProgress(QString()); }
+    InProgress(const InProgress &) = delete;
+    InProgress &operator=(const InProgress &) = delete;
+
+private:
+    const DocumentSeams &m_seams;
+};
+
+// Saving replaces what code page 932 lacks with "?": the user decides before that happens.
+bool AcceptUnencodableText(QWidget *owner, const QString &text)
+{
+    return cp932::CanEncode(text)
+        || platform::AskYesNo(owner,
+            QStringLiteral("この文書にはShift-JISで保存できない文字が含まれています。\r\n"
+                           "それらの文字を「?」に置き換えて保存しますか？"));
+}
+
+HistoryItem CurrentFile()
+{
+    return { modPublic::strCurrentFolder, modPublic::strCurrentFile };
+}
+
+} // namespace
+
+Document::Document(QWidget *owner, DocumentSeams seams)
+    : seams(std::move(seams))
+    , m_owner(owner)
+{
+}
+
+bool Document::SaveToServer(const QString &text)
+{
+    QString result;
+    {
+        InProgress progress(seams, QStringLiteral("保存しています…"));
+        result = seams.saveFile(modPublic::strCurrentFolder, modPublic::strCurrentFile, text);
+    }
+    if (result != modPublic::kNG)
+        return true;
+    platform::ShowError(m_owner, QStringLiteral("ファイルの保存に失敗しました。"));
+    return false;
+}
+
+bool Document::ConfirmSave()
+{
+    if (!blnModified)
+        return true;
+    switch (platform::AskYesNoCancel(m_owner, QStringLiteral("変更された内容をファイルに保存しますか？"))) {
+    case platform::MsgAnswer::Yes:
+        // Text that did not reach the server must not be replaced or dropped by the caller.
+        return TrySaveCurrentDocument();
+    case platform::MsgAnswer::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void Document::SaveCurrentDocument()
+{
+    TrySaveCurrentDocument();
+}
+
+bool Document::TrySaveCurrentDocument()
+{
+    return modPublic::strCurrentFile.isEmpty() ? TrySaveDocumentAs() : TrySaveDocument();
+}
+
+void Document::NewDocument()
+{
+    if (!ConfirmSave())
+        return;
+    seams.setText(QString());
+    ResetDocument();
+}
+
+void Document::ResetDocument()
+{
+    modPublic::strCurrentFile.clear();
+    modPublic::strCurrentFolder.clear();
+    blnModified = false;
+    seams.showFileName(QStringLiteral("(No File)"));
+}
+
+void Document::OpenDocument()
+{
+    if (!ConfirmSave())
+        return;
+    modPublic::blnFilerOK = false;
+    const HistoryItem before = CurrentFile();
+    Locked lock(seams);
+    modPublic::lngFilerMode = 0;
+    seams.showFiler();
+    if (!modPublic::blnFilerOK)
+        return;
+    // The browser has made its choice the current file; a file that cannot be read gives the
+    // document its own name back.
+    if (!LoadRemoteDocument(CurrentFile())) {
+        modPublic::strCurrentFolder = before.Path;
+        modPublic::strCurrentFile = before.File;
+    }
+}
+
+bool Document::LoadRemoteDocument(const HistoryItem &file)
+{
+    QString text;
+    {
+        InProgress progress(seams, QStringLiteral("読み込んでいます…"));
+        text = seams.readFile(file.Path, file.File);
+    }
+    if (text == modPublic::kNG) {
+        platform::ShowError(m_owner, QStringLiteral("ファイルの取得に失敗しました。"));
+        return false;
+    }
+    seams.setText(text);
+    modPublic::strCurrentFolder = file.Path;
+    modPublic::strCurrentFile = file.File;
+    seams.showFileName(file.File);
+    // Setting the text marked the document modified.
+    blnModified = false;
+    AddToHistory();
+    return true;
+}
+
+void Document::SaveDocument()
+{
+    TrySaveDocument();
+}
+
+bool Document::TrySaveDocument()
+{
+    const QString text = seams.text();
+    if (!AcceptUnencodableText(m_owner, text))
+        return false;
+    Locked lock(seams);
+    if (!SaveToServer(text))
+        return false;
+    blnModified = false;
+    return true;
+}
+
+void Document::SaveDocumentAs()
+{
+    TrySaveDocumentAs();
+}
+
+bool Document::TrySaveDocumentAs()
+{
+    const QString text = seams.text();
+    if (!AcceptUnencodableText(m_owner, text))
+        return false;
+    modPublic::lngFilerMode = 1;
+    modPublic::blnFilerOK = false;
+    Locked lock(seams);
+    seams.showFiler();
+    if (!modPublic::blnFilerOK)
+        return false;
+    // A failed save keeps the chosen folder and name current, as the browser left them.
+    if (!SaveToServer(text))
+        return false;
+    seams.showFileName(modPublic::strCurrentFile);
+    blnModified = false;
+    return true;
+}
+
+void Document::AddToHistory()
+{
+    app::AddToHistory(arrHistory, CurrentFile());
+    seams.historyChanged();
+}
+
+void Document::OpenRecentFile(int index)
+{
+    if (index < 0 || index >= HistoryLength(arrHistory))
+        return;
+    if (!ConfirmSave())
+        return;
+    // A copy: a successful open moves the entries.
+    const HistoryItem entry = arrHistory[index];
+    Locked lock(seams);
+    LoadRemoteDocument(entry);
+}
+
+void Document::OpenShortcut(const QString &path)
+{
+    // The failure message can hand the activation back to the window, which would ask for the
+    // command line's shortcut again while this one is still being opened.
+    if (m_blnOpeningShortcut)
+        return;
+    const std::optional<HistoryItem> target = ReadShortcut(path);
+    if (!target)
+        return;
+    m_blnOpeningShortcut = true;
+    {
+        Locked lock(seams);
+        LoadRemoteDocument(*target);
+    }
+    m_blnOpeningShortcut = false;
+}
+
+void Document::CreateShortcut()
+{
+    if (modPublic::strCurrentFile.isEmpty()) {
+        platform::ShowError(m_owner, QStringLiteral("ファイルを開いていません。"));
+        return;
+    }
+    platform::SaveFileRequest request;
+    request.title = QStringLiteral("ローカルショートカットの作成");
+    request.proposedName = modPublic::strCurrentFile;
+    request.filter = QStringLiteral("Lumenoﾛｰｶﾙｼｮｰﾄｶｯﾄ(*.lmk)");
+    request.defaultSuffix = QStringLiteral("lmk");
+    const std::optional<QString> chosen = platform::dialogs().SaveFileName(m_owner, request);
+    if (!chosen)
+        return;
+    if (!WriteShortcut(ShortcutFilePath(*chosen), CurrentFile()))
+        platform::ShowError(m_owner, QStringLiteral("ローカルショートカットの作成に失敗しました。"));
+}
+
+void Document::OpenDroppedFiles(const QStringList &files)
+{
+    if (files.isEmpty() || !ConfirmSave())
+        return;
+    if (files.size() >= 2)
+        platform::ShowInformation(
+            m_owner, QStringLiteral("複数のファイルがドロップされましたが、先頭のファイルのみを開きます。"));
+    const QString &first = files.first();
+    if (QFileInfo(first).size() == 0)
+        return;
+    if (HasShortcutExtension(first)) {
+        // The shortcut's file opens bound to its name, as from the command line.
+        OpenShortcut(first);
+        return;
+    }
+    const std::optional<QString> text = ReadLocalTextFile(first);
+    if (!text)
+        return;
+    seams.setText(*text);
+    ResetDocument();
+}
+
+} // namespace app

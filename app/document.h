@@ -1,0 +1,83 @@
+#pragma once
+
+// The document's life cycle: the one remote file the editor holds, the save prompt, opening and
+// saving through the file browser and the server, the recent-files list, local shortcut files
+// and dropped files. A plain object: it reaches its window, the file browser and the server only
+// through the seams it is handed, and asks the user through platform::dialogs(). The current
+// folder and file are modPublic's, which the file browser sets.
+
+#include "app/history.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QWidget;
+
+namespace app {
+
+struct DocumentSeams {
+    // The editing box: the text with its own line breaks; setting it is a change of the text.
+    std::function<QString()> text;
+    std::function<void(const QString &)> setText;
+    // The status bar's file-name panel.
+    std::function<void(const QString &)> showFileName;
+    // The recent-files menu, after arrHistory changed.
+    std::function<void()> historyChanged;
+    // The browser and the requests process window events: the window stays disabled meanwhile.
+    std::function<void(bool locked)> lockWindow;
+    // While a request runs: the note in the file-name panel, the busy indicator, the wait
+    // cursor. An empty note ends all that and gives the panel its text back.
+    std::function<void(const QString &note)> showProgress;
+    // The file browser, modal, in modPublic::lngFilerMode; it answers through modPublic's
+    // blnFilerOK, strCurrentFolder and strCurrentFile.
+    std::function<void()> showFiler;
+    // The server: the file's text, or "NG"; the save's answer, "NG" on failure.
+    std::function<QString(const QString &folder, const QString &file)> readFile;
+    std::function<QString(const QString &folder, const QString &file, const QString &text)> saveFile;
+};
+
+class Document {
+public:
+    // owner: the window the prompts belong to.
+    explicit Document(QWidget *owner, DocumentSeams seams = {});
+
+    DocumentSeams seams;
+    bool blnModified = false;
+    History arrHistory;
+
+    // False when the user cancels the save prompt, or answers Yes and the text is not saved.
+    bool ConfirmSave();
+    void NewDocument();
+    void OpenDocument();
+    void SaveDocument();
+    void SaveDocumentAs();
+    // SaveDocument when a file is open, SaveDocumentAs otherwise.
+    void SaveCurrentDocument();
+    // The saves above, answering whether the text reached the server.
+    bool TrySaveDocument();
+    bool TrySaveDocumentAs();
+    bool TrySaveCurrentDocument();
+    // Untitled and unmodified; the text stays.
+    void ResetDocument();
+    // The current file becomes the most recent entry.
+    void AddToHistory();
+    // The recent-files entry at this index, after the save prompt.
+    void OpenRecentFile(int index);
+    // Reads the remote file into the box and binds the document to it; false, after the
+    // failure message, when it cannot be read: the document then stays as it was.
+    bool LoadRemoteDocument(const HistoryItem &file);
+    // The remote file a local shortcut (.lmk) names, bound to its name.
+    void OpenShortcut(const QString &path);
+    // Writes a local shortcut to the current file where the user chooses.
+    void CreateShortcut();
+    // Files dropped on the box: the first one opens, after the save prompt.
+    void OpenDroppedFiles(const QStringList &files);
+
+private:
+    bool SaveToServer(const QString &text);
+    QWidget *m_owner;
+    bool m_blnOpeningShortcut = false;
+};
+
+} // namespace app
