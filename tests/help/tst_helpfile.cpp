@@ -40,6 +40,7 @@ class TestHelpFile : public QObject {
 
 private slots:
     void initTestCase();
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
     void headerIsVersion3InJapanese();
     void helpFileHoldsTheGuide_data();
     void helpFileHoldsTheGuide();

@@ -149,7 +149,8 @@ private:
 };
 
 // Points XDG_RUNTIME_DIR at a private folder so Qt does not warn about the shared one, and
-// XDG_DATA_HOME at another, where start-up's file-type association goes in tests.
+// XDG_DATA_HOME at another, where start-up's file-type association goes in tests. Call it in
+// initTestCase(): it also keeps the offscreen platform's note about size hints out of the log.
 void usePrivateRuntimeDir();
 
 } // namespace testsupport
