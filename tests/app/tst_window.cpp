@@ -9,260 +9,217 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QProgressBar>
+#include <QScreen>
 #include <QTest>
 
 using platform::MsgAnswer;
 
-namespace {
+// A window over a fresh store and fake platform; its browser picks the next of `choices` ("" or
+// none: Cancel), its server reads a file as its name in capitals and saves whatever it gets.
+struct Fixture {
+    // stored: "Section/Key=value;..." in the store before the window loads.
+    explicit Fixture(const QString &stored = {}, const QString &commandLine = {})
+    {
+        for (const QString &entry : stored.split(u';', Qt::SkipEmptyParts))
+            settings.store().SaveSetting(
+                entry.section(u'/', 0, 0), entry.section(u'/', 1).section(u'=', 0, 0), entry.section(u'=', 1));
+        window.SetCommandLine(commandLine);
+        window.document.seams.showFiler = [this] {
+            log.append(QStringLiteral("filer%1").arg(modPublic::lngFilerMode));
+            modPublic::strCurrentFile = choices.isEmpty() ? QString() : choices.takeFirst();
+            modPublic::blnFilerOK = !modPublic::strCurrentFile.isEmpty();
+        };
+        window.document.seams.readFile = [this](const QString &, const QString &file) {
+            log.append(QStringLiteral("read %1 busy=%2 enabled=%3 panel=%4")
+                           .arg(file)
+                           .arg(window.BusyIndicator()->isVisible())
+                           .arg(window.isEnabled())
+                           .arg(window.PanelText(QStringLiteral("filename"))));
+            return file.toUpper();
+        };
+        window.document.seams.saveFile = [this](const QString &, const QString &file, const QString &text) {
+            log.append(QStringLiteral("save %1 %2").arg(file, text));
+            return QStringLiteral("OK");
+        };
+        modPublic::strCurrentFolder = QStringLiteral("data");
+        modPublic::strCurrentFile = QStringLiteral("a.txt");
+        window.Form_Load();
+    }
+    QString Stored(const QString &section, const QString &key) const
+    {
+        return settings.reopened()->GetSetting(section, key, {});
+    }
 
-class Window : public frmMain {
-public:
-    void RegisterShortcutType() override { }
+    QStringList log, choices;
+    testsupport::TempSettings settings;
+    testsupport::FakeDialogs dialogs;
+    testsupport::FakeClipboard clipboard;
+    testsupport::FakeShell shell;
+    struct : frmMain {
+        void RegisterShortcutType() override { }
+    } window;
 };
-
-} // namespace
 
 class tst_Window : public QObject {
     Q_OBJECT
 
 private slots:
     void initTestCase() { testsupport::usePrivateRuntimeDir(); }
-    void init();
-    void cleanup();
-    void commandsReachTheDocument_data();
-    void commandsReachTheDocument();
-    void busyWhileTheServerWorks();
-    void settingsComeAndGo();
-    void boxPanelsWrapAndFont();
-    void clipboardAndShell();
-    void printsEachCopy();
-    void commandLineShortcutOpensOnce();
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
 
-private:
-    // Loads a window over the store; its browser picks the next of `choices` ("" cancels).
-    Window &Load(const QString &commandLine = {})
+    void commandsReachTheDocument_data()
     {
-        m_window = std::make_unique<Window>();
-        m_window->SetCommandLine(commandLine);
-        m_window->document.seams.showFiler = [this] {
-            m_log.append(QStringLiteral("filer%1").arg(modPublic::lngFilerMode));
-            const QString choice = m_choices.isEmpty() ? QString() : m_choices.takeFirst();
-            modPublic::blnFilerOK = !choice.isEmpty();
-            modPublic::strCurrentFolder = QStringLiteral("data");
-            modPublic::strCurrentFile = choice;
-        };
-        m_window->document.seams.readFile = [this](const QString &, const QString &file) {
-            m_log.append(QStringLiteral("read %1 busy=%2 enabled=%3 panel=%4")
-                    .arg(file)
-                    .arg(m_window->BusyIndicator()->isVisible())
-                    .arg(m_window->isEnabled())
-                    .arg(m_window->PanelText(QStringLiteral("filename"))));
-            return file.toUpper();
-        };
-        m_window->document.seams.saveFile = [this](const QString &, const QString &file, const QString &text) {
-            m_log.append(QStringLiteral("save %1 %2").arg(file, text));
-            return QStringLiteral("OK");
-        };
-        m_window->Form_Load();
-        return *m_window;
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("log");
+        const char *rows[][2] = { { "menuNew", "" }, { "new", "" }, { "menuOpen", "filer0" }, { "open", "filer0" },
+            { "menuSave", "save a.txt A" }, { "save", "save a.txt A" }, { "menuSaveAs", "filer1" } };
+        for (const auto &[action, log] : rows)
+            QTest::newRow(action) << action << log;
     }
-    QString Store(const QString &section, const QString &key) { return m_settings->store().GetSetting(section, key, {}); }
+    // The File menu's items and the toolbar's buttons run the document's commands.
+    void commandsReachTheDocument()
+    {
+        QFETCH(QString, action);
+        Fixture f;
+        f.window.SetDocumentText(QStringLiteral("A"));
+        f.window.document.blnModified = false;
+        f.window.findChild<QAction *>(action)->trigger();
+        QTEST(f.log.join(u'|'), "log");
+        QCOMPARE(f.window.DocumentText().isEmpty(), action.endsWith(QLatin1String("ew")));
+    }
 
-    QStringList m_log;
-    QStringList m_choices;
-    std::unique_ptr<testsupport::TempSettings> m_settings;
-    std::unique_ptr<testsupport::FakeDialogs> m_dialogs;
-    std::unique_ptr<testsupport::FakeClipboard> m_clipboard;
-    std::unique_ptr<testsupport::FakeShell> m_shell;
-    std::unique_ptr<Window> m_window;
+    // While a file is read the window is disabled, the busy indicator and the note are up;
+    // after it all is as before, the panel names the file and the recent files list it last.
+    void busyWhileTheServerWorks()
+    {
+        Fixture f;
+        f.choices = QStringList { QStringLiteral("b&c.txt"), QStringLiteral("d.txt") };
+        f.window.menuOpen->trigger();
+        f.window.menuOpen->trigger();
+        QCOMPARE(f.log.join(u'|'),
+            QStringLiteral("filer0|read b&c.txt busy=1 enabled=0 panel=読み込んでいます…|"
+                           "filer0|read d.txt busy=1 enabled=0 panel=読み込んでいます…"));
+        QVERIFY(!f.window.BusyIndicator()->isVisibleTo(&f.window) && f.window.isEnabled());
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(
+            f.window.PanelText(QStringLiteral("filename")) + f.window.DocumentText(), QStringLiteral("d.txtD.TXT"));
+        QCOMPARE(f.window.menuRecentFiles.size(), 2);
+        QCOMPARE(f.window.menuRecentFiles[0]->text(), QStringLiteral("b&&c.txt"));
+        f.window.menuRecentFiles[0]->trigger();
+        QCOMPARE(f.window.DocumentText(), QStringLiteral("B&C.TXT"));
+        QCOMPARE(f.window.menuRecentFiles[1]->text(), QStringLiteral("b&&c.txt"));
+    }
+
+    // Start-up applies the stored settings and writes "UpdateInfo"; closing asks about unsaved
+    // text, may be cancelled, and otherwise writes the settings back.
+    void settingsComeAndGo()
+    {
+        Fixture f(QStringLiteral("Setting/Wrap=False;Setting/FontSize=12.5;History/Count=1;History/File1=old.txt"));
+        QVERIFY(!f.window.WordWrap() && !f.window.menuWrap->isChecked());
+        QVERIFY(!f.window.ToolButton(QStringLiteral("wrap"))->isChecked());
+        QCOMPARE(f.window.txtMain->font().pointSizeF(), 12.5);
+        QCOMPARE(f.window.PanelText(QStringLiteral("font")), QStringLiteral("ＭＳ ゴシック 12pt"));
+        QCOMPARE(f.window.menuRecentFiles[0]->text(), QStringLiteral("old.txt"));
+        QCOMPARE(f.Stored(QStringLiteral("UpdateInfo"), QStringLiteral("ApplicationPath")),
+            QCoreApplication::applicationDirPath());
+        QVERIFY(!f.Stored(QStringLiteral("UpdateInfo"), QStringLiteral("CurrentVersion")).isEmpty());
+
+        testsupport::typeText(f.window.txtMain, QStringLiteral("x"));
+        f.window.menuWrap->trigger();
+        f.dialogs.answerMessage(MsgAnswer::Cancel, QStringLiteral("変更された内容をファイルに保存しますか？"));
+        QVERIFY(!f.window.close() && f.window.isVisible());
+        QCOMPARE(f.Stored(QStringLiteral("Setting"), QStringLiteral("Wrap")), QStringLiteral("False"));
+        f.dialogs.answerMessage(MsgAnswer::No);
+        QVERIFY(f.window.close());
+        QCOMPARE(f.Stored(QStringLiteral("Setting"), QStringLiteral("Wrap")), QStringLiteral("True"));
+        QCOMPARE(f.Stored(QStringLiteral("History"), QStringLiteral("File1")), QStringLiteral("old.txt"));
+        QCOMPARE(f.Stored(QStringLiteral("Window"), QStringLiteral("Width")).toDouble(),
+            f.window.frameGeometry().width() * 1440.0 / f.window.screen()->logicalDotsPerInchX());
+    }
+
+    // The box fills the client area; typing updates the count panel and marks the document;
+    // word wrap follows the menu and the button together; the font comes from the font dialog.
+    void boxPanelsWrapAndFont()
+    {
+        Fixture f;
+        QVERIFY(f.window.txtMain->width() > f.window.centralWidget()->width() - 10);
+        QVERIFY(f.window.txtMain->height() > f.window.centralWidget()->height() - 10);
+        QVERIFY(!f.window.document.blnModified);
+        testsupport::typeText(f.window.txtMain, QStringLiteral("日本a"));
+        QVERIFY(f.window.document.blnModified);
+        QCOMPARE(
+            f.window.PanelText(QStringLiteral("count")), QStringLiteral("5バイト, 3文字（全角: 2文字, 半角: 1文字）"));
+        f.window.menuWrap->trigger();
+        QVERIFY(!f.window.WordWrap() && !f.window.ToolButton(QStringLiteral("wrap"))->isChecked());
+        f.window.ToolButton(QStringLiteral("wrap"))->trigger();
+        QVERIFY(f.window.WordWrap() && f.window.menuWrap->isChecked());
+        QCOMPARE(f.window.txtMain->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+
+        f.dialogs.answerFont(platform::FontChoice { QStringLiteral("IPAGothic"), 20.5 });
+        f.window.ToolButton(QStringLiteral("font"))->trigger();
+        QCOMPARE(f.dialogs.fontRequests[0].family + QString::number(f.dialogs.fontRequests[0].pointSize),
+            QStringLiteral("ＭＳ ゴシック11"));
+        QCOMPARE(f.window.txtMain->font().pointSizeF(), 20.5);
+        QCOMPARE(f.window.PanelText(QStringLiteral("font")), QStringLiteral("IPAGothic 20pt"));
+        QCOMPARE(f.Stored(QStringLiteral("Setting"), QStringLiteral("FontName")), QStringLiteral("IPAGothic"));
+    }
+
+    // Cut, copy and paste go through the clipboard with LF line breaks; look-ups and help go to
+    // the desktop's "open".
+    void clipboardAndShell()
+    {
+        Fixture f;
+        f.window.SetDocumentText(QStringLiteral("ab\r\ncd"));
+        f.window.txtMain->selectAll();
+        f.window.menuCopy->trigger();
+        QCOMPARE(f.clipboard.text, QStringLiteral("ab\ncd"));
+        f.window.menuGoogle->trigger();
+        f.window.menuCut->trigger();
+        f.clipboard.SetText(QStringLiteral("xy"));
+        f.window.menuPaste->trigger();
+        f.window.menuPaste->trigger();
+        QCOMPARE(f.window.DocumentText(), QStringLiteral("xyxy"));
+        f.window.menuHelp->trigger();
+        QCOMPARE(f.shell.opened.value(0).toEncoded(), QByteArray("http://www.google.co.jp/search?hl=ja&q=ab%0Acd"));
+        QCOMPARE(f.shell.opened.value(1),
+            QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/Lumeno.chm")));
+    }
+
+    // Each copy is a job of its own; a long text runs over pages.
+    void printsEachCopy()
+    {
+        Fixture f;
+        f.window.SetDocumentText(QStringLiteral("行\r\n").repeated(300));
+        QTemporaryDir dir;
+        f.window.BeforePrintJob = [&](QPrinter &printer, int copy) {
+            printer.setOutputFileName(dir.filePath(QStringLiteral("%1.pdf").arg(copy)));
+        };
+        f.dialogs.answerPrint(true, 2);
+        f.window.menuPrint->trigger();
+        for (const QString name : { QStringLiteral("1.pdf"), QStringLiteral("2.pdf") }) {
+            QFile pdf(dir.filePath(name));
+            QVERIFY2(pdf.open(QIODevice::ReadOnly), qPrintable(name));
+            QVERIFY(pdf.readAll().count("/Type /Page\n") >= 2);
+        }
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("3.pdf"))));
+    }
+
+    // The command line names a shortcut; its file opens at the first activation only.
+    void commandLineShortcutOpensOnce()
+    {
+        QTemporaryDir dir;
+        QVERIFY(app::WriteShortcut(
+            dir.filePath(QStringLiteral("s.lmk")), { QStringLiteral("data"), QStringLiteral("s.txt") }));
+        Fixture f({}, dir.filePath(QStringLiteral("s.lmk")));
+        f.window.Form_Activate();
+        f.window.Form_Activate();
+        QCOMPARE(f.log.size(), 1);
+        QCOMPARE(f.window.DocumentText() + modPublic::strCurrentFile, QStringLiteral("S.TXTs.txt"));
+    }
 };
-
-void tst_Window::init()
-{
-    QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
-    m_log.clear();
-    m_settings = std::make_unique<testsupport::TempSettings>();
-    m_dialogs = std::make_unique<testsupport::FakeDialogs>();
-    m_clipboard = std::make_unique<testsupport::FakeClipboard>();
-    m_shell = std::make_unique<testsupport::FakeShell>();
-    modPublic::strCurrentFolder = QStringLiteral("data");
-    modPublic::strCurrentFile = QStringLiteral("a.txt");
-}
-
-void tst_Window::cleanup()
-{
-    m_window.reset();
-    m_shell.reset();
-    m_clipboard.reset();
-    m_dialogs.reset();
-    m_settings.reset();
-}
-
-void tst_Window::commandsReachTheDocument_data()
-{
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<QString>("log");
-    QTest::newRow("menuNew") << "menuNew" << "";
-    QTest::newRow("new button") << "new" << "";
-    QTest::newRow("menuOpen") << "menuOpen" << "filer0";
-    QTest::newRow("open button") << "open" << "filer0";
-    QTest::newRow("menuSave") << "menuSave" << "save a.txt A";
-    QTest::newRow("save button") << "save" << "save a.txt A";
-    QTest::newRow("menuSaveAs") << "menuSaveAs" << "filer1";
-}
-
-// The File menu's items and the toolbar's buttons run the document's commands.
-void tst_Window::commandsReachTheDocument()
-{
-    QFETCH(QString, action);
-    Window &window = Load();
-    window.SetDocumentText(QStringLiteral("A"));
-    window.document.blnModified = false;
-    window.findChild<QAction *>(action)->trigger();
-    QTEST(m_log.join(u'|'), "log");
-    QCOMPARE(window.DocumentText().isEmpty(), action.endsWith(QLatin1String("ew")));
-}
-
-// While a file is read the window is disabled, the busy indicator and the note are up; after
-// it all is as before, the panel names the file and the recent-files menu lists it last.
-void tst_Window::busyWhileTheServerWorks()
-{
-    Window &window = Load();
-    m_choices = { QStringLiteral("b&c.txt"), QStringLiteral("d.txt") };
-    window.menuOpen->trigger();
-    window.menuOpen->trigger();
-    QCOMPARE(m_log.join(u'|'),
-        QStringLiteral("filer0|read b&c.txt busy=1 enabled=0 panel=読み込んでいます…|"
-                       "filer0|read d.txt busy=1 enabled=0 panel=読み込んでいます…"));
-    QVERIFY(!window.BusyIndicator()->isVisibleTo(&window));
-    QVERIFY(window.isEnabled());
-    QVERIFY(!QApplication::overrideCursor());
-    QCOMPARE(window.PanelText(QStringLiteral("filename")), QStringLiteral("d.txt"));
-    QCOMPARE(window.DocumentText(), QStringLiteral("D.TXT"));
-    QCOMPARE(window.menuRecentFiles.size(), 2);
-    QCOMPARE(window.menuRecentFiles[0]->text() + u'|' + window.menuRecentFiles[1]->text(), QStringLiteral("b&&c.txt|d.txt"));
-    window.menuRecentFiles[0]->trigger();
-    QCOMPARE(window.DocumentText(), QStringLiteral("B&C.TXT"));
-    QCOMPARE(window.menuRecentFiles.size(), 2);
-    QCOMPARE(window.menuRecentFiles[1]->text(), QStringLiteral("b&&c.txt"));
-}
-
-// Start-up applies the stored settings and writes "UpdateInfo"; closing asks about unsaved
-// text, may be cancelled, and otherwise writes the settings back.
-void tst_Window::settingsComeAndGo()
-{
-    platform::SettingsStore &store = m_settings->store();
-    store.SaveSetting(QStringLiteral("Setting"), QStringLiteral("Wrap"), QStringLiteral("False"));
-    store.SaveSetting(QStringLiteral("Setting"), QStringLiteral("FontSize"), QStringLiteral("12.5"));
-    store.SaveSetting(QStringLiteral("History"), QStringLiteral("Count"), QStringLiteral("1"));
-    store.SaveSetting(QStringLiteral("History"), QStringLiteral("File1"), QStringLiteral("old.txt"));
-    Window &window = Load();
-    QVERIFY(!window.WordWrap() && !window.menuWrap->isChecked() && !window.ToolButton(QStringLiteral("wrap"))->isChecked());
-    QCOMPARE(window.txtMain->font().pointSizeF(), 12.5);
-    QCOMPARE(window.PanelText(QStringLiteral("font")), QStringLiteral("ＭＳ ゴシック 12pt"));
-    QCOMPARE(window.menuRecentFiles[0]->text(), QStringLiteral("old.txt"));
-    QCOMPARE(Store(QStringLiteral("UpdateInfo"), QStringLiteral("ApplicationPath")), QCoreApplication::applicationDirPath());
-    QVERIFY(!Store(QStringLiteral("UpdateInfo"), QStringLiteral("CurrentVersion")).isEmpty());
-
-    testsupport::typeText(window.txtMain, QStringLiteral("x"));
-    window.menuWrap->trigger();
-    m_dialogs->answerMessage(MsgAnswer::Cancel, QStringLiteral("変更された内容をファイルに保存しますか？"));
-    QVERIFY(!window.close());
-    QVERIFY(window.isVisible());
-    QVERIFY(Store(QStringLiteral("Setting"), QStringLiteral("Wrap")) == QLatin1String("False"));
-    m_dialogs->answerMessage(MsgAnswer::No);
-    QVERIFY(window.close());
-    const auto next = m_settings->reopened();
-    QCOMPARE(next->GetSetting(QStringLiteral("Setting"), QStringLiteral("Wrap"), {}), QStringLiteral("True"));
-    QCOMPARE(next->GetSetting(QStringLiteral("History"), QStringLiteral("File1"), {}), QStringLiteral("old.txt"));
-    QCOMPARE(next->GetNumber(QStringLiteral("Window"), QStringLiteral("Width"), 0), window.frameGeometry().width() * 15.0);
-}
-
-// The box fills the client area; typing updates the count panel and marks the document;
-// word wrap follows the menu and the button together; the font comes from the font dialog.
-void tst_Window::boxPanelsWrapAndFont()
-{
-    Window &window = Load();
-    QVERIFY(window.txtMain->width() > window.centralWidget()->width() - 10);
-    QVERIFY(window.txtMain->height() > window.centralWidget()->height() - 10);
-    QVERIFY(!window.document.blnModified);
-    testsupport::typeText(window.txtMain, QStringLiteral("日本a"));
-    QVERIFY(window.document.blnModified);
-    QCOMPARE(window.PanelText(QStringLiteral("count")), QStringLiteral("5バイト, 3文字（全角: 2文字, 半角: 1文字）"));
-    window.menuWrap->trigger();
-    QVERIFY(!window.WordWrap() && !window.ToolButton(QStringLiteral("wrap"))->isChecked());
-    window.ToolButton(QStringLiteral("wrap"))->trigger();
-    QVERIFY(window.WordWrap() && window.menuWrap->isChecked());
-    QCOMPARE(window.txtMain->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-
-    m_dialogs->answerFont(platform::FontChoice { QStringLiteral("IPAGothic"), 20.5 });
-    window.ToolButton(QStringLiteral("font"))->trigger();
-    QCOMPARE(m_dialogs->fontRequests[0].family + QString::number(m_dialogs->fontRequests[0].pointSize),
-        QStringLiteral("ＭＳ ゴシック11"));
-    QCOMPARE(window.txtMain->font().pointSizeF(), 20.5);
-    QCOMPARE(window.PanelText(QStringLiteral("font")), QStringLiteral("IPAGothic 20pt"));
-    QCOMPARE(m_settings->reopened()->GetSetting(QStringLiteral("Setting"), QStringLiteral("FontName"), {}),
-        QStringLiteral("IPAGothic"));
-}
-
-// Cut, copy and paste go through the clipboard with LF line breaks; look-ups and help go to
-// the desktop's "open".
-void tst_Window::clipboardAndShell()
-{
-    Window &window = Load();
-    window.SetDocumentText(QStringLiteral("ab\r\ncd"));
-    window.txtMain->selectAll();
-    window.menuCopy->trigger();
-    QCOMPARE(m_clipboard->text, QStringLiteral("ab\ncd"));
-    window.menuGoogle->trigger();
-    window.menuCut->trigger();
-    QCOMPARE(window.DocumentText(), QString());
-    m_clipboard->SetText(QStringLiteral("xy"));
-    window.menuPaste->trigger();
-    window.menuPaste->trigger();
-    QCOMPARE(window.DocumentText(), QStringLiteral("xyxy"));
-    window.menuHelp->trigger();
-    QCOMPARE(m_shell->opened.size(), 2);
-    QCOMPARE(m_shell->opened[0].toEncoded(), QByteArray("http://www.google.co.jp/search?hl=ja&q=ab%0Acd"));
-    QCOMPARE(m_shell->opened[1], QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/Lumeno.chm")));
-}
-
-// Each copy is a job of its own; a long text runs over pages.
-void tst_Window::printsEachCopy()
-{
-    Window &window = Load();
-    window.SetDocumentText(QStringLiteral("行\r\n").repeated(300));
-    QTemporaryDir dir;
-    window.BeforePrintJob = [&](QPrinter &printer, int copy) {
-        printer.setOutputFileName(dir.filePath(QStringLiteral("%1.pdf").arg(copy)));
-    };
-    m_dialogs->answerPrint(true, 2);
-    window.menuPrint->trigger();
-    for (const QString name : { QStringLiteral("1.pdf"), QStringLiteral("2.pdf") }) {
-        QFile pdf(dir.filePath(name));
-        QVERIFY2(pdf.open(QIODevice::ReadOnly), qPrintable(name));
-        QVERIFY(pdf.readAll().count("/Type /Page\n") >= 2);
-    }
-    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("3.pdf"))));
-}
-
-// The command line names a shortcut; its file opens at the first activation only.
-void tst_Window::commandLineShortcutOpensOnce()
-{
-    QTemporaryDir dir;
-    const QString lmk = dir.filePath(QStringLiteral("s.lmk"));
-    QVERIFY(app::WriteShortcut(lmk, { QStringLiteral("data"), QStringLiteral("s.txt") }));
-    Window &window = Load(lmk);
-    window.Form_Activate();
-    window.Form_Activate();
-    QCOMPARE(m_log.size(), 1);
-    QCOMPARE(window.DocumentText(), QStringLiteral("S.TXT"));
-    QCOMPARE(modPublic::strCurrentFile, QStringLiteral("s.txt"));
-}
 
 QTEST_MAIN(tst_Window)
 #include "tst_window.moc"

@@ -20,6 +20,26 @@
 
 namespace testsupport {
 
+// Puts a stand-in into one member of platform::services() for its own lifetime.
+template <typename T> class Installed {
+public:
+    Installed(T &slot, T value)
+        : m_slot(slot)
+        , m_previous(std::exchange(slot, std::move(value)))
+    {
+    }
+    ~Installed() { m_slot = std::move(m_previous); }
+    Installed(const Installed &) = delete;
+    Installed &operator=(const Installed &) = delete;
+
+private:
+    T &m_slot;
+    T m_previous;
+};
+
+// Fails the running test with this text.
+void Fail(const QString &what);
+
 struct AskedMessage {
     platform::MessageRequest request;
     platform::MsgAnswer answer;
@@ -32,17 +52,16 @@ struct AskedInput {
 
 class FakeDialogs final : public platform::Dialogs {
 public:
-    FakeDialogs();
     ~FakeDialogs() override;
 
     // Scripted answers, used in order, each by the next question of its kind. A message box
     // with only OK is scripted too (answerMessage(OK)); with a text, the box must say it.
-    void answerMessage(platform::MsgAnswer answer, const QString &text = {}) { m_messageAnswers.push_back({ answer, text }); }
-    void answerInput(const QString &text) { m_inputAnswers.push_back(text); }
-    void answerSaveFile(std::optional<QString> path) { m_saveAnswers.push_back(std::move(path)); }
-    void answerFont(std::optional<platform::FontChoice> font) { m_fontAnswers.push_back(std::move(font)); }
-    void answerPrint(bool accept, int copies = 1) { m_printAnswers.push_back({ accept, copies }); }
-    void answerPrinterSetup(bool accept) { m_setupAnswers.push_back(accept); }
+    void answerMessage(platform::MsgAnswer answer, const QString &text = {}) { m_messages.push_back({ answer, text }); }
+    void answerInput(const QString &text) { m_inputs.push_back(text); }
+    void answerSaveFile(std::optional<QString> path) { m_saveFiles.push_back(std::move(path)); }
+    void answerFont(std::optional<platform::FontChoice> font) { m_fonts.push_back(std::move(font)); }
+    void answerPrint(bool accept, int copies = 1) { m_prints.push_back(accept ? copies : 0); }
+    void answerPrinterSetup(bool accept) { m_setups.push_back(accept); }
 
     QList<AskedMessage> messages;
     QList<AskedInput> inputs;
@@ -60,83 +79,90 @@ public:
     bool allAnswersUsed() const;
 
     platform::MsgAnswer MsgBox(QWidget *owner, const platform::MessageRequest &request) override;
-    QString InputBox(QWidget *owner, const QString &prompt, const QString &initialText) override;
-    std::optional<QString> SaveFileName(QWidget *owner, const platform::SaveFileRequest &request) override;
-    std::optional<platform::FontChoice> ChooseFont(QWidget *owner, const platform::FontChoice &initial) override;
+    QString InputBox(QWidget *, const QString &prompt, const QString &initialText) override
+    {
+        inputs.append({ prompt, initialText });
+        return next(m_inputs, QStringLiteral("input: ") + prompt, QString());
+    }
+    std::optional<QString> SaveFileName(QWidget *, const platform::SaveFileRequest &request) override
+    {
+        saveRequests.append(request);
+        return next(m_saveFiles, QStringLiteral("save file: ") + request.title, std::optional<QString>());
+    }
+    std::optional<platform::FontChoice> ChooseFont(QWidget *, const platform::FontChoice &initial) override
+    {
+        fontRequests.append(initial);
+        return next(m_fonts, QStringLiteral("font"), std::optional<platform::FontChoice>());
+    }
     bool PrintDialog(QWidget *owner, QPrinter &printer) override;
-    bool PrinterSetup(QWidget *owner, QPrinter &printer) override;
+    bool PrinterSetup(QWidget *, QPrinter &) override
+    {
+        ++printerSetupRequests;
+        return next(m_setups, QStringLiteral("printer setup"), false);
+    }
 
 private:
-    struct MessageAnswer {
-        platform::MsgAnswer answer;
-        QString text;
-    };
-    struct PrintAnswer {
-        bool accept;
-        int copies;
-    };
     // The next scripted answer of a kind; without one the test fails and `fallback`, the
     // safest answer, is given.
-    template<typename T> T next(std::deque<T> &answers, const QString &question, T fallback);
+    template <typename T> T next(std::deque<T> &answers, const QString &question, T fallback)
+    {
+        if (onQuestion)
+            onQuestion();
+        if (answers.empty()) {
+            Fail(QStringLiteral("unscripted ") + question);
+            return fallback;
+        }
+        T answer = std::move(answers.front());
+        answers.pop_front();
+        return answer;
+    }
 
-    platform::Dialogs *m_previous;
-    std::deque<MessageAnswer> m_messageAnswers;
-    std::deque<QString> m_inputAnswers;
-    std::deque<std::optional<QString>> m_saveAnswers;
-    std::deque<std::optional<platform::FontChoice>> m_fontAnswers;
-    std::deque<PrintAnswer> m_printAnswers;
-    std::deque<bool> m_setupAnswers;
+    Installed<platform::Dialogs *> m_installed { platform::services().dialogs, this };
+    std::deque<std::pair<platform::MsgAnswer, QString>> m_messages;
+    std::deque<QString> m_inputs;
+    std::deque<std::optional<QString>> m_saveFiles;
+    std::deque<std::optional<platform::FontChoice>> m_fonts;
+    std::deque<int> m_prints; // copies; 0: cancelled
+    std::deque<bool> m_setups;
 };
 
 class FakeShell final : public platform::Shell {
 public:
-    FakeShell();
-    ~FakeShell() override;
     void Open(const QUrl &address) override { opened.append(address); }
     QList<QUrl> opened;
 
 private:
-    platform::Shell *m_previous;
+    Installed<platform::Shell *> m_installed { platform::services().shell, this };
 };
 
 class FakeClipboard final : public platform::Clipboard {
 public:
-    FakeClipboard();
-    ~FakeClipboard() override;
     bool HasText() const override { return hasText; }
     QString Text() const override { return hasText ? text : QString(); }
-    void SetText(const QString &t) override
-    {
-        text = t;
-        hasText = true;
-    }
-    void Clear() override
-    {
-        text.clear();
-        hasText = false;
-    }
+    void SetText(const QString &t) override { text = t, hasText = true; }
+    void Clear() override { text.clear(), hasText = false; }
     QString text;
     bool hasText = false; // false: empty, or only a picture or files
 
 private:
-    platform::Clipboard *m_previous;
+    Installed<platform::Clipboard *> m_installed { platform::services().clipboard, this };
 };
 
 // Another computer's name, for the fixture's lifetime.
 class FakeMachine {
 public:
-    explicit FakeMachine(const QString &name);
-    ~FakeMachine();
+    explicit FakeMachine(const QString &name)
+        : m_installed(platform::services().computerName, name)
+    {
+    }
 
 private:
-    std::optional<QString> m_previous;
+    Installed<std::optional<QString>> m_installed;
 };
 
 // A settings store in a temporary folder, installed for the fixture's lifetime.
 class TempSettings {
 public:
-    TempSettings();
-    ~TempSettings();
     platform::SettingsStore &store() { return *m_store; }
     QString path() const { return m_dir.filePath(QStringLiteral("Lumeno.ini")); }
     // The store reopened from disk, as the next run would see it.
@@ -144,8 +170,8 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    std::unique_ptr<platform::SettingsStore> m_store;
-    platform::SettingsStore *m_previous;
+    std::unique_ptr<platform::SettingsStore> m_store = std::make_unique<platform::SettingsStore>(path());
+    Installed<platform::SettingsStore *> m_installed { platform::services().settings, m_store.get() };
 };
 
 // Points XDG_RUNTIME_DIR at a private folder so Qt does not warn about the shared one, and
