@@ -2,6 +2,7 @@
 // the settings read at start-up, window measures.
 
 #include "app/appsettings.h"
+#include "app/association.h"
 #include "app/linebreaks.h"
 #include "app/shortcutfile.h"
 #include "app/textcounts.h"
@@ -195,6 +196,58 @@ private slots:
                   .arg(read.server, app::FontPanelText(read.font), history.isEmpty() ? QStringLiteral("-") : history)
                   .arg(int(read.wrap)),
             "read");
+    }
+
+    void association_data()
+    {
+        QTest::addColumn<QString>("obstacle"); // a file where a folder goes; with "/", a folder where a file goes
+        QTest::addColumn<QString>("step"); // whose message is shown; empty: none
+        const QString icons = QStringLiteral("icons/hicolor/48x48/");
+        QTest::newRow("all written") << ""
+                                     << "";
+        QTest::newRow("package there: left alone") << "mime/packages/Lumeno.LocalShortcut.xml"
+                                                   << "";
+        QTest::newRow("mime") << "mime"
+                              << "RegCreateKeyEx[1]";
+        QTest::newRow("package") << "mime/packages/Lumeno.LocalShortcut.xml/"
+                                 << "RegSetValueEx[1]";
+        QTest::newRow("applications") << "applications"
+                                      << "RegCreateKeyEx[2]";
+        QTest::newRow("desktop entry") << "applications/lumeno.desktop/"
+                                       << "RegSetValueEx[2-1]";
+        QTest::newRow("type icons") << icons + "mimetypes"
+                                    << "RegCreateKeyEx[3]";
+        QTest::newRow("type icon") << icons + "mimetypes/application-x-lumeno-localshortcut.png/"
+                                   << "RegSetValueEx[3]";
+        QTest::newRow("program icons") << icons + "apps"
+                                       << "RegCreateKeyEx[4]";
+        QTest::newRow("program icon") << icons + "apps/lumeno.png/"
+                                      << "RegSetValueEx[4]";
+    }
+    // The shortcut type's association is written only when its package is absent, each step
+    // that fails shows its own message, and the entry runs the program with the file.
+    void association()
+    {
+        QFETCH(QString, obstacle);
+        QFETCH(QString, step);
+        QTemporaryDir home;
+        const QDir dir(home.path());
+        QVERIFY(dir.mkpath(obstacle.endsWith(u'/') ? obstacle : QFileInfo(dir.filePath(obstacle)).path()));
+        if (!obstacle.isEmpty() && !obstacle.endsWith(u'/'))
+            QVERIFY(QFile(dir.filePath(obstacle)).open(QIODevice::WriteOnly));
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(home.path())); // no cache tools
+        const QString failure = app::RegisterAssociation(home.path(), QStringLiteral("/opt/my tools/lumeno"));
+        qputenv("PATH", path);
+        QCOMPARE(failure, step.isEmpty() ? QString() : QStringLiteral("レジストリ操作エラー(%1)").arg(step));
+        QFile entry(dir.filePath(QStringLiteral("applications/lumeno.desktop")));
+        QCOMPARE(entry.open(QIODevice::ReadOnly) && entry.readAll().contains("Exec=\"/opt/my tools/lumeno\" %f\n"),
+            obstacle.isEmpty() || step.endsWith(QLatin1String("[3]")) || step.endsWith(QLatin1String("[4]")));
+        const QFileInfo icon(dir.filePath(QStringLiteral("icons/hicolor/48x48/apps/lumeno.png")));
+        QCOMPARE(icon.isFile() ? icon.size() : -1,
+            obstacle.isEmpty() ? QFileInfo(QStringLiteral(":/app/lumeno.png")).size() : -1);
+        QCOMPARE(app::DesktopExecArgument(QStringLiteral("/a\"b`c$d\\e%")),
+            QStringLiteral("\"/a\\\\\"b\\\\`c\\\\$d\\\\\\\\e%%\""));
     }
 
     // Twips to pixels with the screen's resolution, rounded, within what a widget can take.

@@ -9,6 +9,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QProgressBar>
@@ -29,8 +31,9 @@ struct Fixture {
         window.SetCommandLine(commandLine);
         window.document.seams.showFiler = [this] {
             log.append(QStringLiteral("filer%1").arg(modPublic::lngFilerMode));
-            modPublic::strCurrentFile = choices.isEmpty() ? QString() : choices.takeFirst();
-            modPublic::blnFilerOK = !modPublic::strCurrentFile.isEmpty();
+            const QString choice = choices.isEmpty() ? QString() : choices.takeFirst();
+            if ((modPublic::blnFilerOK = !choice.isEmpty()))
+                modPublic::strCurrentFile = choice;
         };
         window.document.seams.readFile = [this](const QString &, const QString &file) {
             log.append(QStringLiteral("read %1 busy=%2 enabled=%3 panel=%4")
@@ -89,6 +92,9 @@ private slots:
         f.window.findChild<QAction *>(action)->trigger();
         QTEST(f.log.join(u'|'), "log");
         QCOMPARE(f.window.DocumentText().isEmpty(), action.endsWith(QLatin1String("ew")));
+        // The shortcut command needs an open file.
+        emit f.window.mhdFile->aboutToShow();
+        QCOMPARE(f.window.menuShortcut->isEnabled(), !action.endsWith(QLatin1String("ew")));
     }
 
     // While a file is read the window is disabled, the busy indicator and the note are up;
@@ -145,6 +151,7 @@ private slots:
     void boxPanelsWrapAndFont()
     {
         Fixture f;
+        QVERIFY(!f.window.menuRecentFiles[0]->isEnabled());
         QVERIFY(f.window.txtMain->width() > f.window.centralWidget()->width() - 10);
         QVERIFY(f.window.txtMain->height() > f.window.centralWidget()->height() - 10);
         QVERIFY(!f.window.document.blnModified);
@@ -205,6 +212,34 @@ private slots:
             QVERIFY(pdf.readAll().count("/Type /Page\n") >= 2);
         }
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("3.pdf"))));
+    }
+
+    // Text dropped on the box goes in with the box's line breaks; dropped files go to the document.
+    void drops()
+    {
+        Fixture f;
+        const auto drop = [&f](const QMimeData &data) {
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(f.window.txtMain->viewport(), &enter);
+            QDropEvent event(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(f.window.txtMain->viewport(), &event);
+            QCoreApplication::processEvents();
+        };
+        QMimeData text;
+        text.setText(QStringLiteral("x\ry\r\n"));
+        drop(text);
+        QCOMPARE(f.window.DocumentText(), QStringLiteral("x\r\ny\r\n"));
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("l.txt")));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("\x82\xa0\n") == 3);
+        file.close();
+        QMimeData files;
+        files.setUrls({ QUrl::fromLocalFile(file.fileName()) });
+        files.setText(file.fileName());
+        f.dialogs.answerMessage(MsgAnswer::No, QStringLiteral("変更された内容をファイルに保存しますか？"));
+        drop(files);
+        QCOMPARE(
+            f.window.DocumentText() + f.window.PanelText(QStringLiteral("filename")), QStringLiteral("あ\n(No File)"));
     }
 
     // The command line names a shortcut; its file opens at the first activation only.

@@ -91,6 +91,7 @@ private slots:
         QTest::newRow("negative") << "-3" << -3.0 << -3 << "d";
         QTest::newRow("fraction") << "10.5" << 10.5 << -1 << "d";
         QTest::newRow("trailing garbage") << "12px" << -1.0 << -1 << "d";
+        QTest::newRow("comma and blank") << "a, b" << -1.0 << -1 << "d";
         QTest::newRow("japanese") << "ＭＳ ゴシック　ｶﾀｶﾅ" << -1.0 << -1 << "d";
     }
     // A value is text that comes back the same from the file; only the words True and False are
