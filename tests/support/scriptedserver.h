@@ -16,6 +16,7 @@
 #include <QTcpServer>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <utility>
 
 class QTcpSocket;
@@ -43,6 +44,8 @@ public:
     void reply(const QString &body, const QString &request = {});
     // Exactly these bytes, gapMs apart; then the connection is closed, or held open for ever.
     void replyRaw(const QList<QByteArray> &pieces, bool closeAfter, int gapMs = 10, const QString &request = {});
+    // The same bytes for every request from now on, however many come.
+    void replyAlways(const QList<QByteArray> &pieces, bool closeAfter) { m_always = {{}, pieces, closeAfter, 10}; }
     int pending() const { return int(m_answers.size()); }
 
     QList<Request> requests;
@@ -60,6 +63,7 @@ private:
 
     QTcpServer m_server;
     std::deque<Answer> m_answers;
+    std::optional<Answer> m_always;
 };
 
 // An HTTP/1.1 response with a Content-Length; statusLine as "HTTP/1.1 200 OK".
