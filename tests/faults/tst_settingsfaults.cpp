@@ -13,7 +13,7 @@
 
 namespace {
 
-const app::TwipsRect kBuiltIn{2355, 2400, 9555, 7080};
+const app::TwipsRect kBuiltIn { 2355, 2400, 9555, 7080 };
 
 QByteArray fileBytes(const QString &path)
 {
@@ -24,7 +24,7 @@ QByteArray fileBytes(const QString &path)
 app::History oneEntry()
 {
     app::History history;
-    history[0] = {QStringLiteral("data/手紙"), QStringLiteral("下書き.txt")};
+    history[0] = { QStringLiteral("data/手紙"), QStringLiteral("下書き.txt") };
     return history;
 }
 
@@ -42,8 +42,8 @@ private slots:
 
 void tst_SettingsFaults::badStore_data()
 {
-    QTest::addColumn<QString>("blocker");   // what stands in the store's way, if anything
-    QTest::addColumn<QByteArray>("content");   // what the store's file holds
+    QTest::addColumn<QString>("blocker"); // what stands in the store's way, if anything
+    QTest::addColumn<QByteArray>("content"); // what the store's file holds
     QTest::addColumn<QString>("message");
     const QString damaged = QStringLiteral("設定ファイルが壊れていたため");
     QTest::newRow("binary") << "" << QByteArray("\xff\xfe[\0S\0\n\0\x81\x00\x9f", 12) << damaged;
@@ -75,7 +75,7 @@ void tst_SettingsFaults::badStore()
     QCOMPARE(s.wrap, true);
     QCOMPARE(s.window.width, kBuiltIn.width);
     QCOMPARE(blocker.isEmpty() ? fileBytes(store.SetAsideFile()) : store.SetAsideFile().toUtf8(),
-             blocker.isEmpty() ? content : QByteArray());
+        blocker.isEmpty() ? content : QByteArray());
     {
         platform::setSettingsStore(&store);
         testsupport::FakeDialogs dialogs;
@@ -87,7 +87,8 @@ void tst_SettingsFaults::badStore()
         window.Form_Unload(cancel);
         platform::setSettingsStore(nullptr);
         QCOMPARE(dialogs.messages.size(), 1);
-        QVERIFY2(dialogs.messageTexts().constFirst().startsWith(message), qPrintable(dialogs.messageTexts().constFirst()));
+        QVERIFY2(
+            dialogs.messageTexts().constFirst().startsWith(message), qPrintable(dialogs.messageTexts().constFirst()));
     }
     app::WriteExitSettings(store, kBuiltIn, false, oneEntry());
     QCOMPARE(store.Sync(), blocker.isEmpty());

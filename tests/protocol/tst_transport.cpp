@@ -1,4 +1,5 @@
-// The request cycle over a real socket, against a scripted server.
+// The request cycle over a real socket, against a scripted server that answers as told,
+// including in ways no correct server does.
 
 #include "platform/cp932.h"
 #include "protocol/framing.h"
@@ -26,7 +27,8 @@ QByteArray chunk(const QByteArray &data)
     return QByteArray::number(data.size(), 16) + "\r\n" + data + "\r\n";
 }
 
-using Operation = std::function<QString()>;   // one operation, its result as text
+using Operation = std::function<QString()>; // one operation, its result as text
+using Pieces = QList<QByteArray>;
 
 } // namespace
 
@@ -44,140 +46,144 @@ private slots:
         setStallTimeoutForTesting(0);
         setTransferControl(nullptr);
     }
-
     void requestOnTheWire();
     void operations_data();
     void operations();
-    void bodies_data();
-    void bodies();
-    void unreachable_data();
-    void unreachable();
+    void replies_data();
+    void replies();
     void secondRequestWhileWaiting();
     void proxyNotUsed();
     void registeredTransferControl();
     void chunksNeverCutACharacter();
 };
 
-// A POST to the path under the server text, the header as framed, the body as the framed
-// text in code page 932, its length declared.
+// A POST to the path under the server text; the body is the framed text in code page 932,
+// its boundary and length declared in the header.
 void tst_Transport::requestOnTheWire()
 {
     ScriptedServer server;
     server.reply(QStringLiteral("Save OK\n"));
     strServer = server.serverText() + QStringLiteral("/cgi-bin");
     const QString content = QStringLiteral("line 1\r\n") + kJapanese;
-    QCOMPARE(SaveRemoteFile(QString::fromUtf8("data/日本"), QString::fromUtf8("ソ.txt"), content), QStringLiteral("OK"));
+    QCOMPARE(SaveRemoteFile(QString::fromUtf8("data/日本"), QString::fromUtf8("ソ.txt"), content), "OK");
     const ScriptedServer::Request &request = server.requests.constFirst();
-    QVERIFY2(request.head.startsWith("POST /cgi-bin/vidodu.cgi HTTP/1.1\r\n"), request.head.constData());
-    const auto match = QRegularExpression(QStringLiteral("^multipart/form-data; boundary=(===\\d{12}===[A-Za-z0-9]{15}-{20})$"))
-                           .match(QString::fromLatin1(request.header("Content-Type")));
+    const auto match = QRegularExpression(QStringLiteral("^POST /cgi-bin/vidodu.cgi HTTP/1.1\r\n.*"
+                                                         "Content-Type: multipart/form-data; boundary="
+                                                         "(===\\d{12}===[A-Za-z0-9]{15}-{20})\r\n"),
+        QRegularExpression::DotMatchesEverythingOption)
+                           .match(QString::fromLatin1(request.head));
     QVERIFY2(match.hasMatch(), request.head.constData());
-    const FieldList fields{{"command", "SAVEFILE"}, {"pass", "pw"}, {"file", QString::fromUtf8("data/日本/ソ.txt")}, {"content", content}};
+    const FieldList fields { { "command", "SAVEFILE" }, { "pass", "pw" }, { "file", "data/日本/ソ.txt" },
+        { "content", content } };
     QCOMPARE(request.body, cp932::Encode(FrameBody(fields, match.captured(1))));
-    QCOMPARE(request.header("Content-Length"), QByteArray::number(request.body.size()));
+    QVERIFY(request.head.contains("\r\nContent-Length: " + QByteArray::number(request.body.size()) + "\r\n"));
 }
 
 void tst_Transport::operations_data()
 {
     QTest::addColumn<Operation>("operation");
-    QTest::addColumn<QString>("request");   // what the script is asked, the password aside
-    QTest::addColumn<QString>("pass");
+    QTest::addColumn<QString>("request"); // what the script is asked, the password aside
     QTest::addColumn<QString>("reply");
     QTest::addColumn<QString>("expected");
-    const auto row = [](const char *name, Operation op, const char *request, const char *reply, const char *expected,
-                        const char *pass = "pw") { QTest::newRow(name) << op << request << pass << reply << expected; };
-    const auto list = [](const QStringList &l) { return l.join(u'|'); };
-    row("check", [] { return QVariant(CheckServer(strServer, "typed")).toString(); }, "CHECK", "OK\n", "true", "typed");
-    row("check refused", [] { return QVariant(CheckServer(strServer, "typed")).toString(); }, "CHECK", "NG", "false", "typed");
-    row("folders", [=] { return list(ListRemoteFolders("data/a")); }, "LISTFOLDERS path=data/a", "data/a\nx\ny", "x|y");
-    row("folders of another path", [=] { return list(ListRemoteFolders("data/a")); }, "LISTFOLDERS path=data/a", "data\nx", "NG");
-    row("files", [=] { return list(ListRemoteFiles("data")); }, "LISTFILES path=data", "data\nn\td\t1", "n\td\t1");
-    row("read", [] { return ReadRemoteFile("data/a", "n.txt"); }, "READFILE file=data/a/n.txt", "data/a/n.txt\nx", "x");
-    row("read of another file", [] { return ReadRemoteFile("data/a", "n.txt"); }, "READFILE file=data/a/n.txt", "data/a\nx", "NG");
-    row("save", [] { return SaveRemoteFile("data/a", "n.txt", "x\r\ny"); }, "SAVEFILE file=data/a/n.txt content=x\r\ny", "Save OK\n", "OK");
-    row("new folder", [] { return NewRemoteFolder("data/b"); }, "NEWFOLDER path=data/b", "New Folder OK\n", "OK");
-    row("delete folder", [] { return DeleteRemoteFolder("data/b"); }, "DELETEFOLDER path=data/b", "Delete Folder OK\n", "OK");
-    row("rename folder", [] { return RenameRemoteFolder("data/b", "c"); }, "RENAMEFOLDER path=data/b name=c", "Rename Folder OK\n", "OK");
-    row("delete file", [] { return DeleteRemoteFile("data/n"); }, "DELETEFILE path=data/n", "Delete File OK\n", "OK");
-    row("rename file", [] { return RenameRemoteFile("data/n", "m"); }, "RENAMEFILE path=data/n name=m", "Rename File OK\n", "OK");
-    row("rename file, a folder's status", [] { return RenameRemoteFile("data/n", "m"); }, "RENAMEFILE path=data/n name=m", "Rename Folder OK\n", "NG");
+    const auto row = [](const char *name, Operation op, const char *request, const char *reply, const char *expected) {
+        QTest::newRow(name) << op << request << reply << expected;
+    };
+    const auto check = [] { return QVariant(CheckServer(strServer, "pw")).toString(); };
+    const auto files = [] { return ListRemoteFiles("data").join(u'|'); };
+    row("check", check, "CHECK", "OK\n", "true");
+    row("check refused", check, "CHECK", "NG", "false");
+    row(
+        "folders", [] { return ListRemoteFolders("data/a").join(u'|'); }, "LISTFOLDERS path=data/a", "data/a\nx\ny",
+        "x|y");
+    row("files", files, "LISTFILES path=data", "data\nn\td\t1", "n\td\t1");
+    row("files of another folder", files, "LISTFILES path=data", "d\nx", "NG");
+    row(
+        "read", [] { return ReadRemoteFile("data/a", "n.txt"); }, "READFILE file=data/a/n.txt", "data/a/n.txt\nx", "x");
+    row(
+        "save", [] { return SaveRemoteFile("data/a", "n.txt", "x\r\ny"); }, "SAVEFILE file=data/a/n.txt content=x\r\ny",
+        "Save OK\n", "OK");
+    row(
+        "new folder", [] { return NewRemoteFolder("data/b"); }, "NEWFOLDER path=data/b", "New Folder OK\n", "OK");
+    row(
+        "delete folder", [] { return DeleteRemoteFolder("data/b"); }, "DELETEFOLDER path=data/b", "Delete Folder OK\n",
+        "OK");
+    row(
+        "rename folder", [] { return RenameRemoteFolder("data/b", "c"); }, "RENAMEFOLDER path=data/b name=c",
+        "Rename Folder OK\n", "OK");
+    row(
+        "delete file", [] { return DeleteRemoteFile("data/n"); }, "DELETEFILE path=data/n", "Delete File OK\n", "OK");
+    row(
+        "rename file", [] { return RenameRemoteFile("data/n", "m"); }, "RENAMEFILE path=data/n name=m",
+        "Rename File OK\n", "OK");
+    row(
+        "rename file, a folder's status", [] { return RenameRemoteFile("data/n", "m"); },
+        "RENAMEFILE path=data/n name=m", "Rename Folder OK\n", "NG");
 }
 
-// Each operation sends "command", "pass" and its own fields in order, to the module's server
-// with the module's password (CHECK: those it is given), and reads its own success form.
+// Each operation sends "command", "pass" (the module's password) and its own fields in order
+// to the module's server, and reads its own success form.
 void tst_Transport::operations()
 {
     QFETCH(Operation, operation);
     QFETCH(QString, request);
-    QFETCH(QString, pass);
     QFETCH(QString, reply);
     QFETCH(QString, expected);
     ScriptedServer server;
     strServer = server.serverText();
     server.reply(reply, request);
     QCOMPARE(operation(), expected);
-    QCOMPARE(server.requests.constFirst().fields.value(1), (Field{"pass", pass}));
+    QCOMPARE(server.requests.constFirst().fields.value(1), (Field { "pass", "pw" }));
 }
 
-void tst_Transport::bodies_data()
+void tst_Transport::replies_data()
 {
-    QTest::addColumn<QList<QByteArray>>("pieces");
+    QTest::addColumn<Pieces>("pieces");
     QTest::addColumn<bool>("closeAfter");
     QTest::addColumn<QString>("expected");
-    const QByteArray japanese = cp932::Encode(kJapanese);   // its first character takes two bytes
+    const QByteArray japanese = cp932::Encode(kJapanese); // its first character takes two bytes
     QTest::newRow("chunks joined in order, a character split between them")
-        << QList<QByteArray>{kOkHead + "\r\nTransfer-Encoding: chunked\r\n\r\n", chunk("data\n" + japanese.left(1)),
-                             chunk(japanese.mid(1, 6)), chunk(japanese.mid(7)), "0\r\n\r\n"}
+        << Pieces { kOkHead + "\r\nTransfer-Encoding: chunked\r\n\r\n", chunk("data\n" + japanese.left(1)),
+               chunk(japanese.mid(1, 6)), chunk(japanese.mid(7)), "0\r\n\r\n" }
         << false << QStringLiteral("data\n") + kJapanese;
     // Stray and unassigned bytes read the same however the body is split.
-    const QByteArray odd = "data\n\x82\n\x82" "A\x93\xfa\x85\x40\xa0\xfd\x81\x81\x60 \x93";
-    QList<QByteArray> bytewise{kOkHead + "\r\nContent-Length: " + QByteArray::number(odd.size()) + "\r\n\r\n"};
+    const QByteArray odd = "data\n\x82\n\x82"
+                           "A\x93\xfa\x85\x40\xa0\xfd\x81\x81\x60 \x93";
+    Pieces bytewise { kOkHead + "\r\nContent-Length: " + QByteArray::number(odd.size()) + "\r\n\r\n" };
     for (char c : odd)
         bytewise.append(QByteArray(1, c));
     QTest::newRow("every byte its own piece") << bytewise << false << cp932::Decode(odd);
-    QTest::newRow("error page is the reply") << QList<QByteArray>{HttpResponse("HTTP/1.1 500 Error", "<h1>")} << false << "<h1>";
-    QTest::newRow("redirect is not followed")
-        << QList<QByteArray>{"HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:1/x\r\nContent-Length: 5\r\n\r\nmoved"}
-        << false << "moved";
-    QTest::newRow("body up to the close") << QList<QByteArray>{"HTTP/1.0 200 OK\r\n\r\nOK\n", "more"} << true << "OK\nmore";
-    QList<QByteArray> drip{kOkHead + "\r\nContent-Length: 8\r\n\r\n"};
-    for (char c : QByteArray("OK\nslow\n"))
-        drip.append(QByteArray(1, c));
-    QTest::newRow("slow but steady: each piece is progress") << drip << false << "OK\nslow\n";
+    const Pieces drip { kOkHead + "\r\nContent-Length: 4\r\n\r\n", "O", "K", "\n", "!" };
+    QTest::newRow("slow but steady: each piece is progress") << drip << false << "OK\n!";
+    QTest::newRow("error page") << Pieces { HttpResponse("HTTP/1.1 500 Error", "<h1>") } << false << "<h1>";
+    QTest::newRow("redirect not followed")
+        << Pieces { "HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:1/\r\nContent-Length: 2\r\n\r\nOK" } << false
+        << "OK";
+    QTest::newRow("body up to the close") << Pieces { "HTTP/1.0 200 OK\r\n\r\nOK\n", "more" } << true << "OK\nmore";
+    // Broken transfers give the empty reply, which every operation takes for failure.
+    QTest::newRow("not HTTP at all") << Pieces { "\x93\xfa garbage\r\n\r\n" } << true << "";
+    QTest::newRow("cut in the headers") << Pieces { "HTTP/1.1 200 OK\r\nContent-Len" } << true << "";
+    QTest::newRow("cut in the sized body") << Pieces { kOkHead + "\r\nContent-Length: 99\r\n\r\nOK\n" } << true << "";
+    QTest::newRow("cut in the chunks") << Pieces { kOkHead + "\r\nTransfer-Encoding: chunked\r\n\r\n", chunk("OK\n") }
+                                       << true << "";
+    QTest::newRow("closed at once") << Pieces {} << true << "";
+    QTest::newRow("silent from the start") << Pieces {} << false << "";
+    QTest::newRow("silent in the body") << Pieces { kOkHead + "\r\nContent-Length: 99\r\n\r\nOK\n" } << false << "";
 }
 
-// A whole body is the reply, whatever its status and however it arrives. (Bodies that do not
-// arrive whole are the fault tests' business.)
-void tst_Transport::bodies()
+// Whatever the server does, the wait ends: a body that arrived whole is the reply, whatever its
+// status; a broken transfer, or one without progress for the stall time-out, gives "".
+void tst_Transport::replies()
 {
-    QFETCH(QList<QByteArray>, pieces);
+    QFETCH(Pieces, pieces);
     QFETCH(bool, closeAfter);
     QFETCH(QString, expected);
     ScriptedServer server;
-    server.replyRaw(pieces, closeAfter, 150);
-    setStallTimeoutForTesting(600);   // longer than any gap, shorter than the drip
-    QCOMPARE(ServerCommand(server.serverText(), {{"command", "CHECK"}}), expected);
+    server.replyRaw(pieces, closeAfter, 100, -1); // Qt asks again once when a connection breaks early
+    setStallTimeoutForTesting(400); // longer than any gap, shorter than the drip
+    strReply = QStringLiteral("previous");
+    QCOMPARE(ServerCommand(server.serverText(), { { "command", "CHECK" } }), expected);
     QCOMPARE(strReply, expected);
     QVERIFY(!blnReplyDone);
-}
-
-void tst_Transport::unreachable_data()
-{
-    QTest::addColumn<QString>("server");
-    QTcpServer closed;
-    QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
-    QTest::newRow("refused") << QStringLiteral("127.0.0.1:%1").arg(closed.serverPort());
-    QTest::newRow("empty") << QString();
-    QTest::newRow("port out of range") << QStringLiteral("127.0.0.1:99999");
-}
-
-// A server text that reaches nothing ends the wait with the empty reply instead of hanging it.
-void tst_Transport::unreachable()
-{
-    QFETCH(QString, server);
-    strReply = QStringLiteral("previous");
-    QCOMPARE(ServerCommand(server, {{"command", "CHECK"}}), QString());
-    QCOMPARE(strReply, QString());
 }
 
 // Window events go on while a request waits; a request made meanwhile fails at once, and the
@@ -185,38 +191,29 @@ void tst_Transport::unreachable()
 void tst_Transport::secondRequestWhileWaiting()
 {
     ScriptedServer server;
-    server.replyRaw({HttpResponse(kOkHead, "data\nfirst")}, false, 0, QStringLiteral("LISTFOLDERS path=data"));
+    server.reply(QStringLiteral("data\nfirst"), QStringLiteral("LISTFOLDERS path=data"));
     strServer = server.serverText();
     QString second = QStringLiteral("not run");
-    int answersBefore = -1;
-    QTimer::singleShot(0, this, [&] {
-        answersBefore = server.pending();
-        second = ReadRemoteFile("data", "other.txt");
-    });
-    QCOMPARE(ListRemoteFolders("data"), QStringList{"first"});
+    QTimer::singleShot(0, this, [&] { second = ReadRemoteFile("data", "other.txt"); });
+    QCOMPARE(ListRemoteFolders("data"), QStringList { "first" });
     QCOMPARE(second, QStringLiteral("NG"));
-    QCOMPARE(answersBefore, 1);   // the timer ran while the first request waited
-    QCOMPARE(server.requests.size(), 1);
 }
 
 // No proxy is asked for: the script is reached directly, whatever the environment says.
 void tst_Transport::proxyNotUsed()
 {
-    struct RecordingFactory : QNetworkProxyFactory {
-        int queries = 0;
+    struct RefusingFactory : QNetworkProxyFactory {
         QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &) override
         {
-            ++queries;
-            return {QNetworkProxy(QNetworkProxy::NoProxy)};
+            QTest::qFail("a proxy was asked for", __FILE__, __LINE__);
+            return { QNetworkProxy(QNetworkProxy::NoProxy) };
         }
     };
-    auto *factory = new RecordingFactory;
-    QNetworkProxyFactory::setApplicationProxyFactory(factory);
+    QNetworkProxyFactory::setApplicationProxyFactory(new RefusingFactory);
     ScriptedServer server;
     server.reply(QStringLiteral("OK"));
     // Qt never asks about loopback names; 0.0.0.0 reaches this machine all the same.
     QVERIFY(CheckServer(server.serverText().replace("127.0.0.1", "0.0.0.0"), "pw"));
-    QCOMPARE(factory->queries, 0);
     QNetworkProxyFactory::setApplicationProxyFactory(nullptr);
 }
 
@@ -225,13 +222,12 @@ void tst_Transport::proxyNotUsed()
 void tst_Transport::registeredTransferControl()
 {
     ScriptedServer server;
-    server.reply(QStringLiteral("OK"));
-    server.reply(QStringLiteral("OK"));
+    server.replyRaw({ HttpResponse(kOkHead, "OK") }, false, 0, 2);
     auto *control = new inetConn;
     QSignalSpy states(control, &inetConn::StateChanged);
     setTransferControl(control);
     QVERIFY(CheckServer(server.serverText(), "pw"));
-    QCOMPARE(states.last(), QVariantList{int(inetConn::icResponseCompleted)});
+    QCOMPARE(states.last(), QVariantList { int(inetConn::icResponseCompleted) });
     delete control;
     QVERIFY(CheckServer(server.serverText(), "pw"));
 }
@@ -240,24 +236,19 @@ void tst_Transport::registeredTransferControl()
 // for less than one character, it still moves on.
 void tst_Transport::chunksNeverCutACharacter()
 {
-    const QString body = QStringLiteral("ab") + QString(40000, QChar(0x65E5)) + QStringLiteral("z");
     ScriptedServer server;
-    server.reply(body);
-    server.reply(body);
+    server.reply(QStringLiteral("ab") + QString(40000, QChar(0x65E5)));
     inetConn control;
     QSignalSpy states(&control, &inetConn::StateChanged);
     control.Execute(ServerUrl(server.serverText()), "POST", "x", "Content-Type: text/plain\r\n");
-    QTRY_VERIFY(states.contains(QVariantList{int(inetConn::icResponseCompleted)}));
-    const QString first = control.GetChunk(65535);
-    QCOMPARE(cp932::ByteCount(first), 65534);   // one more character would take 65536
-    const QString second = control.GetChunk(65535);
-    QCOMPARE(first + second, body);
-    QCOMPARE(control.GetChunk(65535), QString());
-    control.Execute(ServerUrl(server.serverText()), "POST", "x", "Content-Type: text/plain\r\n");
-    QTRY_COMPARE(states.count(QVariantList{int(inetConn::icResponseCompleted)}), 2);
+    QTRY_VERIFY(states.contains(QVariantList { int(inetConn::icResponseCompleted) }));
     QCOMPARE(control.GetChunk(1), QStringLiteral("a"));
     QCOMPARE(control.GetChunk(0), QStringLiteral("b"));
     QCOMPARE(control.GetChunk(1), QString(QChar(0x65E5)));
+    const QString big = control.GetChunk(65535);
+    QCOMPARE(cp932::ByteCount(big), 65534); // one more character would take 65536
+    QCOMPARE(big.size() + 1 + control.GetChunk(65535).size(), 40000);
+    QCOMPARE(control.GetChunk(65535), QString());
 }
 
 QTEST_GUILESS_MAIN(tst_Transport)

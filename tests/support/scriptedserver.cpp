@@ -3,6 +3,7 @@
 #include "platform/cp932.h"
 
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
@@ -11,48 +12,26 @@ namespace testsupport {
 
 namespace {
 
-// Writes the pieces gapMs apart, then closes the connection when asked to.
 void sendPieces(const QPointer<QTcpSocket> &socket, QList<QByteArray> pieces, int gapMs, bool closeAfter)
 {
-    if (!socket)
+    if (socket && pieces.isEmpty() && closeAfter)
+        socket->disconnectFromHost();
+    if (!socket || pieces.isEmpty())
         return;
-    if (pieces.isEmpty()) {
-        if (closeAfter)
-            socket->disconnectFromHost();
-        return;
-    }
     socket->write(pieces.takeFirst());
     socket->flush();
     QTimer::singleShot(pieces.isEmpty() ? 0 : gapMs, socket, [=] { sendPieces(socket, pieces, gapMs, closeAfter); });
 }
 
-ScriptedServer::Fields parseFields(const QByteArray &head, const QByteArray &body)
+QByteArray headerValue(const QByteArray &head, const char *name)
 {
-    const qsizetype at = head.indexOf("boundary=");
-    if (at < 0)
-        return {};
-    const QString delimiter = QStringLiteral("--") + QString::fromLatin1(head.mid(at + 9, head.indexOf('\r', at) - at - 9));
-    const QStringList parts = cp932::Decode(body).split(delimiter);
-    ScriptedServer::Fields fields;
-    for (const QString &part : parts.mid(1, parts.size() - 2)) {
-        const qsizetype nameStart = part.indexOf(QStringLiteral("name=\"")) + 6;
-        const qsizetype valueStart = part.indexOf(QStringLiteral("\r\n\r\n")) + 4;
-        fields.append({part.mid(nameStart, part.indexOf(u'"', nameStart) - nameStart),
-                       part.mid(valueStart, part.size() - valueStart - 2)});
-    }
-    return fields;
+    const auto match = QRegularExpression(
+        QStringLiteral("\r\n%1: *([^\r]*)").arg(QLatin1String(name)), QRegularExpression::CaseInsensitiveOption)
+                           .match(QString::fromLatin1(head));
+    return match.captured(1).toLatin1();
 }
 
 } // namespace
-
-QByteArray ScriptedServer::Request::header(const QByteArray &name) const
-{
-    for (const QByteArray &line : head.split('\n')) {
-        if (line.toLower().startsWith(name.toLower() + ':'))
-            return line.mid(name.size() + 1).trimmed();
-    }
-    return {};
-}
 
 QString ScriptedServer::Request::command() const
 {
@@ -80,69 +59,56 @@ ScriptedServer::ScriptedServer()
 
 ScriptedServer::~ScriptedServer()
 {
-    if (!m_answers.empty())
-        QTest::qFail(qPrintable(QStringLiteral("%1 queued answer(s) never asked for, the first for \"%2\"")
-                                    .arg(m_answers.size())
-                                    .arg(m_answers.front().request)),
-                     __FILE__, __LINE__);
-}
-
-QString ScriptedServer::serverText() const
-{
-    return QStringLiteral("127.0.0.1:%1").arg(m_server.serverPort());
+    if (!m_answers.empty() && m_answers.front().times > 0)
+        QTest::qFail(
+            qPrintable(QStringLiteral("an answer for \"%1\" was never asked for").arg(m_answers.front().request)),
+            __FILE__, __LINE__);
 }
 
 void ScriptedServer::reply(const QString &body, const QString &request)
 {
-    replyRaw({HttpResponse("HTTP/1.1 200 OK", cp932::Encode(body))}, false, 0, request);
+    m_answers.push_back({ request, { HttpResponse("HTTP/1.1 200 OK", cp932::Encode(body)) } });
 }
 
-void ScriptedServer::replyRaw(const QList<QByteArray> &pieces, bool closeAfter, int gapMs, const QString &request)
+void ScriptedServer::replyRaw(const QList<QByteArray> &pieces, bool closeAfter, int gapMs, int times)
 {
-    m_answers.push_back({request, pieces, closeAfter, gapMs});
+    m_answers.push_back({ QString(), pieces, closeAfter, gapMs, times });
 }
 
-// Waits for the whole request, as its Content-Length says, before answering it.
+// Answers a request once it is in whole, as its Content-Length says.
 void ScriptedServer::read(QTcpSocket *socket)
 {
-    QByteArray buffer = socket->property("buffer").toByteArray() + socket->readAll();
+    const QByteArray buffer = socket->property("buffer").toByteArray() + socket->readAll();
     const qsizetype headEnd = buffer.indexOf("\r\n\r\n");
-    Request request{buffer.left(headEnd), {}, {}};
-    const qsizetype end = headEnd + 4 + request.header("Content-Length").toLongLong();
-    if (headEnd < 0 || buffer.size() < end) {
-        socket->setProperty("buffer", buffer);
+    Request request { buffer.left(headEnd + 2), {}, {} };
+    const qsizetype end = headEnd + 4 + headerValue(request.head, "Content-Length").toLongLong();
+    socket->setProperty("buffer", headEnd < 0 || buffer.size() < end ? buffer : buffer.mid(end));
+    if (headEnd < 0 || buffer.size() < end)
         return;
-    }
-    socket->setProperty("buffer", buffer.mid(end));
     request.body = buffer.mid(headEnd + 4, end - headEnd - 4);
-    request.fields = parseFields(request.head, request.body);
+    const QString delimiter = QStringLiteral("--")
+        + QString::fromLatin1(headerValue(request.head, "Content-Type")).section(QStringLiteral("boundary="), 1);
+    const QStringList parts = cp932::Decode(request.body).split(delimiter);
+    for (const QString &part : parts.mid(1, parts.size() - 2)) { // "\r\n" + disposition + "\r\n\r\n" + value + "\r\n"
+        const qsizetype valueStart = part.indexOf(QStringLiteral("\r\n\r\n")) + 4;
+        request.fields.append({ part.section(u'"', 1, 1), part.mid(valueStart, part.size() - valueStart - 2) });
+    }
     requests.append(request);
     if (onRequest)
         onRequest();
-    answer(socket, request);
-}
-
-void ScriptedServer::answer(QTcpSocket *socket, const Request &request)
-{
-    if (m_always) {
-        sendPieces(socket, m_always->pieces, m_always->gapMs, m_always->closeAfter);
-        return;
+    QString failure = QStringLiteral("no answer queued for \"%1\"").arg(request.command());
+    if (!m_answers.empty()) {
+        Answer &next = m_answers.front();
+        failure = QStringLiteral("expected \"%1\", got \"%2\"").arg(next.request, request.command());
+        if (next.request.isEmpty() || next.request == request.command()) {
+            sendPieces(socket, next.pieces, next.gapMs, next.closeAfter);
+            if (--next.times == 0)
+                m_answers.pop_front();
+            return;
+        }
     }
-    if (m_answers.empty()) {
-        QTest::qFail(qPrintable(QStringLiteral("no answer queued for \"%1\"").arg(request.command())), __FILE__,
-                     __LINE__);
-        socket->disconnectFromHost();
-        return;
-    }
-    const Answer next = m_answers.front();
-    m_answers.pop_front();
-    if (!next.request.isEmpty() && next.request != request.command()) {
-        QTest::qFail(qPrintable(QStringLiteral("expected \"%1\", got \"%2\"").arg(next.request, request.command())),
-                     __FILE__, __LINE__);
-        socket->disconnectFromHost();
-        return;
-    }
-    sendPieces(socket, next.pieces, next.gapMs, next.closeAfter);
+    QTest::qFail(qPrintable(failure), __FILE__, __LINE__);
+    socket->disconnectFromHost();
 }
 
 QByteArray HttpResponse(const QByteArray &statusLine, const QByteArray &body)
