@@ -79,6 +79,7 @@ void tst_frmConfig::open(const QString &password)
     m_dialog->show();
     QCOMPARE(control<QLineEdit>("txtURL")->text() + control<QLineEdit>("txtPass")->text(), "old.example.jpoldPass");
     QVERIFY(control<QCheckBox>("chkClearPass")->isChecked());
+    QCOMPARE(control<QLineEdit>("txtPass")->echoMode(), QLineEdit::Password);
     QCOMPARE(dialogtest::Unplaced(m_dialog.get()), QString());
     control<QLineEdit>("txtURL")->setText(m_server->serverText());
     control<QLineEdit>("txtPass")->clear();
@@ -153,7 +154,10 @@ void tst_frmConfig::buttons()
         m_server->reply(reply, QStringLiteral("CHECK"));
     for (MsgAnswer answer : answers)
         m_dialogs->answerMessage(answer);
-    click(qPrintable(button));
+    if (button == QLatin1String("cmdOK"))
+        QTest::keyClick(m_dialog.get(), Qt::Key_Return); // OK is the default button
+    else
+        click(qPrintable(button));
     QCOMPARE(m_dialogs->messageTexts(), messages);
     const QString typed = password.left(15);
     QCOMPARE(m_server->requests.value(0).fields.value(1).second, reply.isNull() ? QString() : typed);

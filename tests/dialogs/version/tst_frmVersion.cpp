@@ -53,13 +53,16 @@ void tst_frmVersion::texts()
     QCOMPARE(version::BuildText(revision), build);
 }
 
-// The labels show the version numbers declared once in the build.
+// The labels show the version numbers declared once in the build, over the fixed picture.
 void tst_frmVersion::showsTheProjectVersion()
 {
     frmVersion dialog;
     QCOMPARE(dialog.findChild<QLabel *>("labVersion")->text(),
         version::VersionText(PROJECT_MAJOR, PROJECT_MINOR, PROJECT_REVISION));
     QCOMPARE(dialog.findChild<QLabel *>("labBuild")->text(), version::BuildText(PROJECT_REVISION));
+    QCOMPARE(dialog.size(), QSize(335, 200));
+    const QImage picture(QStringLiteral(":/version/background.png"));
+    QCOMPARE(dialog.grab().toImage().pixelColor(2, 2), picture.pixelColor(2, 2)); // drawn over the whole area
 }
 
 // A left click on the link opens the user guide beside the program; the dialog stays.
