@@ -15,7 +15,7 @@
 
 using namespace modPublic;
 using testsupport::HttpResponse;
-using testsupport::ScriptedServer;
+using testsupport::ScriptedHttpServer;
 
 namespace {
 
@@ -61,12 +61,12 @@ private slots:
 // its boundary and length declared in the header.
 void tst_Transport::requestOnTheWire()
 {
-    ScriptedServer server;
+    ScriptedHttpServer server;
     server.reply(QStringLiteral("Save OK\n"));
     strServer = server.serverText() + QStringLiteral("/cgi-bin");
     const QString content = QStringLiteral("line 1\r\n") + kJapanese;
     QCOMPARE(SaveRemoteFile(QString::fromUtf8("data/日本"), QString::fromUtf8("ソ.txt"), content), "OK");
-    const ScriptedServer::Request &request = server.requests.constFirst();
+    const ScriptedHttpServer::Request &request = server.requests.constFirst();
     const auto match = QRegularExpression(QStringLiteral("^POST /cgi-bin/vidodu.cgi HTTP/1.1\r\n.*"
                                                          "Content-Type: multipart/form-data; boundary="
                                                          "(===\\d{12}===[A-Za-z0-9]{15}-{20})\r\n"),
@@ -110,7 +110,7 @@ void tst_Transport::operations()
     QFETCH(QString, request);
     QFETCH(QString, reply);
     QFETCH(QString, expected);
-    ScriptedServer server;
+    ScriptedHttpServer server;
     strServer = server.serverText();
     server.reply(reply, request);
     QCOMPARE(operation(), expected);
@@ -159,7 +159,7 @@ void tst_Transport::replies()
     QFETCH(Pieces, pieces);
     QFETCH(bool, closeAfter);
     QFETCH(QString, expected);
-    ScriptedServer server;
+    ScriptedHttpServer server;
     server.replyRaw(pieces, closeAfter, 100, -1); // Qt asks again once when a connection breaks early
     setStallTimeoutForTesting(400); // longer than any gap, shorter than the drip
     strReply = QStringLiteral("previous");
@@ -172,7 +172,7 @@ void tst_Transport::replies()
 // waiting one completes undisturbed.
 void tst_Transport::secondRequestWhileWaiting()
 {
-    ScriptedServer server;
+    ScriptedHttpServer server;
     server.reply(QStringLiteral("data\nfirst"), QStringLiteral("LISTFOLDERS path=data"));
     strServer = server.serverText();
     QString second = QStringLiteral("not run");
@@ -192,7 +192,7 @@ void tst_Transport::proxyNotUsed()
         }
     };
     QNetworkProxyFactory::setApplicationProxyFactory(new RefusingFactory);
-    ScriptedServer server;
+    ScriptedHttpServer server;
     server.reply(QStringLiteral("OK"));
     // Qt never asks about loopback names; 0.0.0.0 reaches this machine all the same.
     QVERIFY(CheckServer(server.serverText().replace("127.0.0.1", "0.0.0.0"), "pw"));
@@ -203,7 +203,7 @@ void tst_Transport::proxyNotUsed()
 // shared one takes over.
 void tst_Transport::registeredTransferControl()
 {
-    ScriptedServer server;
+    ScriptedHttpServer server;
     server.replyRaw({ HttpResponse(kOkHead, "OK") }, false, 0, 2);
     auto *control = new inetConn;
     QSignalSpy states(control, &inetConn::StateChanged);
@@ -218,7 +218,7 @@ void tst_Transport::registeredTransferControl()
 // for less than one character, it still moves on.
 void tst_Transport::chunksNeverCutACharacter()
 {
-    ScriptedServer server;
+    ScriptedHttpServer server;
     server.reply(QStringLiteral("ab") + QString(40000, QChar(0x65E5)));
     inetConn control;
     QSignalSpy states(&control, &inetConn::StateChanged);

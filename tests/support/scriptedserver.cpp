@@ -33,7 +33,7 @@ QByteArray headerValue(const QByteArray &head, const char *name)
 
 } // namespace
 
-QString ScriptedServer::Request::command() const
+QString ScriptedHttpServer::Request::command() const
 {
     QString text;
     for (const auto &[name, value] : fields) {
@@ -45,7 +45,7 @@ QString ScriptedServer::Request::command() const
     return text;
 }
 
-ScriptedServer::ScriptedServer()
+ScriptedHttpServer::ScriptedHttpServer()
 {
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *socket = m_server.nextPendingConnection()) {
@@ -57,7 +57,7 @@ ScriptedServer::ScriptedServer()
         QTest::qFail("the scripted server cannot listen", __FILE__, __LINE__);
 }
 
-ScriptedServer::~ScriptedServer()
+ScriptedHttpServer::~ScriptedHttpServer()
 {
     if (!m_answers.empty() && m_answers.front().times > 0)
         QTest::qFail(
@@ -65,18 +65,18 @@ ScriptedServer::~ScriptedServer()
             __FILE__, __LINE__);
 }
 
-void ScriptedServer::reply(const QString &body, const QString &request)
+void ScriptedHttpServer::reply(const QString &body, const QString &request)
 {
     m_answers.push_back({ request, { HttpResponse("HTTP/1.1 200 OK", cp932::Encode(body)) } });
 }
 
-void ScriptedServer::replyRaw(const QList<QByteArray> &pieces, bool closeAfter, int gapMs, int times)
+void ScriptedHttpServer::replyRaw(const QList<QByteArray> &pieces, bool closeAfter, int gapMs, int times)
 {
     m_answers.push_back({ QString(), pieces, closeAfter, gapMs, times });
 }
 
 // Answers a request once it is in whole, as its Content-Length says.
-void ScriptedServer::read(QTcpSocket *socket)
+void ScriptedHttpServer::read(QTcpSocket *socket)
 {
     const QByteArray buffer = socket->property("buffer").toByteArray() + socket->readAll();
     const qsizetype headEnd = buffer.indexOf("\r\n\r\n");

@@ -5,7 +5,7 @@
 // A request that nothing was queued for, or another request than the one queued, fails the
 // running test; so does a queued answer left unused when the server goes.
 //
-//     testsupport::ScriptedServer server;
+//     testsupport::ScriptedHttpServer server;
 //     server.reply(QStringLiteral("data\nletters"), QStringLiteral("LISTFOLDERS path=data"));
 //     modPublic::strServer = server.serverText();
 
@@ -19,7 +19,7 @@ class QTcpSocket;
 
 namespace testsupport {
 
-class ScriptedServer : public QObject {
+class ScriptedHttpServer : public QObject {
 public:
     struct Request {
         QByteArray head; // the request line and the header lines
@@ -29,8 +29,8 @@ public:
         QString command() const;
     };
 
-    ScriptedServer();
-    ~ScriptedServer() override;
+    ScriptedHttpServer();
+    ~ScriptedHttpServer() override;
     QString serverText() const { return QStringLiteral("127.0.0.1:%1").arg(m_server.serverPort()); }
 
     // A 200 response with the body in code page 932. request: the command the request must

@@ -45,7 +45,7 @@ private:
     template <typename T> T *control(const char *name) { return m_dialog->findChild<T *>(QLatin1String(name)); }
     void click(const char *name) { QTest::mouseClick(control<QPushButton>(name), Qt::LeftButton); }
 
-    std::unique_ptr<testsupport::ScriptedServer> m_server;
+    std::unique_ptr<testsupport::ScriptedHttpServer> m_server;
     std::unique_ptr<testsupport::TempSettings> m_settings;
     std::unique_ptr<testsupport::FakeDialogs> m_dialogs;
     std::unique_ptr<frmConfig> m_dialog;
@@ -54,7 +54,7 @@ private:
 void tst_frmConfig::init()
 {
     QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
-    m_server = std::make_unique<testsupport::ScriptedServer>();
+    m_server = std::make_unique<testsupport::ScriptedHttpServer>();
     m_settings = std::make_unique<testsupport::TempSettings>();
     m_dialogs = std::make_unique<testsupport::FakeDialogs>();
     modPublic::strServer = QStringLiteral("old.example.jp");

@@ -35,7 +35,7 @@ const QString kFileListFailed = QStringLiteral("サーバからのファイル�
 class tst_frmFiler : public QObject {
     Q_OBJECT
 private:
-    std::unique_ptr<testsupport::ScriptedServer> server;
+    std::unique_ptr<testsupport::ScriptedHttpServer> server;
     std::unique_ptr<testsupport::FakeDialogs> asked;
     std::unique_ptr<frmFiler> dlg;
 
@@ -98,7 +98,7 @@ private slots:
     void init()
     {
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
-        server = std::make_unique<testsupport::ScriptedServer>();
+        server = std::make_unique<testsupport::ScriptedHttpServer>();
         asked = std::make_unique<testsupport::FakeDialogs>();
         modPublic::strServer = server->serverText();
         modPublic::strCurrentFolder = modPublic::strCurrentFile = QStringLiteral("keep");
