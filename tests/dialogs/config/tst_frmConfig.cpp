@@ -173,7 +173,7 @@ void tst_frmConfig::buttons()
 }
 
 // While the server is asked the wait cursor shows and no button, Esc or close box starts
-// anything; afterwards the controls work again.
+// anything; afterwards the controls work again, the focus where it was.
 void tst_frmConfig::waitHoldsTheDialog()
 {
     open(QStringLiteral("abc"));
@@ -187,8 +187,11 @@ void tst_frmConfig::waitHoldsTheDialog()
         m_dialog->close();
     };
     m_dialogs->answerMessage(MsgAnswer::OK);
+    m_dialog->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_dialog.get()));
     click("cmdCheck");
     QVERIFY(waitCursor);
+    QVERIFY(control<QPushButton>("cmdCheck")->hasFocus()); // given back after the wait took it
     QCOMPARE(m_dialogs->messageTexts(), QStringList { CHECK_OK });
     QVERIFY(m_dialog->isVisible());
     m_server->onRequest = nullptr;
