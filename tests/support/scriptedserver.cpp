@@ -1,0 +1,120 @@
+#include "support/scriptedserver.h"
+
+#include "platform/cp932.h"
+
+#include <QPointer>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+
+namespace testsupport {
+
+namespace {
+
+void sendPieces(const QPointer<QTcpSocket> &socket, QList<QByteArray> pieces, int gapMs, bool closeAfter)
+{
+    if (socket && pieces.isEmpty() && closeAfter)
+        socket->disconnectFromHost();
+    if (!socket || pieces.isEmpty())
+        return;
+    socket->write(pieces.takeFirst());
+    socket->flush();
+    QTimer::singleShot(pieces.isEmpty() ? 0 : gapMs, socket, [=] { sendPieces(socket, pieces, gapMs, closeAfter); });
+}
+
+QByteArray headerValue(const QByteArray &head, const char *name)
+{
+    const auto match = QRegularExpression(
+        QStringLiteral("\r\n%1: *([^\r]*)").arg(QLatin1String(name)), QRegularExpression::CaseInsensitiveOption)
+                           .match(QString::fromLatin1(head));
+    return match.captured(1).toLatin1();
+}
+
+} // namespace
+
+QString ScriptedHttpServer::Request::command() const
+{
+    QString text;
+    for (const auto &[name, value] : fields) {
+        if (name == QLatin1String("command"))
+            text = value;
+        else if (name != QLatin1String("pass"))
+            text += QLatin1Char(' ') + name + QLatin1Char('=') + value;
+    }
+    return text;
+}
+
+ScriptedHttpServer::ScriptedHttpServer()
+{
+    connect(&m_server, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+            socket->setParent(this);
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
+        }
+    });
+    if (!m_server.listen(QHostAddress::LocalHost, 0))
+        QTest::qFail("the scripted server cannot listen", __FILE__, __LINE__);
+}
+
+ScriptedHttpServer::~ScriptedHttpServer()
+{
+    if (!m_answers.empty() && m_answers.front().times > 0)
+        QTest::qFail(
+            qPrintable(QStringLiteral("an answer for \"%1\" was never asked for").arg(m_answers.front().request)),
+            __FILE__, __LINE__);
+}
+
+void ScriptedHttpServer::reply(const QString &body, const QString &request)
+{
+    m_answers.push_back({ request, { HttpResponse("HTTP/1.1 200 OK", cp932::Encode(body)) } });
+}
+
+void ScriptedHttpServer::replyRaw(const QList<QByteArray> &pieces, bool closeAfter, int gapMs, int times)
+{
+    m_answers.push_back({ QString(), pieces, closeAfter, gapMs, times });
+}
+
+// Answers a request once it is in whole, as its Content-Length says.
+void ScriptedHttpServer::read(QTcpSocket *socket)
+{
+    const QByteArray buffer = socket->property("buffer").toByteArray() + socket->readAll();
+    const qsizetype headEnd = buffer.indexOf("\r\n\r\n");
+    Request request { buffer.left(headEnd + 2), {}, {} };
+    const qsizetype end = headEnd + 4 + headerValue(request.head, "Content-Length").toLongLong();
+    socket->setProperty("buffer", headEnd < 0 || buffer.size() < end ? buffer : buffer.mid(end));
+    if (headEnd < 0 || buffer.size() < end)
+        return;
+    request.body = buffer.mid(headEnd + 4, end - headEnd - 4);
+    const QString delimiter = QStringLiteral("--")
+        + QString::fromLatin1(headerValue(request.head, "Content-Type")).section(QStringLiteral("boundary="), 1);
+    const QStringList parts = cp932::Decode(request.body).split(delimiter);
+    for (const QString &part : parts.mid(1, parts.size() - 2)) { // "\r\n" + disposition + "\r\n\r\n" + value + "\r\n"
+        const qsizetype valueStart = part.indexOf(QStringLiteral("\r\n\r\n")) + 4;
+        request.fields.append({ part.section(u'"', 1, 1), part.mid(valueStart, part.size() - valueStart - 2) });
+    }
+    requests.append(request);
+    if (onRequest)
+        onRequest();
+    QString failure = QStringLiteral("no answer queued for \"%1\"").arg(request.command());
+    if (!m_answers.empty()) {
+        Answer &next = m_answers.front();
+        failure = QStringLiteral("expected \"%1\", got \"%2\"").arg(next.request, request.command());
+        if (next.request.isEmpty() || next.request == request.command()) {
+            sendPieces(socket, next.pieces, next.gapMs, next.closeAfter);
+            if (--next.times == 0)
+                m_answers.pop_front();
+            return;
+        }
+    }
+    QTest::qFail(qPrintable(failure), __FILE__, __LINE__);
+    socket->disconnectFromHost();
+}
+
+QByteArray HttpResponse(const QByteArray &statusLine, const QByteArray &body)
+{
+    return statusLine + "\r\nContent-Type: text/plain\r\nContent-Length: " + QByteArray::number(body.size())
+        + "\r\n\r\n" + body;
+}
+
+} // namespace testsupport
