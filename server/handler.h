@@ -14,6 +14,8 @@ struct Request {
     std::string contentType; // CONTENT_TYPE
     std::string remoteAddress; // REMOTE_ADDR
     std::string body;
+    // What a browser adds (HTTP_HOST, HTTP_ORIGIN, HTTP_SEC_FETCH_SITE); the editor sends only Host.
+    std::string host, origin, fetchSite;
 };
 
 // What the handler takes from the world, replaceable in tests.
