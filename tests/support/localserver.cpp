@@ -25,8 +25,12 @@ QString DefaultCgiPath()
 
 QString DefaultScriptPath()
 {
-    // This file is compiled from SOURCE/tests/support/localserver.cpp.
-    return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(QStringLiteral("../../scripts/local-server.sh"));
+    // This file is compiled from SOURCE/tests/support/localserver.cpp, named to the compiler
+    // either absolutely or relative to the build folder, which holds the tests in bin/tests.
+    QFileInfo source(QStringLiteral(__FILE__));
+    if (source.isRelative())
+        source.setFile(QCoreApplication::applicationDirPath() + QStringLiteral("/../../") + source.filePath());
+    return source.absoluteDir().filePath(QStringLiteral("../../scripts/local-server.sh"));
 }
 
 quint16 FreePort()
@@ -125,9 +129,8 @@ bool LocalServer::launch(const QStringList &extraArguments)
             return true;
     }
     QFile log(state + QStringLiteral("/error.log"));
-    log.open(QIODevice::ReadOnly);
-    m_error = QStringLiteral("lighttpd did not answer on port %1: ").arg(m_port)
-        + QString::fromUtf8(m_process->readAll()) + QString::fromUtf8(log.readAll());
+    m_error = QStringLiteral("lighttpd did not answer on port %1: ").arg(m_port) + QString::fromUtf8(m_process->readAll())
+        + (log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString());
     stop();
     return false;
 }
