@@ -86,8 +86,6 @@ private slots:
     void commands();
     void refusedPathsAndNames_data();
     void refusedPathsAndNames();
-    void requestFailures_data();
-    void requestFailures();
     void passwordRules_data();
     void passwordRules();
     void throttle();
@@ -117,21 +115,16 @@ void TestHandler::init()
     QVERIFY(WriteFile(data() + "/a.txt", "a") && WriteFile(data() + "/表.txt", "表"));
     QVERIFY(WriteFile(data() + "/日記/2008/old.txt", kOld) && WriteFile(data() + "/.htaccess", "Deny"));
     QVERIFY(QDir().mkpath(data() + "/sub") && mkfifo(QFile::encodeName(data() + "/pipe"), 0644) == 0);
-    QVERIFY(QFile::link(m_dir->filePath("outside"), data() + "/link"));
-    QVERIFY(QFile::link(m_dir->filePath("outside"), data() + "/日記/2008/out"));
-    QVERIFY(QFile::link(m_dir->filePath("outside/secret.txt"), data() + "/link.txt"));
-    QCOMPARE(chmod(QFile::encodeName(data() + "/a.txt"), 0640), 0);
+    for (const QString link : { "link", "日記/2008/out", "link.txt" })
+        QVERIFY(
+            QFile::link(m_dir->filePath(link.endsWith("txt") ? "outside/secret.txt" : "outside"), data() + '/' + link));
     const utimbuf times { kStamp, kStamp };
-    QCOMPARE(
-        utime(QFile::encodeName(data() + "/表.txt"), &times) | utime(QFile::encodeName(data() + "/a.txt"), &times), 0);
-    m_config = vidodu::Config();
-    m_config.valid = true;
-    m_config.root = m_dir->filePath("root").toStdString();
-    m_config.emptyPasswordFrom = { "127.0.0.1" };
-    m_config.passwordHash = "$argon2id$stand-in";
-    m_config.maxRequestBytes = 4096;
-    m_checks = 0;
+    QCOMPARE(chmod(QFile::encodeName(data() + "/a.txt"), 0640) | utime(QFile::encodeName(data() + "/a.txt"), &times)
+            | utime(QFile::encodeName(data() + "/表.txt"), &times),
+        0);
+    m_config = { true, {}, m_dir->filePath("root").toStdString(), "$argon2id$stand-in", { "127.0.0.1" }, 4096 };
     m_request = { "POST", servertest::EditorContentType().toStdString(), "", "", "127.0.0.1:8080", "", "" };
+    m_checks = 0;
     // The hash check is replaced by a counter: "right" is the right password.
     m_services.checkPassword = [this](const std::string &, std::string_view pass) {
         ++m_checks;
@@ -167,18 +160,14 @@ void TestHandler::commands_data()
     // Folders by name, hidden ones and links left out, no LF after the last line.
     row("LISTFOLDERS", "data", none, "data\nsub\n" + kNikki);
     row("LISTFOLDERS", "data/sub", none, "data/sub");
-    row("LISTFOLDERS", "data/a.txt", none, ng);
     // Regular files only: name TAB local time TAB size.
     row("LISTFILES", "data", none, "data\na.txt\t" + stamp + "\t1\n" + kHyou + "\t" + stamp + "\t3");
-    row("LISTFILES", "data/none", none, ng);
     row("READFILE", old, none, old + "\n" + kOld);
     row("READFILE", "data/none.txt", none, ng);
     row("READFILE", "data/pipe", none, ng); // a named pipe must not hold the request
-    row("READFILE", "data/sub", none, ng);
     row("READFILE", none, none, ng);
     // Saves store the bytes under the UTF-8 name, keep the mode, leave no temporary file.
     row("SAVEFILE", "data/sub/m", "x\r\n", "Save OK\n", "+sub/m=x\r\n");
-    row("SAVEFILE", "data/" + kSoba, "", "Save OK\n", "+ｿﾊﾞｰ.txt=");
     row("SAVEFILE", "data/a.txt", kOld, "Save OK\n", "-a.txt=a 640 +a.txt=" + QString::fromLatin1(kOld) + " 640");
     row("SAVEFILE", "data/" + kHyou, "", "Save OK\n", "-表.txt=" + QString::fromLatin1("表") + " +表.txt=");
     row("SAVEFILE", "data/none/a", "", ng);
@@ -188,11 +177,9 @@ void TestHandler::commands_data()
     row("NEWFOLDER", "data/sub", none, ng);
     row("NEWFOLDER", "data/none/x", none, ng);
     row("NEWFOLDER", "data", none, ng);
-    row("NEWFOLDER", "data/\x81", none, ng); // not code page 932
     // A folder goes with its tree; links inside go, what they point to stays.
     row("DELETEFOLDER", nikki, none, "Delete Folder OK\n",
         "-日記/ -日記/2008/ -" + oldFile + " -日記/2008/out->outside");
-    row("DELETEFOLDER", "data/none", none, ng);
     row("DELETEFOLDER", "data/a.txt", none, ng);
     row("DELETEFOLDER", "data", none, ng);
     row("RENAMEFOLDER", nikki, "d", "Rename Folder OK\n",
@@ -203,7 +190,6 @@ void TestHandler::commands_data()
     row("RENAMEFOLDER", "data", "b", ng);
     row("DELETEFILE", "data/" + kHyou, none, "Delete File OK\n", "-表.txt=" + QString::fromLatin1("表"));
     row("DELETEFILE", "data/sub", none, ng);
-    row("DELETEFILE", "data/none", none, ng);
     row("RENAMEFILE", "data/a.txt", kSoba, "Rename File OK\n", "-a.txt=a 640 +ｿﾊﾞｰ.txt=a 640");
     row("RENAMEFILE", "data/a.txt", kHyou, ng);
     row("RENAMEFILE", "data/sub", "b", ng);
@@ -259,71 +245,38 @@ void TestHandler::refusedPathsAndNames()
     QCOMPARE(disk(), before);
 }
 
-void TestHandler::requestFailures_data()
-{
-    QTest::addColumn<QByteArray>("method");
-    QTest::addColumn<QByteArray>("contentType");
-    QTest::addColumn<QByteArray>("body");
-    const QByteArray type = servertest::EditorContentType(), post = "POST";
-    const QByteArray check = EditorBody({ { "command", "CHECK" }, { "pass", "" } });
-    QTest::newRow("GET") << QByteArray("GET") << type << check;
-    QTest::newRow("urlencoded") << post << QByteArray("application/x-www-form-urlencoded") << check;
-    QTest::newRow("no closing delimiter") << post << type << check.chopped(2);
-    QTest::newRow("over max_request_bytes")
-        << post << type << EditorBody({ { "command", "CHECK" }, { "pass", "" }, { "pad", QByteArray(4000, 'x') } });
-    QTest::newRow("no pass field") << post << type << EditorBody({ { "command", "CHECK" } });
-    QTest::newRow("no command field") << post << type << EditorBody({ { "pass", "" } });
-    QTest::newRow("command twice") << post << type
-                                   << EditorBody({ { "command", "CHECK" }, { "pass", "" }, { "command", "CHECK" } });
-}
-
-// Any method but POST, any malformed or oversized body, any unknown command: exactly "NG".
-void TestHandler::requestFailures()
-{
-    QFETCH(QByteArray, method);
-    QFETCH(QByteArray, contentType);
-    QFETCH(QByteArray, body);
-    const QStringList before = disk();
-    vidodu::Request r = m_request;
-    r.method = method.toStdString();
-    r.contentType = contentType.toStdString();
-    r.body = body.toStdString();
-    QCOMPARE(QByteArray::fromStdString(vidodu::HandleRequest(m_config, r, m_services)), QByteArray("NG"));
-    QCOMPARE(disk(), before);
-}
-
 void TestHandler::passwordRules_data()
 {
     QTest::addColumn<QByteArray>("pass");
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("setup"); // "hash", "empty" or both: what the configuration allows
-    QTest::addColumn<QStringList>("headers"); // Host, Origin, Sec-Fetch-Site
+    QTest::addColumn<QString>("headers"); // "Host Origin Sec-Fetch-Site", "-" for none
     QTest::addColumn<QByteArray>("reply");
     const auto row = [](const char *name, const QByteArray &pass, const QString &address, const QString &setup,
-                         const QStringList &headers, const QByteArray &reply) {
+                         const QString &headers, const QByteArray &reply) {
         QTest::newRow(name) << pass << address << setup << headers << reply;
     };
-    const QString local = "127.0.0.1", other = "192.0.2.1", editor = "127.0.0.1:8080";
-    row("right password", "right", other, "hash", { "example.org", "", "" }, "OK\n");
-    row("wrong password", "wrong", other, "hash", { editor, "", "" }, "NG");
-    row("empty, not allowed", "", local, "hash", { editor, "", "" }, "NG");
-    row("no hash configured", "right", other, "empty", { editor, "", "" }, "NG");
-    row("empty from another address", "", other, "empty hash", { editor, "", "" }, "NG");
+    const QString local = "127.0.0.1", other = "192.0.2.1";
+    row("right password", "right", other, "hash", "example.org - -", "OK\n");
+    row("wrong password", "wrong", other, "hash", "127.0.0.1:8080 - -", "NG");
+    row("empty, not allowed", "", local, "hash", "127.0.0.1:8080 - -", "NG");
+    row("no hash configured", "right", other, "empty", "127.0.0.1:8080 - -", "NG");
+    row("empty from another address", "", other, "empty hash", "127.0.0.1:8080 - -", "NG");
     // The empty password: the editor on this machine, never a web page in a browser here.
-    row("empty from the editor", "", local, "empty", { editor, "", "" }, "OK\n");
-    row("empty without headers", "", local, "empty", { "", "", "" }, "OK\n");
-    row("empty, localhost", "", local, "empty", { "localhost:8080", "", "" }, "OK\n");
-    row("empty, [::1]", "", local, "empty", { "[::1]:80", "", "" }, "OK\n");
-    row("empty, same origin", "", local, "empty", { "localhost", "http://localhost", "same-origin" }, "OK\n");
-    row("empty, typed address", "", local, "empty", { editor, "", "none" }, "OK\n");
-    row("empty, rebound name", "", local, "empty", { "evil.example:8080", "", "" }, "NG");
-    row("empty, bad port", "", local, "empty", { "127.0.0.1:80x", "", "" }, "NG");
-    row("empty, unclosed bracket", "", local, "empty", { "[::1", "", "" }, "NG");
-    row("empty, other port's page", "", local, "empty", { editor, "http://127.0.0.1:3000", "" }, "NG");
-    row("empty, null origin", "", local, "empty", { editor, "null", "" }, "NG");
-    row("empty, origin without host", "", local, "empty", { "", "http://127.0.0.1", "" }, "NG");
-    row("empty, cross-site", "", local, "empty", { editor, "", "cross-site" }, "NG");
-    row("empty, same-site", "", local, "empty", { editor, "", "same-site" }, "NG");
+    row("empty from the editor", "", local, "empty", "127.0.0.1:8080 - -", "OK\n");
+    row("empty without headers", "", local, "empty", "- - -", "OK\n");
+    row("empty, localhost", "", local, "empty", "localhost:8080 - -", "OK\n");
+    row("empty, [::1]", "", local, "empty", "[::1]:80 - -", "OK\n");
+    row("empty, same origin", "", local, "empty", "localhost http://localhost same-origin", "OK\n");
+    row("empty, typed address", "", local, "empty", "127.0.0.1:8080 - none", "OK\n");
+    row("empty, rebound name", "", local, "empty", "evil.example:8080 - -", "NG");
+    row("empty, bad port", "", local, "empty", "127.0.0.1:80x - -", "NG");
+    row("empty, unclosed bracket", "", local, "empty", "[::1 - -", "NG");
+    row("empty, other port's page", "", local, "empty", "127.0.0.1:8080 http://127.0.0.1:3000 -", "NG");
+    row("empty, null origin", "", local, "empty", "127.0.0.1:8080 null -", "NG");
+    row("empty, origin without host", "", local, "empty", "- http://127.0.0.1 -", "NG");
+    row("empty, cross-site", "", local, "empty", "127.0.0.1:8080 - cross-site", "NG");
+    row("empty, same-site", "", local, "empty", "127.0.0.1:8080 - same-site", "NG");
 }
 
 // Only the configured hash, or the empty password explicitly allowed to the editor on this
@@ -333,15 +286,17 @@ void TestHandler::passwordRules()
     QFETCH(QByteArray, pass);
     QFETCH(QString, address);
     QFETCH(QString, setup);
-    QFETCH(QStringList, headers);
+    QFETCH(QString, headers);
     QFETCH(QByteArray, reply);
     if (!setup.contains("hash"))
         m_config.passwordHash.clear();
     if (!setup.contains("empty"))
         m_config.emptyPasswordFrom.clear();
-    m_request.host = headers[0].toStdString();
-    m_request.origin = headers[1].toStdString();
-    m_request.fetchSite = headers[2].toStdString();
+    QStringList h = headers.split(' ');
+    for (QString &value : h)
+        value = value == "-" ? QString() : value;
+    std::tie(m_request.host, m_request.origin, m_request.fetchSite)
+        = std::tuple(h[0].toStdString(), h[1].toStdString(), h[2].toStdString());
     QCOMPARE(ask("CHECK", {}, pass, address), reply);
 }
 
@@ -378,10 +333,9 @@ void TestHandler::deleteDeeperThanOpenFiles()
     for (int i = 0; i < 300; ++i)
         deep += "/d";
     QVERIFY(WriteFile(deep + "/f.txt", "f"));
-    rlimit saved {};
+    rlimit saved {}, few {};
     QCOMPARE(getrlimit(RLIMIT_NOFILE, &saved), 0);
-    rlimit few = saved;
-    few.rlim_cur = 100;
+    few = { 100, saved.rlim_max };
     QCOMPARE(setrlimit(RLIMIT_NOFILE, &few), 0);
     const QByteArray reply = ask("DELETEFOLDER", { { "path", "data/deep" } });
     setrlimit(RLIMIT_NOFILE, &saved);
