@@ -2,6 +2,7 @@
 // throttle's keys and state file.
 
 #include "multipartbody.h"
+#include "server/auth.h"
 #include "server/config.h"
 #include "server/multipart.h"
 #include "server/names.h"
@@ -23,6 +24,8 @@ private slots:
     void remotePaths();
     void config_data();
     void config();
+    void fromThisMachine_data();
+    void fromThisMachine();
     void throttleState();
 };
 
@@ -145,6 +148,31 @@ void TestParts::config()
         Bytes::fromStdString(c.valid ? c.root + "|" + c.passwordHash + "|" + limit + "|" + from : c.error), summary);
     QCOMPARE(vidodu::ConfigPath("", "/srv/cgi-bin/vidodu.cgi"), std::string("/srv/cgi-bin/vidodu.conf"));
     QCOMPARE(vidodu::ConfigPath("/etc/v.conf", "/srv/cgi-bin/vidodu.cgi"), std::string("/etc/v.conf"));
+}
+
+void TestParts::fromThisMachine_data()
+{
+    QTest::addColumn<QString>("headers"); // Host, Origin and Sec-Fetch-Site; "-" for none
+    QTest::addColumn<bool>("allowed");
+    for (const char *ok : { "127.0.0.1:8080 - -", "- - -", "localhost:8080 - -", "[::1]:80 - -",
+             "localhost http://localhost same-origin", "127.0.0.1 https://127.0.0.1 none" })
+        QTest::newRow(ok) << QString(ok) << true;
+    for (const char *refused : { "evil.example:8080 - -", "127.0.0.1:80x - -", "127.0.0.1: - -", "[::1 - -",
+             "[::1]x - -", "127.0.0.1:8080 http://127.0.0.1:3000 -", "127.0.0.1 null -", "- http://127.0.0.1 -",
+             "127.0.0.1 - cross-site", "127.0.0.1 - same-site" })
+        QTest::newRow(refused) << QString(refused) << false;
+}
+
+// The empty password is for the editor on this machine: never for a page of another site in a
+// browser here, nor for a name that a DNS rebinding points at 127.0.0.1.
+void TestParts::fromThisMachine()
+{
+    QFETCH(QString, headers);
+    QFETCH(bool, allowed);
+    QStringList h = headers.split(' ');
+    for (QString &value : h)
+        value = value == "-" ? QString() : value;
+    QCOMPARE(vidodu::FromThisMachine(h[0].toStdString(), h[1].toStdString(), h[2].toStdString()), allowed);
 }
 
 // One host is one bucket (an IPv6 host owns its /64); the state file is read with suspicion:
