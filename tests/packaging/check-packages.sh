@@ -172,11 +172,11 @@ server.document-root = "%s"\nserver.errorlog = "%s"\ninclude "%s"\n' "$port" "$d
     "$dir/lumeno-server.conf" >"$dir/lighttpd.conf"
   lighttpd -D -f "$dir/lighttpd.conf" </dev/null >"$dir/lighttpd.log" 2>&1 &
   pid=$!
-  expect "lighttpd starts with the example configuration" poll "$pid" curl -s -o /dev/null "http://127.0.0.1:$port/"
+  expect "lighttpd starts with the example configuration" poll "$pid" curl -s --noproxy "*" -o /dev/null "http://127.0.0.1:$port/"
   expect "CHECK through the example answers OK" \
-    test "$(curl -s -F command=CHECK -F pass=secret_1 "http://127.0.0.1:$port/vidodu.cgi")" = OK
+    test "$(curl -s --noproxy "*" -F command=CHECK -F pass=secret_1 "http://127.0.0.1:$port/vidodu.cgi")" = OK
   # Below the script's path the script answers, never the web server with the program file.
-  expect "GET /vidodu.cgi/x runs the script" test "$(curl -s "http://127.0.0.1:$port/vidodu.cgi/x")" = NG
+  expect "GET /vidodu.cgi/x runs the script" test "$(curl -s --noproxy "*" "http://127.0.0.1:$port/vidodu.cgi/x")" = NG
   kill "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
   [ "$failures" -eq 0 ] || cat "$dir/lighttpd.log" "$dir/error.log" >&2 2>/dev/null || true

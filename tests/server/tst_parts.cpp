@@ -1,9 +1,8 @@
-// The pieces of vidodu.cgi that need no disk: multipart parsing, names, configuration, the
-// throttle's keys and state file.
+// The pieces of vidodu.cgi that need no disk: multipart parsing, names, the rule for the
+// empty password's headers, the throttle's keys and state file.
 
 #include "multipartbody.h"
 #include "server/auth.h"
-#include "server/config.h"
 #include "server/multipart.h"
 #include "server/names.h"
 #include "server/throttle.h"
@@ -22,8 +21,6 @@ private slots:
     void multipart();
     void remotePaths_data();
     void remotePaths();
-    void config_data();
-    void config();
     void fromThisMachine_data();
     void fromThisMachine();
     void throttleState();
@@ -106,48 +103,6 @@ void TestParts::remotePaths()
         parts << Bytes::fromStdString(e);
     QCOMPARE(path ? parts.join('|') : Bytes("(refused)"), elements);
     QVERIFY(!vidodu::IsRealName("a\xc2\x85") && vidodu::IsRealName("\xc3\xa9"));
-}
-
-void TestParts::config_data()
-{
-    QTest::addColumn<Bytes>("text");
-    QTest::addColumn<Bytes>("summary"); // root|hash|limit|addresses, or why it is not valid
-    const auto row
-        = [](const char *name, const Bytes &text, const Bytes &summary) { QTest::newRow(name) << text << summary; };
-    const Bytes size = "max_request_bytes must be a number from 1024 to 1073741824";
-    row("minimal", "root = /srv/x\n", "/srv/x||67108864|");
-    row("full",
-        "# c\n\nroot=/r\r\npassword_hash = $argon2id$v=19$x\nmax_request_bytes = 1024\n"
-        "allow_empty_password_from = 127.0.0.1, ::1\n",
-        "/r|$argon2id$v=19$x|1024|127.0.0.1,::1");
-    row("largest size", "root = /r\npassword_hash =\nmax_request_bytes = 1073741824", "/r||1073741824|");
-    row("no root", "password_hash = $argon2id$x\n", "no root");
-    row("relative root", "root = srv\n", "root must be an absolute folder");
-    row("plain password", "root = /r\npassword_hash = x\n", "password_hash must come from vidodu.cgi --hash-password");
-    row("size not a number", "root = /r\nmax_request_bytes = 10M\n", size);
-    row("size too small", "root = /r\nmax_request_bytes = 1023\n", size);
-    row("size too large", "root = /r\nmax_request_bytes = 1073741825\n", size);
-    row("public address", "root = /r\nallow_empty_password_from = ::1,192.0.2.1\n",
-        "allow_empty_password_from takes loopback addresses only");
-    row("misspelt key", "root = /r\npasword_hash = $argon2id$x\n", "unknown key pasword_hash");
-    row("no equals sign", "\nroot /r\n", "line 2: no '='");
-}
-
-// A configuration with any doubtful line is not valid, which refuses every request, and says
-// which line for the web server's error log.
-void TestParts::config()
-{
-    QFETCH(Bytes, text);
-    QFETCH(Bytes, summary);
-    const vidodu::Config c = vidodu::ParseConfig(text.toStdString());
-    std::string from;
-    for (const auto &a : c.emptyPasswordFrom)
-        from += (from.empty() ? "" : ",") + a;
-    const auto limit = std::to_string(c.maxRequestBytes);
-    QCOMPARE(
-        Bytes::fromStdString(c.valid ? c.root + "|" + c.passwordHash + "|" + limit + "|" + from : c.error), summary);
-    QCOMPARE(vidodu::ConfigPath("", "/srv/cgi-bin/vidodu.cgi"), std::string("/srv/cgi-bin/vidodu.conf"));
-    QCOMPARE(vidodu::ConfigPath("/etc/v.conf", "/srv/cgi-bin/vidodu.cgi"), std::string("/etc/v.conf"));
 }
 
 void TestParts::fromThisMachine_data()
