@@ -84,8 +84,8 @@ std::string ThrottlePath(const Config &config)
     return config.root + "/.vidodu-throttle";
 }
 
-bool Authenticate(const Config &config, std::string_view remoteAddress, bool fromThisMachine,
-    std::string_view password, const PasswordCheck &check, std::time_t now)
+bool Authenticate(const Config &config, std::string_view remoteAddress, bool fromThisMachine, std::string_view password,
+    const PasswordCheck &check, std::time_t now, const std::function<void()> &pause)
 {
     if (password.empty() && fromThisMachine
         && std::find(config.emptyPasswordFrom.begin(), config.emptyPasswordFrom.end(), remoteAddress)
@@ -94,7 +94,7 @@ bool Authenticate(const Config &config, std::string_view remoteAddress, bool fro
     if (config.passwordHash.empty())
         return false;
     const Throttle throttle(ThrottlePath(config));
-    if (!throttle.admit(remoteAddress, now))
+    if (!throttle.admit(remoteAddress, now, pause))
         return false;
     const bool right = check(config.passwordHash, password);
     throttle.settle(remoteAddress, now, right);

@@ -25,8 +25,9 @@ using PasswordCheck = std::function<bool(const std::string &hash, std::string_vi
 // True when the request may go on: the empty password from an address the configuration
 // names and FromThisMachine, or a password that matches password_hash. No hash configured:
 // nothing matches.
-bool Authenticate(const Config &config, std::string_view remoteAddress, bool fromThisMachine,
-    std::string_view password, const PasswordCheck &check, std::time_t now);
+// `pause` waits a moment while other checks from the address are running (throttle.h).
+bool Authenticate(const Config &config, std::string_view remoteAddress, bool fromThisMachine, std::string_view password,
+    const PasswordCheck &check, std::time_t now, const std::function<void()> &pause);
 
 // False when a browser says the request comes from a page of another site (Origin,
 // Sec-Fetch-Site) or names a host other than this machine's loopback name (DNS rebinding). The

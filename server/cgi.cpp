@@ -50,7 +50,8 @@ void DiscardBody(int fd, std::uint64_t length)
 {
     char chunk[kChunkBytes];
     while (length > 0) {
-        const long long n = ReadUpTo(fd, chunk, static_cast<std::size_t>(std::min<std::uint64_t>(sizeof chunk, length)));
+        const long long n
+            = ReadUpTo(fd, chunk, static_cast<std::size_t>(std::min<std::uint64_t>(sizeof chunk, length)));
         if (n <= 0)
             return;
         length -= static_cast<std::uint64_t>(n);

@@ -136,8 +136,8 @@ std::string HandleRequest(const Config &config, const Request &request, const Se
     if (!fields || !fields->command || !fields->pass)
         return std::string(kRefusal);
     const bool fromThisMachine = FromThisMachine(request.host, request.origin, request.fetchSite);
-    if (!Authenticate(
-            config, request.remoteAddress, fromThisMachine, *fields->pass, services.checkPassword, services.now()))
+    if (!Authenticate(config, request.remoteAddress, fromThisMachine, *fields->pass, services.checkPassword,
+            services.now(), services.pause))
         return std::string(kRefusal);
     return Dispatch(Store(config.root), *fields->command, *fields);
 }

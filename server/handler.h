@@ -5,6 +5,7 @@
 
 #include <ctime>
 #include <string>
+#include <unistd.h>
 
 // One request in, one reply out: the whole behaviour of vidodu.cgi without the process.
 namespace vidodu {
@@ -22,6 +23,7 @@ struct Request {
 struct Services {
     PasswordCheck checkPassword = VerifyPassword;
     std::function<std::time_t()> now = [] { return std::time(nullptr); };
+    std::function<void()> pause = [] { ::usleep(10'000); };
 };
 
 inline constexpr std::string_view kRefusal = "NG";

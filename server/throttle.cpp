@@ -55,13 +55,17 @@ FailureTable ParseFailures(std::string_view text, std::time_t now)
             continue;
         Failures f;
         const std::string_view address = line.substr(0, s1);
-        if (!ParseNumber(line.substr(s1 + 1, s2 - s1 - 1), f.first) || !ParseNumber(line.substr(s2 + 1), f.count)
+        const auto s3 = line.find(' ', s2 + 1);
+        const std::string_view count = line.substr(s2 + 1, s3 == std::string_view::npos ? s3 : s3 - s2 - 1);
+        if (!ParseNumber(line.substr(s1 + 1, s2 - s1 - 1), f.first) || !ParseNumber(count, f.count)
+            || (s3 != std::string_view::npos && !ParseNumber(line.substr(s3 + 1), f.pending))
             || AddressKey(address) != address)
             continue;
         // A window that is over, or one that starts in the future (a clock set back), ends.
         if (f.count <= 0 || now - f.first >= kFailureWindow || f.first > now)
             continue;
         f.count = std::min(f.count, kMaxFailures);
+        f.pending = std::clamp(f.pending, 0, f.count);
         table[std::string(address)] = f;
     }
     return table;
@@ -71,7 +75,8 @@ std::string FormatFailures(const FailureTable &table)
 {
     std::string out;
     for (const auto &[address, f] : table)
-        out += address + ' ' + std::to_string(f.first) + ' ' + std::to_string(f.count) + '\n';
+        out += address + ' ' + std::to_string(f.first) + ' ' + std::to_string(f.count) + ' ' + std::to_string(f.pending)
+            + '\n';
     return out;
 }
 
@@ -102,21 +107,29 @@ template <typename Change> bool Throttle::update(Change change, std::time_t now)
     return ok;
 }
 
-bool Throttle::admit(std::string_view address, std::time_t now) const
+bool Throttle::admit(std::string_view address, std::time_t now, const std::function<void()> &pause) const
 {
     const std::string key = AddressKey(address);
-    return update(
-        [&](FailureTable &table) {
-            auto it = table.find(key);
-            if (it == table.end())
-                it = table.emplace(key, Failures { now, 0 }).first;
-            Failures &f = it->second;
-            if (f.count >= kMaxFailures)
-                return false;
-            ++f.count;
-            return true;
-        },
-        now);
+    for (int wait = 0;; ++wait) {
+        bool busy = false;
+        const bool admitted = update(
+            [&](FailureTable &table) {
+                auto it = table.find(key);
+                if (it == table.end())
+                    it = table.emplace(key, Failures { now, 0, 0 }).first;
+                Failures &f = it->second;
+                busy = f.count >= kMaxFailures && f.count - f.pending < kMaxFailures;
+                if (f.count >= kMaxFailures)
+                    return false;
+                ++f.count;
+                ++f.pending;
+                return true;
+            },
+            now);
+        if (admitted || !busy || !pause || wait >= kMaxTurnWaits)
+            return admitted;
+        pause();
+    }
 }
 
 void Throttle::settle(std::string_view address, std::time_t now, bool right) const
@@ -127,7 +140,9 @@ void Throttle::settle(std::string_view address, std::time_t now, bool right) con
             const auto it = table.find(key);
             if (it == table.end())
                 return true;
-            if (right && --it->second.count <= 0)
+            Failures &f = it->second;
+            f.pending = std::max(f.pending - 1, 0);
+            if (right && --f.count <= 0)
                 table.erase(it);
             return true;
         },

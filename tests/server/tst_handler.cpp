@@ -101,7 +101,7 @@ private:
     vidodu::Config m_config;
     vidodu::Services m_services;
     vidodu::Request m_request;
-    int m_checks = 0;
+    int m_checks = 0, m_pauses = 0;
     std::time_t m_now = 1'800'000'000;
 };
 
@@ -124,13 +124,14 @@ void TestHandler::init()
         0);
     m_config = { true, {}, m_dir->filePath("root").toStdString(), "$argon2id$stand-in", { "127.0.0.1" }, 4096 };
     m_request = { "POST", servertest::EditorContentType().toStdString(), "", "", "127.0.0.1:8080", "", "" };
-    m_checks = 0;
+    m_checks = m_pauses = 0;
     // The hash check is replaced by a counter: "right" is the right password.
     m_services.checkPassword = [this](const std::string &, std::string_view pass) {
         ++m_checks;
         return pass == "right";
     };
     m_services.now = [this] { return m_now; };
+    m_services.pause = [this] { ++m_pauses; };
 }
 
 QByteArray TestHandler::ask(
@@ -289,7 +290,8 @@ void TestHandler::throttle()
         QCOMPARE(ask("CHECK", {}, "right", "2001:db8::1"), QByteArray("OK\n"));
     for (int i = 0; i < 9; ++i)
         QCOMPARE(ask("CHECK", {}, "guess", QString("2001:db8::%1").arg(i)), QByteArray("NG"));
-    // While the tenth check runs, another from the same /64 is refused without a check.
+    // While the tenth check runs, another from the same /64 waits for its turn, and is refused
+    // without a check once that check has failed (here: when its wait is over).
     QByteArray overlapping;
     m_services.checkPassword = [&](const std::string &, std::string_view pass) {
         ++m_checks;
@@ -299,8 +301,10 @@ void TestHandler::throttle()
     };
     QCOMPARE(ask("CHECK", {}, "guess", "2001:db8::9"), QByteArray("NG"));
     QCOMPARE(overlapping, QByteArray("NG"));
+    QCOMPARE(m_pauses, vidodu::kMaxTurnWaits);
     QCOMPARE(m_checks, 12 + 10);
     QCOMPARE(ask("CHECK", {}, "right", "2001:db8::1"), QByteArray("NG"));
+    QCOMPARE(m_pauses, vidodu::kMaxTurnWaits); // shut out: no waiting
     QCOMPARE(ask("CHECK", {}, "right", "2001:db8:0:1::1"), QByteArray("OK\n"));
     QCOMPARE(m_checks, 12 + 10 + 1);
     m_now += vidodu::kFailureWindow;

@@ -140,10 +140,11 @@ void TestParts::throttleState()
     QCOMPARE(vidodu::AddressKey("x 1 1\n"), std::string("?"));
     const auto table = vidodu::ParseFailures("192.0.2.1 999990 3\n"
                                              "192.0.2.2 999400 5\n" // window over
-                                             "192.0.2.3 999999 99999\n" // count clamped
+                                             "192.0.2.3 999999 99999 -1\n" // counts clamped
+                                             "192.0.2.7 999999 2 5\n"
                                              "x 999990 1\n192.0.2.4 1000001 1\n192.0.2.5 x 1\n192.0.2.6 999990\n",
         1'000'000);
-    QCOMPARE(Bytes::fromStdString(vidodu::FormatFailures(table)), Bytes("192.0.2.1 999990 3\n192.0.2.3 999999 10\n"));
+    QCOMPARE(Bytes::fromStdString(vidodu::FormatFailures(table)), Bytes("192.0.2.1 999990 3 0\n192.0.2.3 999999 10 0\n192.0.2.7 999999 2 2\n"));
 }
 
 QTEST_GUILESS_MAIN(TestParts)
