@@ -165,7 +165,8 @@ step_cgi() {
   expect "without a password_hash no password is right" test "$(ask "$dir/nohash.conf" command=CHECK pass=secret_1)" = NG
 
   # lighttpd with the installed example, pointed at this scratch folder's configuration.
-  sed -e "s|/etc/lumeno/vidodu.conf|$dir/vidodu.conf|" "$examples/lighttpd.conf" >"$dir/lumeno-server.conf"
+  sed -e "s|/usr/lib/cgi-bin/vidodu.cgi|$cgi|" -e "s|/etc/lumeno/vidodu.conf|$dir/vidodu.conf|" "$examples/lighttpd.conf" \
+    >"$dir/lumeno-server.conf"
   port=$((20000 + RANDOM % 40000))
   printf 'server.modules = ("mod_alias", "mod_cgi", "mod_setenv")\nserver.bind = "127.0.0.1"\nserver.port = %s
 server.document-root = "%s"\nserver.errorlog = "%s"\ninclude "%s"\n' "$port" "$dir/htdocs" "$dir/error.log" \
