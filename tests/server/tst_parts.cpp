@@ -144,7 +144,8 @@ void TestParts::throttleState()
                                              "192.0.2.7 999999 2 5\n"
                                              "x 999990 1\n192.0.2.4 1000001 1\n192.0.2.5 x 1\n192.0.2.6 999990\n",
         1'000'000);
-    QCOMPARE(Bytes::fromStdString(vidodu::FormatFailures(table)), Bytes("192.0.2.1 999990 3 0\n192.0.2.3 999999 10 0\n192.0.2.7 999999 2 2\n"));
+    QCOMPARE(Bytes::fromStdString(vidodu::FormatFailures(table)),
+        Bytes("192.0.2.1 999990 3 0\n192.0.2.3 999999 10 0\n192.0.2.7 999999 2 2\n"));
 }
 
 QTEST_GUILESS_MAIN(TestParts)
