@@ -96,9 +96,12 @@ server.document-root = "$state/htdocs"
 server.errorlog = "$state/error.log"
 server.upload-dirs = ("$state/uploads")
 server.max-request-size = $(((max_bytes + 1023) / 1024 + 1))
-alias.url = ("/vidodu.cgi" => "$cgi")
-cgi.assign = ("/vidodu.cgi" => "")
 setenv.add-environment = ("VIDODU_CONF" => "$state/vidodu.conf")
+# As in packaging/server/lighttpd.conf: the script's path and everything below it.
+\$HTTP["url"] =~ "^/vidodu\\.cgi(/|\$)" {
+    alias.url = ("/vidodu.cgi" => "$cgi")
+    cgi.assign = ("" => "")
+}
 EOF
 }
 

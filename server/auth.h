@@ -23,9 +23,19 @@ bool VerifyPassword(const std::string &hash, std::string_view password);
 using PasswordCheck = std::function<bool(const std::string &hash, std::string_view password)>;
 
 // True when the request may go on: the empty password from an address the configuration
-// names, or a password that matches password_hash. No hash configured: nothing matches.
-bool Authenticate(const Config &config, std::string_view remoteAddress, std::string_view password,
-    const PasswordCheck &check, std::time_t now);
+// names and FromThisMachine, or a password that matches password_hash. No hash configured:
+// nothing matches.
+// `pause` waits a moment while other checks from the address are running (throttle.h).
+bool Authenticate(const Config &config, std::string_view remoteAddress, bool fromThisMachine, std::string_view password,
+    const PasswordCheck &check, std::time_t now, const std::function<void()> &pause);
+
+// False when a browser says the request comes from a page of another site (Origin,
+// Sec-Fetch-Site) or names a host other than this machine's loopback name (DNS rebinding). The
+// empty password is accepted only then. Empty values are what a client that is not a browser sends.
+bool FromThisMachine(std::string_view host, std::string_view origin, std::string_view fetchSite);
+
+// Why the editor could not send this password, or nothing: at most 15 letters, digits, "_" and "-".
+std::optional<std::string> PasswordFault(std::string_view password);
 
 // Where the throttle keeps its counts.
 std::string ThrottlePath(const Config &config);

@@ -1,8 +1,13 @@
 #include "server/config.h"
 
+#include "server/fdio.h"
+
 #include <arpa/inet.h>
+#include <cerrno>
 #include <charconv>
-#include <fstream>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace vidodu {
 namespace {
@@ -96,15 +101,24 @@ Config ParseConfig(std::string_view text)
 
 Config LoadConfig(const std::string &path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return Invalid("cannot read " + path);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT)
+        return Invalid("no configuration at " + path);
+    if (fd < 0)
+        return Invalid("cannot read the configuration " + path + ": " + std::strerror(errno));
     std::string text(kMaxConfigBytes + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
+    const long long n = ReadUpTo(fd, text.data(), text.size());
+    const int readError = errno;
+    ::close(fd);
+    if (n < 0)
+        return Invalid("cannot read the configuration " + path + ": " + std::strerror(readError));
+    text.resize(static_cast<std::size_t>(n));
     if (text.size() > kMaxConfigBytes)
         return Invalid(path + " is too large");
-    return ParseConfig(text);
+    Config c = ParseConfig(text);
+    if (!c.valid)
+        c.error = path + ": " + c.error;
+    return c;
 }
 
 std::string ConfigPath(const char *envValue, const std::string &executablePath)

@@ -135,7 +135,9 @@ std::string HandleRequest(const Config &config, const Request &request, const Se
     const auto fields = parts ? CollectFields(*parts) : std::nullopt;
     if (!fields || !fields->command || !fields->pass)
         return std::string(kRefusal);
-    if (!Authenticate(config, request.remoteAddress, *fields->pass, services.checkPassword, services.now()))
+    const bool fromThisMachine = FromThisMachine(request.host, request.origin, request.fetchSite);
+    if (!Authenticate(config, request.remoteAddress, fromThisMachine, *fields->pass, services.checkPassword,
+            services.now(), services.pause))
         return std::string(kRefusal);
     return Dispatch(Store(config.root), *fields->command, *fields);
 }

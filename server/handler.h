@@ -5,6 +5,7 @@
 
 #include <ctime>
 #include <string>
+#include <unistd.h>
 
 // One request in, one reply out: the whole behaviour of vidodu.cgi without the process.
 namespace vidodu {
@@ -14,12 +15,15 @@ struct Request {
     std::string contentType; // CONTENT_TYPE
     std::string remoteAddress; // REMOTE_ADDR
     std::string body;
+    // What a browser adds (HTTP_HOST, HTTP_ORIGIN, HTTP_SEC_FETCH_SITE); the editor sends only Host.
+    std::string host, origin, fetchSite;
 };
 
 // What the handler takes from the world, replaceable in tests.
 struct Services {
     PasswordCheck checkPassword = VerifyPassword;
     std::function<std::time_t()> now = [] { return std::time(nullptr); };
+    std::function<void()> pause = [] { ::usleep(10'000); };
 };
 
 inline constexpr std::string_view kRefusal = "NG";

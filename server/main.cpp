@@ -7,13 +7,16 @@
 #include "server/fdio.h"
 #include "server/handler.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <limits.h>
+#include <optional>
 #include <string>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -25,17 +28,48 @@ std::string ExecutablePath()
     return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
 }
 
-int HashPasswordFromStdin()
+// One line from standard input; from a terminal after a prompt and without echo.
+std::optional<std::string> ReadPassword(const char *prompt, bool terminal)
 {
-    std::string password;
-    std::getline(std::cin, password);
-    if (!password.empty() && password.back() == '\r')
-        password.pop_back();
-    if (password.empty()) {
+    termios saved {};
+    if (terminal) {
+        std::fputs(prompt, stderr);
+        std::fflush(stderr);
+        ::tcgetattr(STDIN_FILENO, &saved);
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    std::string line;
+    const bool got = static_cast<bool>(std::getline(std::cin, line));
+    if (terminal) {
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        std::fputc('\n', stderr);
+    }
+    if (!got)
+        return std::nullopt;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}
+
+int HashPassword()
+{
+    const bool terminal = ::isatty(STDIN_FILENO) == 1;
+    const auto password = ReadPassword("Password: ", terminal);
+    if (!password) {
         std::fputs("vidodu.cgi: type the password on standard input\n", stderr);
         return 2;
     }
-    const auto hash = vidodu::HashPassword(password);
+    if (const auto fault = vidodu::PasswordFault(*password)) {
+        std::fprintf(stderr, "vidodu.cgi: password refused: %s\n", fault->c_str());
+        return 2;
+    }
+    if (terminal && ReadPassword("Again: ", true) != password) {
+        std::fputs("vidodu.cgi: the two entries differ; nothing was made\n", stderr);
+        return 2;
+    }
+    const auto hash = vidodu::HashPassword(*password);
     if (!hash) {
         std::fputs("vidodu.cgi: the password could not be hashed\n", stderr);
         return 1;
@@ -51,17 +85,25 @@ int ServeRequest()
     // removing its temporary file, instead of killing the script half-way.
     std::signal(SIGXFSZ, SIG_IGN);
     std::string reply(vidodu::kRefusal);
+    std::string why; // for the web server's error log; never the password
     try {
         const vidodu::Config config
             = vidodu::LoadConfig(vidodu::ConfigPath(std::getenv("VIDODU_CONF"), ExecutablePath()));
         if (config.valid) {
-            const auto request = vidodu::RequestFromEnvironment(STDIN_FILENO, config.maxRequestBytes);
+            const auto request = vidodu::RequestFromEnvironment(STDIN_FILENO, config.maxRequestBytes, why);
             if (request)
                 reply = vidodu::HandleRequest(config, *request);
+        } else {
+            why = config.error;
+            const auto length = vidodu::ContentLength(std::getenv("CONTENT_LENGTH"));
+            vidodu::DiscardBody(STDIN_FILENO, std::min(length.value_or(0), vidodu::kDefaultMaxRequestBytes));
         }
     } catch (...) {
         reply = vidodu::kRefusal; // out of memory and the like: still a well-formed refusal
+        why = "out of memory";
     }
+    if (!why.empty())
+        std::fprintf(stderr, "vidodu.cgi: %s\n", why.c_str());
     return vidodu::WriteAll(STDOUT_FILENO, vidodu::CgiResponse(reply)) ? 0 : 1;
 }
 
@@ -73,9 +115,9 @@ int main(int argc, char **argv)
     // request is always served as one, whatever its arguments.
     const bool fromWebServer = std::getenv("GATEWAY_INTERFACE") != nullptr;
     if (!fromWebServer && argc == 2 && std::strcmp(argv[1], "--hash-password") == 0)
-        return HashPasswordFromStdin();
+        return HashPassword();
     if (!fromWebServer && argc > 1) {
-        std::fputs("usage: vidodu.cgi --hash-password < password\n"
+        std::fputs("usage: vidodu.cgi --hash-password\n"
                    "Without arguments it serves one CGI request.\n",
             stderr);
         return 2;

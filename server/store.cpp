@@ -104,25 +104,56 @@ std::optional<std::vector<std::string>> NamesIn(int dir)
     return names;
 }
 
+// Depth first without recursion and with two folders open at a time, so that no tree is too
+// deep: each level is left through its ".." after checking that ".." is still the folder we
+// came down from (a folder moved meanwhile stops the delete instead of leading out of root).
 bool RemoveTree(int parent, const std::string &name)
 {
-    {
-        const Fd dir = OpenDirAt(parent, name);
-        if (!dir)
-            return false;
+    struct Level {
+        std::string name;
+        dev_t dev;
+        ino_t ino;
+    };
+    std::vector<Level> levels; // below parent, the last one open as `dir`
+    Fd dir = OpenDirAt(parent, name);
+    struct stat st { };
+    if (!dir || ::fstat(dir.get(), &st) != 0)
+        return false;
+    levels.push_back({ name, st.st_dev, st.st_ino });
+    while (true) {
         const auto names = NamesIn(dir.get());
         if (!names)
             return false;
+        std::optional<std::string> subfolder;
         for (const auto &n : *names) {
-            const auto st = StatAt(dir.get(), n);
-            if (!st)
+            const auto entry = StatAt(dir.get(), n);
+            if (!entry)
                 return false;
-            const bool ok = S_ISDIR(st->st_mode) ? RemoveTree(dir.get(), n) : ::unlinkat(dir.get(), n.c_str(), 0) == 0;
-            if (!ok)
+            if (S_ISDIR(entry->st_mode)) {
+                subfolder = n;
+                break;
+            }
+            if (::unlinkat(dir.get(), n.c_str(), 0) != 0)
                 return false;
         }
+        if (subfolder) {
+            Fd child = OpenDirAt(dir.get(), *subfolder);
+            if (!child || ::fstat(child.get(), &st) != 0)
+                return false;
+            levels.push_back({ *subfolder, st.st_dev, st.st_ino });
+            dir = std::move(child);
+            continue;
+        }
+        const Level done = levels.back();
+        levels.pop_back();
+        if (levels.empty())
+            return ::unlinkat(parent, done.name.c_str(), AT_REMOVEDIR) == 0;
+        Fd up = OpenDirAt(dir.get(), "..");
+        if (!up || ::fstat(up.get(), &st) != 0 || st.st_dev != levels.back().dev || st.st_ino != levels.back().ino
+            || ::unlinkat(up.get(), done.name.c_str(), AT_REMOVEDIR) != 0)
+            return false;
+        dir = std::move(up);
     }
-    return ::unlinkat(parent, name.c_str(), AT_REMOVEDIR) == 0;
 }
 
 bool IsType(int dir, const std::string &name, mode_t type)
@@ -226,7 +257,8 @@ std::optional<std::vector<FileEntry>> Store::listFiles(const Elements &folder) c
 std::optional<std::string> Store::readFile(const Elements &file) const
 {
     const Fd dir = OpenParent(m_root, file);
-    const Fd fd(dir ? ::openat(dir.get(), file.back().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC) : -1);
+    // Without O_NONBLOCK a named pipe would hold the request until someone writes to it.
+    const Fd fd(dir ? ::openat(dir.get(), file.back().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC) : -1);
     struct stat st { };
     if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)
         || static_cast<std::uint64_t>(st.st_size) > kMaxReadBytes)

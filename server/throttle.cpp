@@ -1,7 +1,9 @@
 #include "server/throttle.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <charconv>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -11,18 +13,6 @@ namespace {
 
 constexpr std::size_t kMaxStateBytes = 256 * 1024;
 constexpr std::size_t kMaxAddresses = 2048;
-constexpr std::size_t kMaxAddressLength = 64;
-
-// REMOTE_ADDR comes from the web server; still, keep the file's format safe from it.
-std::string AddressKey(std::string_view address)
-{
-    const bool plain = !address.empty() && address.size() <= kMaxAddressLength
-        && std::all_of(address.begin(), address.end(), [](char c) {
-               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == '.'
-                   || c == ':';
-           });
-    return plain ? std::string(address) : std::string("?");
-}
 
 template <typename T> bool ParseNumber(std::string_view s, T &out)
 {
@@ -31,6 +21,26 @@ template <typename T> bool ParseNumber(std::string_view s, T &out)
 }
 
 } // namespace
+
+std::string AddressKey(std::string_view address)
+{
+    if (address.size() >= INET6_ADDRSTRLEN)
+        return "?";
+    const std::string text(address);
+    in_addr v4 {};
+    in6_addr v6 {};
+    char out[INET6_ADDRSTRLEN] = {};
+    if (inet_pton(AF_INET, text.c_str(), &v4) == 1)
+        return text;
+    if (inet_pton(AF_INET6, text.c_str(), &v6) != 1)
+        return "?";
+    if (IN6_IS_ADDR_V4MAPPED(&v6)) {
+        std::memcpy(&v4, &v6.s6_addr[12], sizeof v4);
+        return inet_ntop(AF_INET, &v4, out, sizeof out);
+    }
+    std::memset(&v6.s6_addr[8], 0, 8);
+    return inet_ntop(AF_INET6, &v6, out, sizeof out);
+}
 
 FailureTable ParseFailures(std::string_view text, std::time_t now)
 {
@@ -43,9 +53,9 @@ FailureTable ParseFailures(std::string_view text, std::time_t now)
         const auto s2 = s1 == std::string_view::npos ? s1 : line.find(' ', s1 + 1);
         if (s2 == std::string_view::npos)
             continue;
-        const auto s3 = line.find(' ', s2 + 1);
         Failures f;
         const std::string_view address = line.substr(0, s1);
+        const auto s3 = line.find(' ', s2 + 1);
         const std::string_view count = line.substr(s2 + 1, s3 == std::string_view::npos ? s3 : s3 - s2 - 1);
         if (!ParseNumber(line.substr(s1 + 1, s2 - s1 - 1), f.first) || !ParseNumber(count, f.count)
             || (s3 != std::string_view::npos && !ParseNumber(line.substr(s3 + 1), f.pending))
@@ -54,8 +64,8 @@ FailureTable ParseFailures(std::string_view text, std::time_t now)
         // A window that is over, or one that starts in the future (a clock set back), ends.
         if (f.count <= 0 || now - f.first >= kFailureWindow || f.first > now)
             continue;
-        f.pending = std::clamp(f.pending, 0, std::min(f.count, kMaxPendingChecks));
-        f.count = std::min(f.count, kMaxFailures + f.pending);
+        f.count = std::min(f.count, kMaxFailures);
+        f.pending = std::clamp(f.pending, 0, f.count);
         table[std::string(address)] = f;
     }
     return table;
@@ -64,12 +74,9 @@ FailureTable ParseFailures(std::string_view text, std::time_t now)
 std::string FormatFailures(const FailureTable &table)
 {
     std::string out;
-    for (const auto &[address, f] : table) {
-        out += address + ' ' + std::to_string(f.first) + ' ' + std::to_string(f.count);
-        if (f.pending > 0)
-            out += ' ' + std::to_string(f.pending);
-        out += '\n';
-    }
+    for (const auto &[address, f] : table)
+        out += address + ' ' + std::to_string(f.first) + ' ' + std::to_string(f.count) + ' ' + std::to_string(f.pending)
+            + '\n';
     return out;
 }
 
@@ -100,22 +107,29 @@ template <typename Change> bool Throttle::update(Change change, std::time_t now)
     return ok;
 }
 
-bool Throttle::admit(std::string_view address, std::time_t now) const
+bool Throttle::admit(std::string_view address, std::time_t now, const std::function<void()> &pause) const
 {
     const std::string key = AddressKey(address);
-    return update(
-        [&](FailureTable &table) {
-            auto it = table.find(key);
-            if (it == table.end())
-                it = table.emplace(key, Failures { now, 0 }).first;
-            Failures &f = it->second;
-            if (f.count - f.pending >= kMaxFailures || f.pending >= kMaxPendingChecks)
-                return false;
-            ++f.count;
-            ++f.pending;
-            return true;
-        },
-        now);
+    for (int wait = 0;; ++wait) {
+        bool busy = false;
+        const bool admitted = update(
+            [&](FailureTable &table) {
+                auto it = table.find(key);
+                if (it == table.end())
+                    it = table.emplace(key, Failures { now, 0, 0 }).first;
+                Failures &f = it->second;
+                busy = f.count >= kMaxFailures && f.count - f.pending < kMaxFailures;
+                if (f.count >= kMaxFailures)
+                    return false;
+                ++f.count;
+                ++f.pending;
+                return true;
+            },
+            now);
+        if (admitted || !busy || !pause || wait >= kMaxTurnWaits)
+            return admitted;
+        pause();
+    }
 }
 
 void Throttle::settle(std::string_view address, std::time_t now, bool right) const

@@ -1,12 +1,9 @@
 #include "support/localserver.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QTcpServer>
-#include <QTcpSocket>
+#include <QRegularExpression>
 
 namespace testsupport {
 namespace {
@@ -25,42 +22,29 @@ QString DefaultCgiPath()
 
 QString DefaultScriptPath()
 {
-    // This file is compiled from SOURCE/tests/support/localserver.cpp.
-    return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(QStringLiteral("../../scripts/local-server.sh"));
+    // This file is compiled from SOURCE/tests/support/localserver.cpp, named to the compiler
+    // either absolutely or relative to the build folder, which holds the tests in bin/tests.
+    QFileInfo source(QStringLiteral(__FILE__));
+    if (source.isRelative())
+        source.setFile(QCoreApplication::applicationDirPath() + QStringLiteral("/../../") + source.filePath());
+    return source.absoluteDir().filePath(QStringLiteral("../../scripts/local-server.sh"));
 }
 
-quint16 FreePort()
+// Runs a program to its end; its standard output and error, or nothing when it failed.
+std::optional<QString> Run(
+    const QString &program, const QStringList &arguments, const QByteArray &input, QString &error)
 {
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.serverPort();
-}
-
-// Ours answers: lighttpd logged its start, so the port is its own, and the port takes calls.
-bool Answers(const QString &state, quint16 port)
-{
-    QFile log(state + QStringLiteral("/error.log"));
-    if (!log.open(QIODevice::ReadOnly) || !log.readAll().contains("server started"))
-        return false;
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    return socket.waitForConnected(200);
-}
-
-QString HashOf(const QString &cgiPath, const QString &password, QString &error)
-{
-    QProcess hasher;
-    hasher.start(cgiPath, { QStringLiteral("--hash-password") });
-    hasher.write(password.toUtf8() + '\n');
-    hasher.closeWriteChannel();
-    if (!hasher.waitForFinished(30000) || hasher.exitCode() != 0) {
-        error
-            = QStringLiteral("vidodu.cgi --hash-password failed: ") + QString::fromUtf8(hasher.readAllStandardError());
-        return {};
-    }
-    const QString line = QString::fromUtf8(hasher.readAllStandardOutput()).trimmed();
-    return line.section(QLatin1Char('='), 1).trimmed();
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    const bool done = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
+    const QString output = QString::fromUtf8(process.readAll());
+    if (done && process.exitCode() == 0)
+        return output;
+    error = program + QLatin1Char(' ') + arguments.join(QLatin1Char(' ')) + QStringLiteral(" failed: ") + output;
+    return std::nullopt;
 }
 
 } // namespace
@@ -76,6 +60,8 @@ LocalServer::~LocalServer()
     stop();
 }
 
+// scripts/local-server.sh does the work: it writes the configurations, picks a free port,
+// starts lighttpd and waits until it answers.
 bool LocalServer::start(const QString &password)
 {
     stop();
@@ -85,70 +71,41 @@ bool LocalServer::start(const QString &password)
         return false;
     }
     m_dir = std::make_unique<QTemporaryDir>();
-    if (!m_dir->isValid() || !QDir().mkpath(dataDir())) {
-        m_error = QStringLiteral("cannot make a temporary root");
-        return false;
-    }
-    QStringList extra;
+    QStringList arguments { m_scriptPath, QStringLiteral("start"), QStringLiteral("--state"), stateDir(),
+        QStringLiteral("--root"), rootDir(), QStringLiteral("--cgi"), m_cgiPath };
     if (password.isEmpty()) {
-        extra << QStringLiteral("--allow-empty-password");
+        arguments << QStringLiteral("--allow-empty-password");
     } else {
-        const QString hash = HashOf(m_cgiPath, password, m_error);
-        if (hash.isEmpty())
+        const auto line = Run(m_cgiPath, { QStringLiteral("--hash-password") }, password.toUtf8() + '\n', m_error);
+        if (!line)
             return false;
-        extra << QStringLiteral("--password-hash") << hash;
+        arguments << QStringLiteral("--password-hash") << line->section(QLatin1Char('='), 1).trimmed();
     }
-    // A port found free may be taken before lighttpd binds it: then try another.
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        if (launch(extra))
-            return true;
-    }
-    return false;
-}
-
-bool LocalServer::launch(const QStringList &extraArguments)
-{
-    m_port = FreePort();
-    const QString state = m_dir->filePath(QStringLiteral("state"));
-    m_process = std::make_unique<QProcess>();
-    m_process->setProcessChannelMode(QProcess::MergedChannels);
-    m_process->start(QStringLiteral("bash"),
-        QStringList { m_scriptPath, QStringLiteral("run"), QStringLiteral("--state"), state, QStringLiteral("--root"),
-            rootDir(), QStringLiteral("--cgi"), m_cgiPath, QStringLiteral("--port"), QString::number(m_port) }
-            + extraArguments);
-    const QDeadlineTimer deadline(10000);
-    while (!deadline.hasExpired()) {
-        // waitForFinished doubles as a short pause that ends early when lighttpd gives up.
-        if (m_process->state() == QProcess::NotRunning || m_process->waitForFinished(20))
-            break;
-        if (Answers(state, m_port))
-            return true;
-    }
-    QFile log(state + QStringLiteral("/error.log"));
-    log.open(QIODevice::ReadOnly);
-    m_error = QStringLiteral("lighttpd did not answer on port %1: ").arg(m_port)
-        + QString::fromUtf8(m_process->readAll()) + QString::fromUtf8(log.readAll());
-    stop();
-    return false;
+    const auto started = m_dir->isValid() && QDir().mkpath(dataDir())
+        ? Run(QStringLiteral("bash"), arguments, {}, m_error)
+        : std::nullopt;
+    const auto port
+        = started ? QRegularExpression(QStringLiteral("PORT=(\\d+)")).match(*started) : QRegularExpressionMatch();
+    m_port = port.hasMatch() ? port.captured(1).toUShort() : 0;
+    m_running = m_port != 0;
+    if (started && !m_running)
+        m_error = QStringLiteral("local-server.sh named no port: ") + *started;
+    return m_running;
 }
 
 void LocalServer::stop()
 {
-    if (!m_process)
+    if (!m_running)
         return;
-    if (m_process->state() != QProcess::NotRunning) {
-        m_process->terminate();
-        if (!m_process->waitForFinished(5000)) {
-            m_process->kill();
-            m_process->waitForFinished(5000);
-        }
-    }
-    m_process.reset();
+    QString ignored;
+    Run(QStringLiteral("bash"), { m_scriptPath, QStringLiteral("stop"), QStringLiteral("--state"), stateDir() }, {},
+        ignored);
+    m_running = false;
 }
 
 bool LocalServer::isRunning() const
 {
-    return m_process && m_process->state() == QProcess::Running;
+    return m_running;
 }
 
 QString LocalServer::serverText() const
@@ -159,6 +116,11 @@ QString LocalServer::serverText() const
 QString LocalServer::url() const
 {
     return QStringLiteral("http://") + serverText() + QStringLiteral("/vidodu.cgi");
+}
+
+QString LocalServer::stateDir() const
+{
+    return m_dir ? m_dir->filePath(QStringLiteral("state")) : QString();
 }
 
 QString LocalServer::rootDir() const

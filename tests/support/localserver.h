@@ -1,7 +1,8 @@
 #pragma once
 
 // The real vidodu.cgi under a real lighttpd on 127.0.0.1 and a free port, over a fresh
-// temporary root, for integration tests. Started and stopped by the test itself.
+// temporary root, for integration tests: scripts/local-server.sh started and stopped by the
+// test itself.
 //
 //     testsupport::LocalServer server;
 //     QVERIFY2(server.start(), qPrintable(server.errorText()));
@@ -12,6 +13,7 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
+#include <optional>
 
 namespace testsupport {
 
@@ -39,13 +41,13 @@ public:
     QString errorText() const { return m_error; }
 
 private:
-    bool launch(const QStringList &extraArguments);
+    QString stateDir() const; // scripts/local-server.sh's configurations, logs and pid
     QString m_cgiPath;
     QString m_scriptPath;
     QString m_error;
     quint16 m_port = 0;
+    bool m_running = false;
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<QProcess> m_process;
 };
 
 } // namespace testsupport
