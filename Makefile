@@ -3,9 +3,9 @@ BUILD_DIR ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 # Tests and benchmarks are built for `make test` only. Each command sets this explicitly, so the
-# shared build folder follows the last command: `make run` after `make test` turns them off again
-# (their objects stay in ccache), `make test` turns them back on. `make build` alone keeps the
-# folder's last choice.
+# shared build folder follows the last command: `make run` after `make test` turns them off (the
+# built tests stay in the folder), `make test` turns them back on without rebuilding them.
+# `make build` alone keeps the folder's last choice.
 TESTING ?=
 run package: TESTING = OFF
 test: TESTING = ON
