@@ -18,6 +18,11 @@ else # a source archive: every file outside the build folders
   mapfile -t files < <(find . -path './build*' -prune -o -type f \( -name '*.cpp' -o -name '*.h' \) -print | sort)
 fi
 
+if [ ${#files[@]} -eq 0 ]; then # clang-format without files would read its standard input
+  echo "no C++ files found"
+  exit 1
+fi
+
 # One run over every file; each complaint is "FILE:LINE:COLUMN: error: ..." and two lines showing where.
 if report=$(clang-format --dry-run --Werror "${files[@]}" 2>&1); then
   echo "all ${#files[@]} files are formatted"
