@@ -2,6 +2,13 @@
 BUILD_DIR ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
+# Tests and benchmarks are built for `make test` only. Each command sets this explicitly, so the
+# shared build folder follows the last command: `make run` after `make test` turns them off (the
+# built tests stay in the folder), `make test` turns them back on without rebuilding them.
+# `make build` alone keeps the folder's last choice.
+TESTING ?=
+run package: TESTING = OFF
+test: TESTING = ON
 
 .PHONY: run test deps configure build test-asan test-sanitized-core clean
 
@@ -19,7 +26,7 @@ test: build
 ASAN_DIR ?= build-asan
 SANITIZED_TEST_DIRS = tests/codec tests/platform
 test-sanitized-core:
-	cmake -S . -B "$(ASAN_DIR)" -G Ninja -DLUMENO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug > /dev/null
+	cmake -S . -B "$(ASAN_DIR)" -G Ninja -DBUILD_TESTING=ON -DLUMENO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug > /dev/null
 	cmake --build "$(ASAN_DIR)" -j $(JOBS) --target $(addsuffix /all,$(SANITIZED_TEST_DIRS))
 	for dir in $(SANITIZED_TEST_DIRS); do \
 	  UBSAN_OPTIONS=print_stacktrace=1 \
@@ -30,7 +37,7 @@ deps:
 	./scripts/install-deps.sh
 
 configure: deps
-	cmake -S . -B "$(BUILD_DIR)" -G Ninja $(CMAKE_FLAGS)
+	cmake -S . -B "$(BUILD_DIR)" -G Ninja $(if $(TESTING),-DBUILD_TESTING=$(TESTING)) $(CMAKE_FLAGS)
 
 build: configure
 	cmake --build "$(BUILD_DIR)" -j $(JOBS)

@@ -34,6 +34,14 @@ bool CopyPicture(const QString &resource, const QString &path)
     return WriteWhole(path, picture.readAll());
 }
 
+// The MIME package and the desktop entry are the files the editor's package installs (packaging/),
+// compiled in, so that the user's association and the system-wide one cannot drift apart.
+QByteArray PackagedFile(const char *name)
+{
+    QFile file(QStringLiteral(":/packaging/") + QLatin1String(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // A tool that is not installed has nothing to refresh; one that is installed must succeed.
 bool RunIfInstalled(const QString &tool, const QString &folder)
 {
@@ -64,17 +72,7 @@ QString UserDataHome()
 
 QByteArray MimePackageText()
 {
-    return QStringLiteral(R"(<?xml version="1.0" encoding="UTF-8"?>
-<mime-info xmlns="http://www.freedesktop.org/standards/shared-mime-info">
-  <mime-type type="%1">
-    <comment>Lumeno ローカルショートカットファイル</comment>
-    <icon name="application-x-lumeno-localshortcut"/>
-    <glob pattern="*.lmk"/>
-  </mime-type>
-</mime-info>
-)")
-        .arg(QLatin1String(SHORTCUT_MIME_TYPE))
-        .toUtf8();
+    return PackagedFile("lumeno.xml");
 }
 
 QString DesktopExecArgument(const QString &path)
@@ -95,16 +93,17 @@ QString DesktopExecArgument(const QString &path)
 
 QByteArray DesktopEntryText(const QString &executable)
 {
-    return QStringLiteral("[Desktop Entry]\n"
-                          "Type=Application\n"
-                          "Name=Lumeno\n"
-                          "Exec=%1 %f\n"
-                          "Icon=lumeno\n"
-                          "Terminal=false\n"
-                          "MimeType=%2;\n"
-                          "Categories=Utility;TextEditor;\n")
-        .arg(DesktopExecArgument(executable), QLatin1String(SHORTCUT_MIME_TYPE))
-        .toUtf8();
+    // The package's entry runs the lumeno command on the PATH; the user's runs this executable,
+    // with the same arguments after it.
+    QList<QByteArray> lines = PackagedFile("lumeno.desktop").split('\n');
+    for (QByteArray &line : lines) {
+        if (!line.startsWith("Exec="))
+            continue;
+        const qsizetype arguments = line.indexOf(' ');
+        const QByteArray rest = arguments < 0 ? QByteArray() : line.mid(arguments);
+        line = "Exec=" + DesktopExecArgument(executable).toUtf8() + rest;
+    }
+    return lines.join('\n');
 }
 
 QString RegisterAssociation(const QString &dataHome, const QString &executable)

@@ -46,21 +46,29 @@ if(CMAKE_SCRIPT_MODE_FILE)
   return()
 endif()
 
+# The compiler is found, never fetched: scripts/install-deps.sh (run by `make run` and `make test`)
+# puts it where LUMENO_CHMCMD_DIR says, or Debian's fp-utils package installs it system-wide.
+set(LUMENO_CHMCMD_DIR "$ENV{HOME}/.cache/lumeno/tools" CACHE PATH
+    "Where scripts/fetch-chmcmd.sh puts the help compiler chmcmd")
+find_program(LUMENO_CHMCMD NAMES chmcmd chmcmd-3.2.2 HINTS ${LUMENO_CHMCMD_DIR})
+if(NOT LUMENO_CHMCMD)
+  message(FATAL_ERROR "The help compiler chmcmd is missing: scripts/install-deps.sh puts it into "
+                      "${LUMENO_CHMCMD_DIR} (or set LUMENO_CHMCMD to one).")
+endif()
+
 set(LUMENO_HELP_FILE ${CMAKE_BINARY_DIR}/bin/Lumeno.chm)
 set(lumeno_guide_dir ${PROJECT_SOURCE_DIR}/docs/guide)
-set(lumeno_chmcmd_dir ${CMAKE_BINARY_DIR}/tools/chmcmd)
 file(GLOB lumeno_guide_files CONFIGURE_DEPENDS ${lumeno_guide_dir}/*)
 
 add_custom_command(
   OUTPUT ${LUMENO_HELP_FILE}
-  COMMAND ${PROJECT_SOURCE_DIR}/scripts/fetch-chmcmd.sh ${lumeno_chmcmd_dir}
   COMMAND ${CMAKE_COMMAND}
           -DGUIDE_DIR=${lumeno_guide_dir}
           -DSTAGE_DIR=${CMAKE_BINARY_DIR}/guide
-          -DCHMCMD=${lumeno_chmcmd_dir}/chmcmd
+          -DCHMCMD=${LUMENO_CHMCMD}
           -DOUTPUT=${LUMENO_HELP_FILE}
           -P ${CMAKE_CURRENT_LIST_FILE}
-  DEPENDS ${lumeno_guide_files} ${PROJECT_SOURCE_DIR}/scripts/fetch-chmcmd.sh ${CMAKE_CURRENT_LIST_FILE}
+  DEPENDS ${lumeno_guide_files} ${CMAKE_CURRENT_LIST_FILE}
   COMMENT "Compiling the user guide into Lumeno.chm"
   VERBATIM)
 add_custom_target(lumeno_help ALL DEPENDS ${LUMENO_HELP_FILE})

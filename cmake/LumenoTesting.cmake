@@ -1,3 +1,10 @@
+# Included only when BUILD_TESTING is on: the test helpers and the checks over the whole source tree.
+include_guard(GLOBAL)
+
+if(LUMENO_EDITOR)
+  find_package(Qt6 REQUIRED COMPONENTS Test)
+endif()
+
 # lumeno_add_qtest(NAME name SOURCES a.cpp ... LIBS lib ...)
 # One test executable per tested class or rule, run offscreen by CTest.
 function(lumeno_add_qtest)
@@ -18,3 +25,7 @@ function(lumeno_add_qtest)
     TIMEOUT ${T_TIMEOUT}
     LABELS "${T_LABELS}")
 endfunction()
+
+# Every tracked C++ file is formatted by the project's .clang-format; skipped without clang-format.
+add_test(NAME test_format COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/check-format.sh ${PROJECT_SOURCE_DIR})
+set_tests_properties(test_format PROPERTIES SKIP_RETURN_CODE 77 LABELS format TIMEOUT 300)

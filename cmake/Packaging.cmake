@@ -6,6 +6,7 @@
 #   lumeno-server  (component server)  vidodu.cgi in lib/cgi-bin/, its guide and example
 #                                      configurations for Apache, lighttpd and nginx with fcgiwrap
 #
+# With -DLUMENO_EDITOR=OFF only lumeno-server is made.
 # `cmake --install build --prefix /usr --component editor` installs one of them by hand; `make package`
 # (cpack in the build folder) writes both .deb files into build/packages/. Debian's own triggers
 # refresh the MIME database, the desktop entry cache and the icon cache when the files land in
@@ -33,8 +34,10 @@ if(TARGET lumeno_help)
   install(FILES ${LUMENO_HELP_FILE} DESTINATION ${lumeno_private_dir} COMPONENT editor)
 endif()
 
-install(FILES ${lumeno_packaging_dir}/lumeno.desktop DESTINATION share/applications COMPONENT editor)
-install(FILES ${lumeno_packaging_dir}/lumeno.xml DESTINATION share/mime/packages COMPONENT editor)
+if(LUMENO_EDITOR)
+  install(FILES ${lumeno_packaging_dir}/lumeno.desktop DESTINATION share/applications COMPONENT editor)
+  install(FILES ${lumeno_packaging_dir}/lumeno.xml DESTINATION share/mime/packages COMPONENT editor)
+endif()
 
 # The icons in the theme's sizes: the drawn sizes as they are, the others scaled from the largest
 # drawing with ImageMagick (without it, only the drawn sizes are installed).
@@ -78,9 +81,11 @@ function(lumeno_theme_icon)
   set(lumeno_icon_outputs ${lumeno_icon_outputs} PARENT_SCOPE)
 endfunction()
 
-lumeno_theme_icon(DRAWING lumeno CONTEXT apps NAME lumeno)
-lumeno_theme_icon(DRAWING shortcut CONTEXT mimetypes NAME application-x-lumeno-localshortcut)
-add_custom_target(lumeno_theme_icons ALL DEPENDS ${lumeno_icon_outputs})
+if(LUMENO_EDITOR)
+  lumeno_theme_icon(DRAWING lumeno CONTEXT apps NAME lumeno)
+  lumeno_theme_icon(DRAWING shortcut CONTEXT mimetypes NAME application-x-lumeno-localshortcut)
+  add_custom_target(lumeno_theme_icons ALL DEPENDS ${lumeno_icon_outputs})
+endif()
 
 # ---- The server script ----------------------------------------------------------------------------
 
@@ -109,7 +114,11 @@ set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL editor server)
+if(LUMENO_EDITOR)
+  set(CPACK_COMPONENTS_ALL editor server)
+else() # the server script alone
+  set(CPACK_COMPONENTS_ALL server)
+endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # dpkg-shlibdeps names the exact library packages the two programs link (Qt 6, ICU, libsodium).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Makes TOOL_DIR/chmcmd a working CHM compiler for the user guide.
+# Makes TOOL_DIR/chmcmd a working CHM compiler for the user guide. Run by scripts/install-deps.sh,
+# never by the build, which only looks for the compiler there.
 #
 # Debian ships chmcmd in fp-utils-3.2.2, whose dependencies pull in the whole Free Pascal source tree
 # (over 200 MB) that compiling a help file never needs. So an installed /usr/bin/chmcmd-3.2.2 is used

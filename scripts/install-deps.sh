@@ -2,6 +2,8 @@
 # Installs the Debian packages that building, running and testing Lumeno need,
 # asking apt only for what dpkg says is missing. With "run", also what only the running editor
 # needs: a viewer for the help file (about 100 MB with its GTK libraries, so tests go without).
+# Then makes sure the help compiler chmcmd is at hand (scripts/fetch-chmcmd.sh), in the folder
+# the build looks in: the build itself never downloads or installs anything.
 set -euo pipefail
 
 packages=(
@@ -10,7 +12,7 @@ packages=(
   fonts-ipafont-gothic lighttpd curl
   xvfb xauth xdotool imagemagick poppler-utils
   dpkg-dev desktop-file-utils libxml2-utils shared-mime-info
-  xclip
+  xclip clang-format
 )
 
 # Only for `make run`.
@@ -21,11 +23,14 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+  as_root=()
+  [ "$(id -u)" -eq 0 ] || as_root=(sudo)
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  "${as_root[@]}" apt-get update -q
+  "${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
 
-as_root=()
-[ "$(id -u)" -eq 0 ] || as_root=(sudo)
-echo "Installing: ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-"${as_root[@]}" apt-get update -q
-"${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+# The folder cmake/HelpFile.cmake searches first (its LUMENO_CHMCMD_DIR).
+"$(dirname "$0")/fetch-chmcmd.sh" "$HOME/.cache/lumeno/tools"

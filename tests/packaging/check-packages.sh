@@ -188,3 +188,21 @@ case "$step" in
   build | control | desktop | editor | cgi) "step_$step" ;;
   *) echo "unknown step $step" >&2; exit 2 ;;
 esac
+
+# The lumeno-server package's own build, part of the cgi step: vidodu.cgi configured and built
+# alone (-DLUMENO_EDITOR=OFF: no editor, no Qt) into a scratch folder, then asked the step's CHECK.
+if [ "$step" = cgi ]; then
+  alone=$(scratch server-alone)
+  source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+  if cmake -S "$source_dir" -B "$alone" -G Ninja -DLUMENO_EDITOR=OFF >"$alone/build.log" 2>&1 \
+    && cmake --build "$alone" -j 2 >>"$alone/build.log" 2>&1; then
+    cgi=$alone/bin/vidodu.cgi
+    expect "the server built alone links no Qt" bash -c "! ldd '$cgi' | grep -q libQt"
+    expect "the server built alone answers CHECK with the right password" \
+      test "$(ask "$work/cgi/vidodu.conf" command=CHECK pass=secret_1)" = OK
+  else
+    cat "$alone/build.log" >&2
+    fail "the server does not build alone with -DLUMENO_EDITOR=OFF"
+  fi
+  finish
+fi
