@@ -87,10 +87,8 @@ bool Document::ConfirmSave()
     case platform::MsgAnswer::Yes:
         // Text that did not reach the server must not be replaced or dropped by the caller.
         return TrySaveCurrentDocument();
-    case platform::MsgAnswer::No:
-        return true;
-    default:
-        return false;
+    case platform::MsgAnswer::No: return true;
+    default: return false;
     }
 }
 

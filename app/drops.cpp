@@ -77,8 +77,7 @@ bool DropTarget::eventFilter(QObject *watched, QEvent *event)
             this, [this, dropped, position] { m_handler(dropped, position); }, Qt::QueuedConnection);
         return true;
     }
-    default:
-        return QObject::eventFilter(watched, event);
+    default: return QObject::eventFilter(watched, event);
     }
 }
 

@@ -219,7 +219,8 @@ void frmMain::CreateToolbar()
             continue;
         }
         const QString key = QLatin1String(button.key);
-        QAction *action = toolMain->addAction(resources::Picture(QStringLiteral("toolbar/%1.png").arg(key)), description);
+        QAction *action
+            = toolMain->addAction(resources::Picture(QStringLiteral("toolbar/%1.png").arg(key)), description);
         action->setObjectName(key);
         action->setProperty("key", key);
         action->setProperty("description", description);

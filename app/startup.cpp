@@ -5,11 +5,11 @@
 #include "app/appsettings.h"
 #include "app/windowgeometry.h"
 #include "codec/codec.h"
+#include "dialogs/version/versiontext.h"
 #include "platform/dialogs.h"
 #include "platform/machine.h"
 #include "platform/random.h"
 #include "platform/settingsstore.h"
-#include "dialogs/version/versiontext.h"
 #include "protocol/modPublic.h"
 
 #include <QAction>

@@ -5,10 +5,8 @@ namespace app {
 QString LookUpBase(WebSite site)
 {
     switch (site) {
-    case WebSite::Google:
-        return QStringLiteral("http://www.google.co.jp/search?hl=ja&q=");
-    case WebSite::Wikipedia:
-        break;
+    case WebSite::Google: return QStringLiteral("http://www.google.co.jp/search?hl=ja&q=");
+    case WebSite::Wikipedia: break;
     }
     return QStringLiteral("http://ja.wikipedia.org/wiki/");
 }

@@ -6,8 +6,7 @@
 // The password codec: the printable, computer-bound form of the password kept in the store.
 namespace modPublic {
 
-inline const QString CODE_ALPHABET =
-    QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_-");
+inline const QString CODE_ALPHABET = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_-");
 
 // The stored form of the password, keyed with a fresh random byte and bound to this computer's
 // tag. Empty for an empty password, and for one that is not 1 to 15 alphabet symbols.

@@ -10,15 +10,15 @@ namespace cp932 {
 namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
-constexpr std::uint16_t kUnmapped = 0;   // no UTF-16 unit but U+0000 encodes to 00, handled apart
+constexpr std::uint16_t kUnmapped = 0; // no UTF-16 unit but U+0000 encodes to 00, handled apart
 
 // The tables are built once from ICU's windows-31j (ibm-943_P15A-2003) without fallbacks,
 // and then bytes 00-7F are forced to ASCII: ICU swaps the controls 1A, 1C and 7F.
 struct Tables {
-    std::array<std::uint16_t, 0x10000> encode{};   // unit -> byte (< 0x100) or lead << 8 | trail
-    std::array<char16_t, 0x100> single{};          // single byte -> unit, or U+FFFD
-    std::array<char16_t, 0x10000> pair{};          // lead << 8 | trail -> unit, or U+FFFD
-    std::array<bool, 0x100> lead{};
+    std::array<std::uint16_t, 0x10000> encode {}; // unit -> byte (< 0x100) or lead << 8 | trail
+    std::array<char16_t, 0x100> single {}; // single byte -> unit, or U+FFFD
+    std::array<char16_t, 0x10000> pair {}; // lead << 8 | trail -> unit, or U+FFFD
+    std::array<bool, 0x100> lead {};
 };
 
 using Converter = std::unique_ptr<UConverter, decltype(&ucnv_close)>;
@@ -79,7 +79,7 @@ std::unique_ptr<Tables> buildTables()
                 t->single[b] = *unit;
         }
         for (std::uint32_t code = 0x8100; code < 0x10000; ++code) {
-            const char bytes[2] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+            const char bytes[2] = { static_cast<char>(code >> 8), static_cast<char>(code & 0xFF) };
             if (const auto unit = icuDecode(cnv.get(), bytes, 2); unit && *unit >= 0x80)
                 t->pair[code] = *unit;
         }
@@ -136,7 +136,7 @@ QByteArray Encode(QStringView text)
 QString Decode(QByteArrayView bytes)
 {
     const Tables &t = tables();
-    QString out(bytes.size(), Qt::Uninitialized);   // never more units than bytes
+    QString out(bytes.size(), Qt::Uninitialized); // never more units than bytes
     QChar *p = out.data();
     const qsizetype n = bytes.size();
     for (qsizetype i = 0; i < n; ++i) {

@@ -23,8 +23,8 @@ struct MessageRequest {
 struct SaveFileRequest {
     QString title;
     QString proposedName;
-    QString filter;          // "Description (*.ext)"
-    QString defaultSuffix;   // without the dot
+    QString filter; // "Description (*.ext)"
+    QString defaultSuffix; // without the dot
     bool confirmOverwrite = true;
 };
 
@@ -54,9 +54,9 @@ public:
 Dialogs &dialogs();
 
 // The message forms the program uses.
-void ShowError(QWidget *owner, const QString &text);        // exclamation, OK
-void ShowInformation(QWidget *owner, const QString &text);  // information, OK
-bool AskYesNo(QWidget *owner, const QString &text);         // question, Yes / No, No default
+void ShowError(QWidget *owner, const QString &text); // exclamation, OK
+void ShowInformation(QWidget *owner, const QString &text); // information, OK
+bool AskYesNo(QWidget *owner, const QString &text); // question, Yes / No, No default
 MsgAnswer AskYesNoCancel(QWidget *owner, const QString &text); // question, Cancel default
 
 } // namespace platform

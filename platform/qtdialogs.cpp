@@ -101,10 +101,11 @@ std::optional<FontChoice> QtDialogs::ChooseFont(QWidget *owner, const FontChoice
     if (initial.pointSize > 0)
         font.setPointSizeF(initial.pointSize);
     bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, font, owner, QString(), QFontDialog::ScalableFonts | QFontDialog::NonScalableFonts);
+    const QFont chosen
+        = QFontDialog::getFont(&ok, font, owner, QString(), QFontDialog::ScalableFonts | QFontDialog::NonScalableFonts);
     if (!ok)
         return std::nullopt;
-    return FontChoice{chosen.family(), chosen.pointSizeF()};
+    return FontChoice { chosen.family(), chosen.pointSizeF() };
 }
 
 bool QtDialogs::PrintDialog(QWidget *owner, QPrinter &printer)

@@ -5,8 +5,8 @@
 namespace platform {
 
 // The one process-wide pseudo-random generator, seeded once when the main window loads.
-void Randomize();                    // from the clock
-void Randomize(std::uint64_t seed);  // fixed, for tests
+void Randomize(); // from the clock
+void Randomize(std::uint64_t seed); // fixed, for tests
 // The next value, uniform in [0, 1).
 double Rnd();
 

@@ -14,8 +14,8 @@ QString keyPath(const QString &section, const QString &key)
 } // namespace
 
 SettingsStore::SettingsStore()
-    : m_settings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                             QStringLiteral("Lumeno"), QStringLiteral("Lumeno")))
+    : m_settings(std::make_unique<QSettings>(
+        QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Lumeno"), QStringLiteral("Lumeno")))
 {
     SetAsideIfDamaged();
 }

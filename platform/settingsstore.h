@@ -13,8 +13,8 @@ namespace platform {
 // default when a stored value does not convert, so a damaged store never breaks start-up.
 class SettingsStore {
 public:
-    SettingsStore();                                  // the user's own store
-    explicit SettingsStore(const QString &iniPath);   // a store in a given file
+    SettingsStore(); // the user's own store
+    explicit SettingsStore(const QString &iniPath); // a store in a given file
     ~SettingsStore();
     SettingsStore(const SettingsStore &) = delete;
     SettingsStore &operator=(const SettingsStore &) = delete;

@@ -10,7 +10,7 @@ namespace modPublic {
 namespace {
 const QString kBoundaryAlphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789");
 constexpr int kBoundaryRandomLength = 15;
-}
+} // namespace
 
 QString MakeBoundary(const QDateTime &time)
 {
@@ -63,8 +63,8 @@ QString ServerUrl(const QString &server)
 FramedRequest FrameRequest(const FieldList &fields, const std::function<QString()> &drawBoundary)
 {
     const auto cutsAField = [&fields](const QString &boundary) {
-        return std::any_of(fields.begin(), fields.end(),
-                           [&boundary](const Field &field) { return field.second.contains(boundary); });
+        return std::any_of(
+            fields.begin(), fields.end(), [&boundary](const Field &field) { return field.second.contains(boundary); });
     };
     QString boundary = drawBoundary();
     while (cutsAField(boundary))

@@ -28,7 +28,7 @@ bool bodyArrivedWhole(QNetworkReply::NetworkError error, int httpStatus)
     if (error == QNetworkReply::ProxyAuthenticationRequiredError)
         return httpStatus == 407;
     return error >= QNetworkReply::ContentAccessDenied && error != QNetworkReply::ProtocolUnknownError
-           && error != QNetworkReply::ProtocolFailure;
+        && error != QNetworkReply::ProtocolFailure;
 }
 
 void setHeaderLines(QNetworkRequest &request, const QString &headerText)
@@ -72,8 +72,8 @@ void inetConn::setStallTimeout(int ms)
     m_stallTimer.setInterval(ms > 0 ? ms : modPublic::kStallTimeoutMs);
 }
 
-void inetConn::Execute(const QString &url, const QString &operation, const QString &requestData,
-                       const QString &requestHeaders)
+void inetConn::Execute(
+    const QString &url, const QString &operation, const QString &requestData, const QString &requestHeaders)
 {
     dropReply();
     m_received.clear();
@@ -83,7 +83,7 @@ void inetConn::Execute(const QString &url, const QString &operation, const QStri
     m_receiving = false;
     m_readAheadLimited = false;
 
-    QNetworkRequest request{QUrl(url)};
+    QNetworkRequest request { QUrl(url) };
     setHeaderLines(request, requestHeaders);
     const QByteArray data = cp932::Encode(requestData);
     const QByteArray verb = operation.toUpper().toLatin1();
@@ -154,7 +154,7 @@ void inetConn::decodeReceived(bool all)
     if (cut == 0)
         return;
     m_body += cp932::Decode(QByteArrayView(m_received).first(cut));
-    m_received = m_received.sliced(cut);   // the few bytes after the cut, or nothing
+    m_received = m_received.sliced(cut); // the few bytes after the cut, or nothing
 }
 
 void inetConn::onStalled()
@@ -162,7 +162,7 @@ void inetConn::onStalled()
     if (!m_reply)
         return;
     m_stalled = true;
-    m_reply->abort();   // finishes the reply with an error
+    m_reply->abort(); // finishes the reply with an error
 }
 
 void inetConn::onFinished()
@@ -186,7 +186,7 @@ void inetConn::onFinished()
 QString inetConn::GetChunk(int size)
 {
     if (m_bodyPos >= m_body.size()) {
-        m_body = QString();   // the reply is handed out: give its memory back
+        m_body = QString(); // the reply is handed out: give its memory back
         m_bodyPos = 0;
         return {};
     }

@@ -33,8 +33,8 @@ public:
 
     // Starts the request and returns at once. requestHeaders holds "Name: value" lines ended
     // by CR LF. A transfer still running is dropped without a signal.
-    void Execute(const QString &url, const QString &operation, const QString &requestData,
-                 const QString &requestHeaders);
+    void Execute(
+        const QString &url, const QString &operation, const QString &requestData, const QString &requestHeaders);
     // The next part of the body, at most size bytes of it in code page 932 (at least one
     // character while any is left); "" once the body is exhausted.
     QString GetChunk(int size);
@@ -56,8 +56,8 @@ private:
     QNetworkAccessManager *m_manager;
     QPointer<QNetworkReply> m_reply;
     QTimer m_stallTimer;
-    QByteArray m_received;   // bytes not yet decoded
-    QString m_body;          // the body decoded so far
+    QByteArray m_received; // bytes not yet decoded
+    QString m_body; // the body decoded so far
     qsizetype m_bodyPos = 0;
     bool m_stalled = false;
     bool m_receiving = false;

@@ -16,17 +16,17 @@ namespace modPublic {
 inline const QString kNG = QStringLiteral("NG");
 
 // --- Module state -------------------------------------------------------------------------
-extern QString strServer;        // between "http://" and "/vidodu.cgi"
-extern QString strPassword;      // the plain password, sent in the "pass" field
-extern bool blnClearPass;        // the password is not kept in the settings store
-extern QString strReply;         // body of the last completed response
-extern bool blnReplyDone;        // completion flag of the request in flight
+extern QString strServer; // between "http://" and "/vidodu.cgi"
+extern QString strPassword; // the plain password, sent in the "pass" field
+extern bool blnClearPass; // the password is not kept in the settings store
+extern QString strReply; // body of the last completed response
+extern bool blnReplyDone; // completion flag of the request in flight
 
 extern QString strCurrentFolder; // remote folder path of the current document; empty when untitled
-extern QString strCurrentFile;   // file name of the current document; empty when untitled
-extern qint32 lngFilerMode;      // 0 open, 1 save
-extern bool blnFilerOK;          // the file browser was accepted
-extern qint32 blnReplaceMode;    // 0 find, 1 replace
+extern QString strCurrentFile; // file name of the current document; empty when untitled
+extern qint32 lngFilerMode; // 0 open, 1 save
+extern bool blnFilerOK; // the file browser was accepted
+extern qint32 blnReplaceMode; // 0 find, 1 replace
 
 // --- Request cycle ------------------------------------------------------------------------
 using Field = std::pair<QString, QString>;
@@ -47,7 +47,7 @@ void setCommandHandler(CommandHandler handler);
 void setTransferControl(inetConn *control);
 // A transfer without any progress for this long ends with an empty reply.
 constexpr int kStallTimeoutMs = 30000;
-void setStallTimeoutForTesting(int ms);   // 0 or less restores kStallTimeoutMs
+void setStallTimeoutForTesting(int ms); // 0 or less restores kStallTimeoutMs
 
 // --- The ten operations -------------------------------------------------------------------
 bool CheckServer(const QString &server, const QString &password);

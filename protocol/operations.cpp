@@ -9,18 +9,18 @@ namespace {
 
 Field commandField(const QString &word)
 {
-    return {QStringLiteral("command"), word};
+    return { QStringLiteral("command"), word };
 }
 
 Field passField(const QString &password)
 {
-    return {QStringLiteral("pass"), password};
+    return { QStringLiteral("pass"), password };
 }
 
 // The fields every command but CHECK starts with, for the current server and password.
 QString currentServerCommand(const QString &word, const FieldList &arguments)
 {
-    FieldList fields{commandField(word), passField(strPassword)};
+    FieldList fields { commandField(word), passField(strPassword) };
     fields += arguments;
     return ServerCommand(strServer, fields);
 }
@@ -32,7 +32,7 @@ QString joinPath(const QString &folderPath, const QString &fileName)
 
 QStringList listing(const QString &word, const QString &folderPath)
 {
-    const QString reply = currentServerCommand(word, {{QStringLiteral("path"), folderPath}});
+    const QString reply = currentServerCommand(word, { { QStringLiteral("path"), folderPath } });
     return ListingReplyResult(reply, folderPath);
 }
 
@@ -45,7 +45,7 @@ QString status(const QString &word, const FieldList &arguments, QStringView succ
 
 bool CheckServer(const QString &server, const QString &password)
 {
-    return CheckReplyResult(ServerCommand(server, {commandField(QStringLiteral("CHECK")), passField(password)}));
+    return CheckReplyResult(ServerCommand(server, { commandField(QStringLiteral("CHECK")), passField(password) }));
 }
 
 QStringList ListRemoteFolders(const QString &folderPath)
@@ -61,42 +61,42 @@ QStringList ListRemoteFiles(const QString &folderPath)
 QString ReadRemoteFile(const QString &folderPath, const QString &fileName)
 {
     const QString filePath = joinPath(folderPath, fileName);
-    const QString reply = currentServerCommand(QStringLiteral("READFILE"), {{QStringLiteral("file"), filePath}});
+    const QString reply = currentServerCommand(QStringLiteral("READFILE"), { { QStringLiteral("file"), filePath } });
     return ReadReplyResult(reply, filePath);
 }
 
 QString SaveRemoteFile(const QString &folderPath, const QString &fileName, const QString &content)
 {
     return status(QStringLiteral("SAVEFILE"),
-                  {{QStringLiteral("file"), joinPath(folderPath, fileName)}, {QStringLiteral("content"), content}},
-                  u"Save OK");
+        { { QStringLiteral("file"), joinPath(folderPath, fileName) }, { QStringLiteral("content"), content } },
+        u"Save OK");
 }
 
 QString NewRemoteFolder(const QString &folderPath)
 {
-    return status(QStringLiteral("NEWFOLDER"), {{QStringLiteral("path"), folderPath}}, u"New Folder OK");
+    return status(QStringLiteral("NEWFOLDER"), { { QStringLiteral("path"), folderPath } }, u"New Folder OK");
 }
 
 QString DeleteRemoteFolder(const QString &folderPath)
 {
-    return status(QStringLiteral("DELETEFOLDER"), {{QStringLiteral("path"), folderPath}}, u"Delete Folder OK");
+    return status(QStringLiteral("DELETEFOLDER"), { { QStringLiteral("path"), folderPath } }, u"Delete Folder OK");
 }
 
 QString RenameRemoteFolder(const QString &folderPath, const QString &newName)
 {
     return status(QStringLiteral("RENAMEFOLDER"),
-                  {{QStringLiteral("path"), folderPath}, {QStringLiteral("name"), newName}}, u"Rename Folder OK");
+        { { QStringLiteral("path"), folderPath }, { QStringLiteral("name"), newName } }, u"Rename Folder OK");
 }
 
 QString DeleteRemoteFile(const QString &filePath)
 {
-    return status(QStringLiteral("DELETEFILE"), {{QStringLiteral("path"), filePath}}, u"Delete File OK");
+    return status(QStringLiteral("DELETEFILE"), { { QStringLiteral("path"), filePath } }, u"Delete File OK");
 }
 
 QString RenameRemoteFile(const QString &filePath, const QString &newName)
 {
     return status(QStringLiteral("RENAMEFILE"),
-                  {{QStringLiteral("path"), filePath}, {QStringLiteral("name"), newName}}, u"Rename File OK");
+        { { QStringLiteral("path"), filePath }, { QStringLiteral("name"), newName } }, u"Rename File OK");
 }
 
 } // namespace modPublic

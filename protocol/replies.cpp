@@ -25,7 +25,7 @@ QStringList ListingReplyResult(const QString &reply, QStringView folderPath)
 {
     QStringList lines = reply.split(QLatin1Char('\n'), Qt::KeepEmptyParts);
     if (lines.constFirst() != folderPath)
-        return {kNG};
+        return { kNG };
     lines.removeFirst();
     return lines;
 }

@@ -45,8 +45,8 @@ void inetConn_StateChanged(inetConn *control, int state)
 
 void listenTo(inetConn *control)
 {
-    QObject::connect(control, &inetConn::StateChanged, control,
-                     [control](int state) { inetConn_StateChanged(control, state); });
+    QObject::connect(
+        control, &inetConn::StateChanged, control, [control](int state) { inetConn_StateChanged(control, state); });
 }
 
 inetConn *transferControl()
@@ -90,7 +90,7 @@ QString ServerCommand(const QString &server, const FieldList &fields)
         return {};
     const InFlight inFlight;
     if (g_commandHandler) {
-        const CommandHandler handler = g_commandHandler;   // it may replace itself while it runs
+        const CommandHandler handler = g_commandHandler; // it may replace itself while it runs
         strReply = handler(server, fields);
         return strReply;
     }
@@ -109,7 +109,7 @@ QString ServerCommand(const QString &server, const FieldList &fields)
     QEventLoop wait;
     while (!blnReplyDone) {
         if (!guard) {
-            strReply.clear();   // the control went away with its transfer
+            strReply.clear(); // the control went away with its transfer
             break;
         }
         wait.processEvents(QEventLoop::WaitForMoreEvents);

@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <iconv.h>
 #include <functional>
+#include <iconv.h>
 
 namespace {
 
@@ -22,13 +22,13 @@ QByteArray g_bytes;
 // in lines, until the converted text reaches the wanted size.
 QString mixedJapaneseText(qsizetype cp932Bytes)
 {
-    const QString kanji = QStringLiteral(
-        "日本語文書編集保存開閉読書作成削除変更確認設定表示検索置換印刷送信受信時間場所人物会社社会"
-        "学校先生生活問題意味気分天気電話番号住所名前今日明日昨日東京大阪京都北海道九州新聞記事写真"
-        "音楽映画旅行料理家族友達仕事休日週末朝昼夜春夏秋冬山川海空雨雪風花鳥月星光道駅車電車飛行機");
+    const QString kanji
+        = QStringLiteral("日本語文書編集保存開閉読書作成削除変更確認設定表示検索置換印刷送信受信時間場所人物会社社会"
+                         "学校先生生活問題意味気分天気電話番号住所名前今日明日昨日東京大阪京都北海道九州新聞記事写真"
+                         "音楽映画旅行料理家族友達仕事休日週末朝昼夜春夏秋冬山川海空雨雪風花鳥月星光道駅車電車飛行機");
     const QString punctuation = QStringLiteral("、。「」・ー（）！？");
     const QString halfWidth = QStringLiteral("ｱｲｳｴｵｶｷｸｹｺﾃｷｽﾄﾃﾞｰﾀ");
-    const char *words[] = {"Lumeno", "server", "data", "2026", "OK", "vidodu.cgi", "HTTP", "UTF-8"};
+    const char *words[] = { "Lumeno", "server", "data", "2026", "OK", "vidodu.cgi", "HTTP", "UTF-8" };
 
     QRandomGenerator random(932);
     QString text;
@@ -40,9 +40,9 @@ QString mixedJapaneseText(qsizetype cp932Bytes)
             if (kind < 35)
                 line += kanji[random.bounded(int(kanji.size()))];
             else if (kind < 65)
-                line += QChar(char16_t(0x3041 + random.bounded(0x53)));   // hiragana
+                line += QChar(char16_t(0x3041 + random.bounded(0x53))); // hiragana
             else if (kind < 78)
-                line += QChar(char16_t(0x30A1 + random.bounded(0x56)));   // katakana
+                line += QChar(char16_t(0x30A1 + random.bounded(0x56))); // katakana
             else if (kind < 86)
                 line += punctuation[random.bounded(int(punctuation.size()))];
             else if (kind < 97)
@@ -60,7 +60,10 @@ QString mixedJapaneseText(qsizetype cp932Bytes)
 // glibc's converter, reused like the program reuses its tables.
 class Iconv {
 public:
-    Iconv(const char *to, const char *from) : m_cd(iconv_open(to, from)) {}
+    Iconv(const char *to, const char *from)
+        : m_cd(iconv_open(to, from))
+    {
+    }
     ~Iconv()
     {
         if (ok())
@@ -105,7 +108,7 @@ double rate(double seconds)
 void report(const char *name, double ours, const char *baseline, double theirs)
 {
     std::printf("  %-10s %7.0f MB/s   %-14s %6.0f MB/s   ratio %5.2fx\n", name, rate(ours), baseline, rate(theirs),
-                theirs / ours);
+        theirs / ours);
 }
 
 } // namespace
@@ -126,15 +129,15 @@ int main()
     QString decoded;
     const auto iconvEncode = [&] {
         QByteArray out(g_text.size() * 2, Qt::Uninitialized);
-        const qsizetype n = toCp932.convert(reinterpret_cast<const char *>(g_text.utf16()), g_text.size() * 2,
-                                            out.data(), out.size());
+        const qsizetype n = toCp932.convert(
+            reinterpret_cast<const char *>(g_text.utf16()), g_text.size() * 2, out.data(), out.size());
         out.resize(std::max<qsizetype>(n, 0));
         encoded = std::move(out);
     };
     const auto iconvDecode = [&] {
         QString out(g_bytes.size(), Qt::Uninitialized);
-        const qsizetype n = fromCp932.convert(g_bytes.constData(), g_bytes.size(), reinterpret_cast<char *>(out.data()),
-                                              out.size() * 2);
+        const qsizetype n = fromCp932.convert(
+            g_bytes.constData(), g_bytes.size(), reinterpret_cast<char *>(out.data()), out.size() * 2);
         out.resize(std::max<qsizetype>(n / 2, 0));
         decoded = std::move(out);
     };
@@ -155,7 +158,7 @@ int main()
     const double countTime = bestSeconds([&] { sink += cp932::ByteCount(g_text); });
 
     std::printf("Code page 932 on %.1f MB of mixed Japanese text (%lld UTF-16 units), glibc iconv as yardstick:\n",
-                g_bytes.size() / 1e6, static_cast<long long>(g_text.size()));
+        g_bytes.size() / 1e6, static_cast<long long>(g_text.size()));
     report("Encode", encodeTime, "iconv to 932", iconvEncodeTime);
     report("Decode", decodeTime, "iconv from 932", iconvDecodeTime);
     // Counting bytes the ordinary way means converting and taking the length.

@@ -63,14 +63,14 @@ int main(int argc, char **argv)
         sink += copy.replace(word, replacement).size();
     });
     const double ruleTwice = Best(5, [&] { sink += finder::ReplaceAll(twice, word, replacement).size(); });
-    std::printf("search rule, 10 MiB characters: %.1f ms; QString::replace: %.1f ms; ratio %.2f\n", rule, qt,
-                rule / qt);
+    std::printf(
+        "search rule, 10 MiB characters: %.1f ms; QString::replace: %.1f ms; ratio %.2f\n", rule, qt, rule / qt);
     const double qtTwice = Best(5, [&] {
         QString copy = twice;
         sink += copy.replace(word, replacement).size();
     });
-    std::printf("search rule, 20 MiB against 10 MiB: %.1f ms against %.1f ms, ratio %.2f (2 is linear)\n",
-                ruleTwice, rule, ruleTwice / rule);
+    std::printf("search rule, 20 MiB against 10 MiB: %.1f ms against %.1f ms, ratio %.2f (2 is linear)\n", ruleTwice,
+        rule, ruleTwice / rule);
     std::printf("QString::replace, 20 MiB against 10 MiB: ratio %.2f\n", qtTwice / qt);
 
     const QString result = finder::ReplaceAll(text, word, replacement);
@@ -86,9 +86,8 @@ int main(int argc, char **argv)
         finderDialog->findChild<QLineEdit *>(QStringLiteral("txtSearchWord"))->setText(word);
         finderDialog->findChild<QLineEdit *>(QStringLiteral("txtReplaceWord"))->setText(replacement);
         dialogs.answerMessage(platform::MsgAnswer::Yes);
-        dialog = std::min(dialog, Best(1, [&] {
-            finderDialog->findChild<QPushButton *>(QStringLiteral("cmdRepAll"))->click();
-        }));
+        dialog = std::min(
+            dialog, Best(1, [&] { finderDialog->findChild<QPushButton *>(QStringLiteral("cmdRepAll"))->click(); }));
         delete finderDialog;
         if (box.toPlainText() != result) {
             std::printf("Replace all gave a wrong text\n");
@@ -96,6 +95,6 @@ int main(int argc, char **argv)
         }
     }
     std::printf("Replace all in the box: %.1f ms; setPlainText of the result: %.1f ms; ratio %.2f\n", dialog, load,
-                dialog / load);
+        dialog / load);
     return sink > 0 ? 0 : 1;
 }

@@ -70,12 +70,12 @@ std::optional<PayloadId> parsePayload(const QString &text)
     const QByteArray sum = QCryptographicHash::hash(text.mid(end + 2).toUtf8(), QCryptographicHash::Md5).toHex();
     if (head[4] != QString::fromLatin1(sum))
         return std::nullopt;
-    return PayloadId{head[1].toInt(), head[2].toInt(), head[3].toInt()};
+    return PayloadId { head[1].toInt(), head[2].toInt(), head[3].toInt() };
 }
 
 int init(int files)
 {
-    NewRemoteFolder(kFolder);   // may exist already
+    NewRemoteFolder(kFolder); // may exist already
     QRandomGenerator random(1);
     for (int f = 0; f < files; ++f) {
         if (SaveRemoteFile(kFolder, fileName(f), payload(f, 0, 0, random)) == QLatin1String("NG")) {
@@ -125,13 +125,13 @@ int run(int files, int client, int seconds, const QString &mix, const QString &o
             log << "open " << one.elapsed() << result << '\n';
         } else if (pick < 7) {
             const QString result = SaveRemoteFile(kFolder, fileName(f), payload(f, client, seq, random));
-            log << "save " << one.elapsed() << (result == QLatin1String("OK") ? " ok " : " FAILED ") << f << ' ' << client
-                << ' ' << seq << '\n';
+            log << "save " << one.elapsed() << (result == QLatin1String("OK") ? " ok " : " FAILED ") << f << ' '
+                << client << ' ' << seq << '\n';
         } else {
             const QStringList listing = ListRemoteFiles(kFolder);
             const char *result = listing.value(0) == QLatin1String("NG") ? " FAILED"
-                                 : wholeListing(listing, files)           ? " ok"
-                                                                          : " TORN";
+                : wholeListing(listing, files)                           ? " ok"
+                                                                         : " TORN";
             log << "list " << one.elapsed() << result << '\n';
         }
     }
@@ -151,7 +151,7 @@ int verify(int files, const QString &saveLogPath)
     for (int f = 0; f < files; ++f) {
         const auto id = parsePayload(ReadRemoteFile(kFolder, fileName(f)));
         const bool known = id && id->file == f
-                           && (id->client == 0 || saved.contains(QStringLiteral("%1 %2 %3").arg(f).arg(id->client).arg(id->seq)));
+            && (id->client == 0 || saved.contains(QStringLiteral("%1 %2 %3").arg(f).arg(id->client).arg(id->seq)));
         if (!known) {
             std::fprintf(stderr, "load_client: %s is not a payload a successful save wrote\n", qPrintable(fileName(f)));
             ++bad;

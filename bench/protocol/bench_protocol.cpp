@@ -56,8 +56,8 @@ double median(QList<double> values)
 
 // One request made by curl with the body from a file, as the editor frames it.
 // seconds: curl's run, its start included; ownSeconds: the transfer as curl itself times it.
-bool curlRequest(const QString &url, const FieldList &fields, const QString &dir, const QString &tag,
-                 double &seconds, double &ownSeconds, QByteArray &reply)
+bool curlRequest(const QString &url, const FieldList &fields, const QString &dir, const QString &tag, double &seconds,
+    double &ownSeconds, QByteArray &reply)
 {
     const FramedRequest request = FrameRequest(fields, [] { return MakeBoundary(); });
     const QString bodyPath = dir + QStringLiteral("/") + tag + QStringLiteral(".body");
@@ -71,9 +71,10 @@ bool curlRequest(const QString &url, const FieldList &fields, const QString &dir
     QElapsedTimer timer;
     timer.start();
     curl.start(QStringLiteral("curl"),
-               {QStringLiteral("-s"), QStringLiteral("-w"), QStringLiteral("%{time_total}"), QStringLiteral("--noproxy"), QStringLiteral("*"), QStringLiteral("-o"), outPath,
-                QStringLiteral("-H"), QStringLiteral("Content-Type: multipart/form-data; boundary=") + request.boundary,
-                QStringLiteral("--data-binary"), QStringLiteral("@") + bodyPath, url});
+        { QStringLiteral("-s"), QStringLiteral("-w"), QStringLiteral("%{time_total}"), QStringLiteral("--noproxy"),
+            QStringLiteral("*"), QStringLiteral("-o"), outPath, QStringLiteral("-H"),
+            QStringLiteral("Content-Type: multipart/form-data; boundary=") + request.boundary,
+            QStringLiteral("--data-binary"), QStringLiteral("@") + bodyPath, url });
     const bool ran = curl.waitForFinished(120000) && curl.exitCode() == 0;
     seconds = timer.nsecsElapsed() / 1e9;
     ownSeconds = curl.readAllStandardOutput().trimmed().toDouble();
@@ -87,7 +88,7 @@ int peakRead(const QStringList &args)
     strServer = args.at(0);
     strPassword = args.at(1);
     const qint64 bytes = args.at(3).toLongLong();
-    if (!CheckServer(strServer, strPassword))   // brings the network code in before measuring
+    if (!CheckServer(strServer, strPassword)) // brings the network code in before measuring
         return 2;
     const qint64 before = statusKiB("VmRSS:");
     const QString text = ReadRemoteFile(QStringLiteral("data"), args.at(2));
@@ -113,11 +114,12 @@ int compare(int rounds)
     const QByteArray documentBytes = cp932::Encode(document);
     const QString name = QString::fromUtf8("ベンチ文書.txt");
     const QString filePath = QStringLiteral("data/") + name;
-    const FieldList saveFields{{"command", "SAVEFILE"}, {"pass", kPassword}, {"file", filePath}, {"content", document}};
-    const FieldList readFields{{"command", "READFILE"}, {"pass", kPassword}, {"file", filePath}};
+    const FieldList saveFields { { "command", "SAVEFILE" }, { "pass", kPassword }, { "file", filePath },
+        { "content", document } };
+    const FieldList readFields { { "command", "READFILE" }, { "pass", kPassword }, { "file", filePath } };
 
     QList<double> ours, curls, curlsOwn, ourSaves, ourReads, curlSaves, curlReads;
-    for (int round = -1; round < rounds; ++round) {   // round -1 warms both up
+    for (int round = -1; round < rounds; ++round) { // round -1 warms both up
         QElapsedTimer timer;
         timer.start();
         const QString saved = SaveRemoteFile(QStringLiteral("data"), name, document);
@@ -132,8 +134,8 @@ int compare(int rounds)
         double saveSeconds = 0, readSeconds = 0, saveOwn = 0, readOwn = 0;
         QByteArray saveReply, readReply;
         if (!curlRequest(server.url(), saveFields, work.path(), QStringLiteral("save"), saveSeconds, saveOwn, saveReply)
-            || !curlRequest(server.url(), readFields, work.path(), QStringLiteral("read"), readSeconds, readOwn,
-                            readReply)
+            || !curlRequest(
+                server.url(), readFields, work.path(), QStringLiteral("read"), readSeconds, readOwn, readReply)
             || saveReply != "Save OK\n" || readReply != cp932::Encode(filePath) + '\n' + documentBytes) {
             std::fprintf(stderr, "curl's round trip failed\n");
             return 1;
@@ -149,15 +151,15 @@ int compare(int rounds)
         }
     }
     const double ourMedian = median(ours), curlMedian = median(curls), curlOwnMedian = median(curlsOwn);
-    std::printf("save + read of %.1f MB (code page 932), median of %d rounds\n", documentBytes.size() / 1048576.0,
-                rounds);
+    std::printf(
+        "save + read of %.1f MB (code page 932), median of %d rounds\n", documentBytes.size() / 1048576.0, rounds);
     std::printf("  protocol layer            %8.1f ms\n", ourMedian * 1000);
     std::printf("  curl, its start included  %8.1f ms   ratio %5.2f x  (target <= 1.30)\n", curlMedian * 1000,
-                ourMedian / curlMedian);
-    std::printf("  curl, its own time_total  %8.1f ms   ratio %5.2f x\n", curlOwnMedian * 1000,
-                ourMedian / curlOwnMedian);
+        ourMedian / curlMedian);
+    std::printf(
+        "  curl, its own time_total  %8.1f ms   ratio %5.2f x\n", curlOwnMedian * 1000, ourMedian / curlOwnMedian);
     std::printf("  save alone: %.1f ms against curl's %.1f ms (start included), read alone: %.1f ms against %.1f ms\n",
-                median(ourSaves) * 1000, median(curlSaves) * 1000, median(ourReads) * 1000, median(curlReads) * 1000);
+        median(ourSaves) * 1000, median(curlSaves) * 1000, median(ourReads) * 1000, median(curlReads) * 1000);
 
     // Peak memory of a 50 MB read, in a fresh process so that nothing above counts.
     const QString bigName = QString::fromUtf8("大きい文書.txt");
@@ -168,8 +170,7 @@ int compare(int rounds)
     big.close();
     QProcess child;
     child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--peak-read"), server.serverText(), kPassword, bigName,
-                 QString::number(bigBytes.size())});
+        { QStringLiteral("--peak-read"), server.serverText(), kPassword, bigName, QString::number(bigBytes.size()) });
     if (!child.waitForFinished(300000) || child.exitCode() != 0) {
         std::fprintf(stderr, "the measured read failed (%d)\n", child.exitCode());
         return 1;

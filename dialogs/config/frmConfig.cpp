@@ -35,10 +35,11 @@ QString ForbiddenCharacterText()
 
 } // namespace
 
-frmConfig::frmConfig(QWidget *owner) : QDialog(owner)
+frmConfig::frmConfig(QWidget *owner)
+    : QDialog(owner)
 {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
+        | Qt::MSWindowsFixedSizeDialogHint);
     setWindowTitle(QStringLiteral("サーバ設定"));
     CreateControls();
     Form_Load();
@@ -154,7 +155,7 @@ void frmConfig::cmdCancel_Click()
 bool frmConfig::TestServer(const QString &server, const QString &password)
 {
     const QPointer<QWidget> focused = focusWidget();
-    const QList<QWidget *> controls{txtURL, txtPass, cmdCheck, chkClearPass, cmdOK, cmdCancel};
+    const QList<QWidget *> controls { txtURL, txtPass, cmdCheck, chkClearPass, cmdOK, cmdCancel };
     for (QWidget *control : controls)
         control->setEnabled(false);
     m_blnWaiting = true;

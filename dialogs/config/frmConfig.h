@@ -28,7 +28,7 @@ private:
     void cmdCancel_Click();
     bool TestServer(const QString &server, const QString &password);
 
-    bool m_blnWaiting = false;   // a server test is running
+    bool m_blnWaiting = false; // a server test is running
 
     QLabel *Label1 = nullptr;
     QLabel *Label2 = nullptr;

@@ -14,8 +14,7 @@ bool IsPasswordAllowed(QStringView password)
     return true;
 }
 
-void SaveServerSettings(platform::SettingsStore &store, const QString &server, const QString &password,
-                        bool clearPass)
+void SaveServerSettings(platform::SettingsStore &store, const QString &server, const QString &password, bool clearPass)
 {
     const QString section = QStringLiteral("Setting");
     store.SaveSetting(section, QStringLiteral("Server"), server);

@@ -14,7 +14,6 @@ bool IsPasswordAllowed(QStringView password);
 
 // Writes "Server", "User" and "ClearPass" of section "Setting", in that order. With clearPass the
 // store keeps no password: "User" is written empty.
-void SaveServerSettings(platform::SettingsStore &store, const QString &server, const QString &password,
-                        bool clearPass);
+void SaveServerSettings(platform::SettingsStore &store, const QString &server, const QString &password, bool clearPass);
 
 } // namespace config

@@ -21,7 +21,7 @@ std::optional<FileEntry> ParseFileLine(const QString &line)
     const QStringList fields = line.split(QLatin1Char('\t'));
     if (fields.size() < 3 || fields.at(0).isEmpty())
         return std::nullopt;
-    return FileEntry{fields.at(0), fields.at(1), fields.at(2)};
+    return FileEntry { fields.at(0), fields.at(1), fields.at(2) };
 }
 
 QString ParentFolderPath(const QString &folderPath)

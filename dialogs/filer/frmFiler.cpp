@@ -57,7 +57,7 @@ public:
             QApplication::restoreOverrideCursor();
             m_form.setEnabled(true);
             if (m_focus)
-                m_focus->setFocus();   // disabling took the focus away; a keyboard user goes on
+                m_focus->setFocus(); // disabling took the focus away; a keyboard user goes on
         }
     }
     BusyScope(const BusyScope &) = delete;
@@ -91,10 +91,10 @@ void frmFiler::BuildControls()
     lsviewFiles->setRootIsDecorated(false);
     lsviewFiles->setUniformRowHeights(true);
     lsviewFiles->setHeaderLabels(
-        {QStringLiteral("ファイル名"), QStringLiteral("最終更新日時"), QStringLiteral("サイズ")});
+        { QStringLiteral("ファイル名"), QStringLiteral("最終更新日時"), QStringLiteral("サイズ") });
     lsviewFiles->headerItem()->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
     lsviewFiles->header()->setStretchLastSection(false);
-    const int columnTwips[] = {2822, 4233, 2540};
+    const int columnTwips[] = { 2822, 4233, 2540 };
     for (int column = 0; column < 3; ++column)
         lsviewFiles->setColumnWidth(column, platform::TwipsToPixels(columnTwips[column], twipsPerPixel));
 
@@ -103,7 +103,7 @@ void frmFiler::BuildControls()
     splitter->addWidget(lsviewFiles);
     splitter->setStretchFactor(1, 1);
     splitter->setChildrenCollapsible(false);
-    splitter->setSizes({platform::TwipsToPixels(3000, twipsPerPixel), platform::TwipsToPixels(9900, twipsPerPixel)});
+    splitter->setSizes({ platform::TwipsToPixels(3000, twipsPerPixel), platform::TwipsToPixels(9900, twipsPerPixel) });
 
     txtName = new QLineEdit(this);
     txtName->setObjectName(QStringLiteral("txtName"));
@@ -157,7 +157,7 @@ void frmFiler::ResetTree()
 {
     trviewFolders->clear();
     m_nodes.clear();
-    AddFolderNodes(QString(), {kRoot});
+    AddFolderNodes(QString(), { kRoot });
 }
 
 void frmFiler::AddFolderNodes(const QString &path, const QStringList &names)
@@ -200,8 +200,8 @@ void frmFiler::FillFileList(const QStringList &lines)
         const std::optional<filer::FileEntry> entry = filer::ParseFileLine(line);
         if (!entry)
             continue;
-        auto *row = new QTreeWidgetItem(lsviewFiles,
-            {entry->name, entry->modified, filer::FormatFileSize(entry->size)});
+        auto *row
+            = new QTreeWidgetItem(lsviewFiles, { entry->name, entry->modified, filer::FormatFileSize(entry->size) });
         row->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
     }
 }
@@ -213,9 +213,9 @@ void frmFiler::RebuildFolderTree(const QString &path)
     for (const QString &level : filer::AccumulatedPaths(path)) {
         QTreeWidgetItem *node = m_nodes.value(level);
         if (!node)
-            break;   // the level above could not be listed: stay with the deepest folder reached
+            break; // the level above could not be listed: stay with the deepest folder reached
         ShowFolder(level);
-        trviewFolders->scrollToItem(node);   // expands its ancestors
+        trviewFolders->scrollToItem(node); // expands its ancestors
         listed = node;
     }
     // The listed folder is the selected one, so that the toolbar acts on what the list shows.
@@ -241,8 +241,9 @@ void frmFiler::cmdOK_Click()
 {
     const QString name = txtName->text();
     if (name.isEmpty()) {
-        platform::ShowError(this, IsSaveMode() ? QStringLiteral("ファイル名を入力してください。")
-                                               : QStringLiteral("ファイルを選択してください。"));
+        platform::ShowError(this,
+            IsSaveMode() ? QStringLiteral("ファイル名を入力してください。")
+                         : QStringLiteral("ファイルを選択してください。"));
         return;
     }
     modPublic::blnFilerOK = true;

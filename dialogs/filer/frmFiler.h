@@ -67,7 +67,7 @@ private:
     QPushButton *cmdCancel = nullptr;
     QToolBar *toolOpt = nullptr;
 
-    QHash<QString, QTreeWidgetItem *> m_nodes;   // folder nodes by key (full path)
-    QIcon m_folderIcon;                          // closed when not selected, open when selected
+    QHash<QString, QTreeWidgetItem *> m_nodes; // folder nodes by key (full path)
+    QIcon m_folderIcon; // closed when not selected, open when selected
     int m_busy = 0;
 };

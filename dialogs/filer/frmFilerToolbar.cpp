@@ -17,19 +17,19 @@ namespace {
 const QString kRoot = QStringLiteral("data");
 
 struct ToolButton {
-    QString key;       // also the action's object name and its picture's name
+    QString key; // also the action's object name and its picture's name
     QString tooltip;
 };
 
 // In toolbar order: the folder group, a gap, the file group.
 const ToolButton kFolderButtons[] = {
-    {QStringLiteral("newfolder"), QStringLiteral("新規フォルダ作成")},
-    {QStringLiteral("deletefolder"), QStringLiteral("フォルダ削除")},
-    {QStringLiteral("renamefolder"), QStringLiteral("フォルダ名変更")},
+    { QStringLiteral("newfolder"), QStringLiteral("新規フォルダ作成") },
+    { QStringLiteral("deletefolder"), QStringLiteral("フォルダ削除") },
+    { QStringLiteral("renamefolder"), QStringLiteral("フォルダ名変更") },
 };
 const ToolButton kFileButtons[] = {
-    {QStringLiteral("deletefile"), QStringLiteral("ファイル削除")},
-    {QStringLiteral("renamefile"), QStringLiteral("ファイル名変更")},
+    { QStringLiteral("deletefile"), QStringLiteral("ファイル削除") },
+    { QStringLiteral("renamefile"), QStringLiteral("ファイル名変更") },
 };
 
 QString Joined(const QString &folder, const QString &name)
@@ -100,7 +100,8 @@ void frmFiler::RefreshFileList(const QString &folder)
 
 void frmFiler::NewFolder(const QString &folder)
 {
-    const QString name = platform::dialogs().InputBox(this, QStringLiteral("作成するフォルダ名を入力してください。"), {});
+    const QString name
+        = platform::dialogs().InputBox(this, QStringLiteral("作成するフォルダ名を入力してください。"), {});
     if (name.isEmpty())
         return;
     if (!Succeeded([&] { return modPublic::NewRemoteFolder(Joined(folder, name)); })) {
@@ -120,8 +121,9 @@ void frmFiler::DeleteFolder(const QString &folder)
         return;
     }
     const QString shownName = trviewFolders->selectedItems().first()->text(0);
-    if (!platform::AskYesNo(this, QStringLiteral("フォルダ") + shownName
-                                      + QStringLiteral("とそれ以下のすべてのファイル、フォルダを削除しますか？")))
+    if (!platform::AskYesNo(this,
+            QStringLiteral("フォルダ") + shownName
+                + QStringLiteral("とそれ以下のすべてのファイル、フォルダを削除しますか？")))
         return;
     if (!Succeeded([&] { return modPublic::DeleteRemoteFolder(folder); })) {
         platform::ShowError(this, QStringLiteral("フォルダの削除に失敗しました。"));
@@ -163,7 +165,8 @@ void frmFiler::RenameFile(const QString &folder)
     const QString file = SelectedFileName();
     if (file.isEmpty())
         return;
-    const QString name = platform::dialogs().InputBox(this, QStringLiteral("新しいファイル名を入力してください。"), file);
+    const QString name
+        = platform::dialogs().InputBox(this, QStringLiteral("新しいファイル名を入力してください。"), file);
     if (name.isEmpty() || name == file)
         return;
     if (!Succeeded([&] { return modPublic::RenameRemoteFile(Joined(folder, file), name); })) {

@@ -40,11 +40,12 @@ void SelectSpan(QPlainTextEdit &box, qsizetype start, qsizetype length)
 } // namespace
 
 frmFinder::frmFinder(std::function<QPlainTextEdit *()> activeBox, QWidget *owner)
-    : QDialog(owner), m_activeBox(std::move(activeBox))
+    : QDialog(owner)
+    , m_activeBox(std::move(activeBox))
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
+        | Qt::MSWindowsFixedSizeDialogHint);
     CreateControls();
     Form_Load();
 }
@@ -80,7 +81,7 @@ void frmFinder::CreateControls()
     txtSearchWord->setMinimumWidth(220);
     optDirection[0]->setChecked(true);
     cmdNext->setDefault(true);
-    for (QPushButton *button : {cmdNext, cmdReplace, cmdRepAll, cmdClose})
+    for (QPushButton *button : { cmdNext, cmdReplace, cmdRepAll, cmdClose })
         button->setAutoDefault(false);
     cmdNext->setEnabled(false);
     cmdReplace->setEnabled(false);
@@ -100,7 +101,7 @@ void frmFinder::CreateControls()
     fields->setRowStretch(3, 1);
 
     auto *buttons = new QVBoxLayout;
-    for (QPushButton *button : {cmdNext, cmdReplace, cmdRepAll, cmdClose})
+    for (QPushButton *button : { cmdNext, cmdReplace, cmdRepAll, cmdClose })
         buttons->addWidget(button);
     buttons->addStretch();
 

@@ -29,7 +29,7 @@ ReplaceSpan ReplaceAllSpan(QStringView text, QStringView word, QStringView repla
         return span;
     span.start = p;
     span.inserted.reserve(text.size() - p);
-    qsizetype copied = p;   // text before this index is already in the result
+    qsizetype copied = p; // text before this index is already in the result
     while (p >= 0) {
         span.inserted.append(text.sliced(copied, p - copied));
         span.inserted.append(replacement);

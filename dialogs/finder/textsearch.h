@@ -24,7 +24,7 @@ struct ReplaceSpan {
     qsizetype start = 0;
     qsizetype removed = 0;
     QString inserted;
-    qsizetype count = 0;   // occurrences replaced
+    qsizetype count = 0; // occurrences replaced
 };
 
 // Replaces every occurrence of word by replacement in one pass from the start to the end:

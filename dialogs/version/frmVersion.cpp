@@ -18,7 +18,7 @@ const QSize CLIENT_SIZE(335, 200);
 QFont CenturyFont(double pointSize, bool bold = false, bool italic = false, bool underline = false)
 {
     QFont font;
-    font.setFamilies({QStringLiteral("Century"), QStringLiteral("serif")});
+    font.setFamilies({ QStringLiteral("Century"), QStringLiteral("serif") });
     font.setStyleHint(QFont::Serif);
     font.setPointSizeF(pointSize);
     font.setBold(bold);
@@ -43,10 +43,11 @@ QLabel *YellowLabel(QWidget *parent, const char *name, const QFont &font, Qt::Al
 } // namespace
 
 frmVersion::frmVersion(QWidget *owner)
-    : QDialog(owner), m_background(QStringLiteral(":/version/background.png"))
+    : QDialog(owner)
+    , m_background(QStringLiteral(":/version/background.png"))
 {
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
+        | Qt::MSWindowsFixedSizeDialogHint);
     setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
     setFixedSize(CLIENT_SIZE);
     CreateControls();
@@ -60,12 +61,12 @@ void frmVersion::CreateControls()
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
     cmdClose->setGeometry(130, 164, 76, 26);
 
-    labVersion = YellowLabel(this, "labVersion", CenturyFont(14.25, true), Qt::AlignHCenter, {0, 72, 335, 28});
-    labBuild = YellowLabel(this, "labBuild", CenturyFont(8.25), Qt::AlignHCenter, {0, 100, 335, 16});
-    Label1 = YellowLabel(this, "Label1", CenturyFont(9, false, true), Qt::AlignLeft, {24, 124, 300, 20});
+    labVersion = YellowLabel(this, "labVersion", CenturyFont(14.25, true), Qt::AlignHCenter, { 0, 72, 335, 28 });
+    labBuild = YellowLabel(this, "labBuild", CenturyFont(8.25), Qt::AlignHCenter, { 0, 100, 335, 16 });
+    Label1 = YellowLabel(this, "Label1", CenturyFont(9, false, true), Qt::AlignLeft, { 24, 124, 300, 20 });
     Label1->setText(QStringLiteral("Copyright (C) 2026 Lumeno Project"));
-    labWeblink = YellowLabel(this, "labWeblink", CenturyFont(11.25, false, true, true), Qt::AlignHCenter,
-                             {2, 164, 124, 26});
+    labWeblink
+        = YellowLabel(this, "labWeblink", CenturyFont(11.25, false, true, true), Qt::AlignHCenter, { 2, 164, 124, 26 });
     labWeblink->setText(QStringLiteral("Lumeno Project"));
     labWeblink->setCursor(Qt::PointingHandCursor);
     labWeblink->installEventFilter(this);

@@ -4,7 +4,7 @@ namespace version {
 
 VersionNumbers ProgramVersion()
 {
-    return {LUMENO_VERSION_MAJOR, LUMENO_VERSION_MINOR, LUMENO_REVISION};
+    return { LUMENO_VERSION_MAJOR, LUMENO_VERSION_MINOR, LUMENO_REVISION };
 }
 
 QString VersionText(int major, int minor, int revision)
