@@ -1,7 +1,7 @@
 #pragma once
 
 // The document's line-break style. The editing view holds paragraphs: a CR LF, a lone LF and a
-// lone CR of the text it is given each end one. Every text that leaves the program (the counts,
+// lone CR of the text it is given each end one. The document as it leaves the program (the counts,
 // a save, a print) ends them with the document's one style. A document whose line breaks are all
 // LF or all CR LF, or that has none, keeps them byte for byte when opened and saved unedited. A
 // document with any CR LF is saved with CR LF throughout, its lone LFs and lone CRs included.
