@@ -59,7 +59,7 @@ ScriptedHttpServer::ScriptedHttpServer()
 
 ScriptedHttpServer::~ScriptedHttpServer()
 {
-    if (!m_answers.empty() && m_answers.front().times > 0)
+    if (!m_answers.empty() && !m_answers.front().everyTime)
         QTest::qFail(
             qPrintable(QStringLiteral("an answer for \"%1\" was never asked for").arg(m_answers.front().request)),
             __FILE__, __LINE__);
@@ -70,9 +70,9 @@ void ScriptedHttpServer::reply(const QString &body, const QString &request)
     m_answers.push_back({ request, { HttpResponse("HTTP/1.1 200 OK", cp932::Encode(body)) } });
 }
 
-void ScriptedHttpServer::replyRaw(const QList<QByteArray> &pieces, bool closeAfter, int gapMs, int times)
+void ScriptedHttpServer::replyRaw(const QList<QByteArray> &pieces, bool closeAfter, int gapMs)
 {
-    m_answers.push_back({ QString(), pieces, closeAfter, gapMs, times });
+    m_answers.push_back({ QString(), pieces, closeAfter, gapMs, true });
 }
 
 // Answers a request once it is in whole, as its Content-Length says.
@@ -102,7 +102,7 @@ void ScriptedHttpServer::read(QTcpSocket *socket)
         failure = QStringLiteral("expected \"%1\", got \"%2\"").arg(next.request, request.command());
         if (next.request.isEmpty() || next.request == request.command()) {
             sendPieces(socket, next.pieces, next.gapMs, next.closeAfter);
-            if (--next.times == 0)
+            if (!next.everyTime)
                 m_answers.pop_front();
             return;
         }

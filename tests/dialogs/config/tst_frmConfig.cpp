@@ -19,6 +19,7 @@
 using platform::MsgAnswer;
 
 namespace {
+
 const QString CHECK_OK = QStringLiteral("サーバCGIの正常動作を確認できました。");
 const QString CHECK_NG
     = QStringLiteral("サーバCGIの動作が異常です。\r\n\r\nサーバCGIの設置、設定、サーバURLやパスワード、\r\n"
@@ -26,6 +27,23 @@ const QString CHECK_NG
 const QString BAD_CHARACTER = QStringLiteral("パスワードに使用できない文字が含まれています。\r\n"
                                              "半角英数字または'_'(アンダースコア)だけを使用してください。");
 const QString SAVE_ANYWAY = QStringLiteral("サーバの動作が異常ですが、そのまま設定を保存しますか？");
+
+// A password of three characters is typed with "clear on exit" checked; a sixteenth is not taken.
+struct Press {
+    const char *name, *button, *password, *reply; // reply: the script's answer to CHECK; nullptr: not asked
+    QList<MsgAnswer> answers;
+    QStringList messages;
+    bool stored;
+};
+const Press kPresses[] = {
+    { "check, working", "cmdCheck", "abc.x", "OK\n", { MsgAnswer::OK }, { CHECK_OK }, false },
+    { "check, failing", "cmdCheck", "abc", "NG", { MsgAnswer::OK }, { CHECK_NG }, false },
+    { "ok, bad character", "cmdOK", "pass word", nullptr, { MsgAnswer::OK }, { BAD_CHARACTER }, false },
+    { "ok, working", "cmdOK", "new-Pass_9abcdef", "OK\n", {}, {}, true },
+    { "ok, failing, saved anyway", "cmdOK", "abc", "NG", { MsgAnswer::Yes }, { SAVE_ANYWAY }, true },
+    { "ok, failing, not saved", "cmdOK", "abc", "NG", { MsgAnswer::No }, { SAVE_ANYWAY }, false },
+};
+
 } // namespace
 
 class tst_frmConfig : public QObject {
@@ -34,7 +52,6 @@ private slots:
     void initTestCase() { testsupport::usePrivateRuntimeDir(); }
     void init();
     void cleanup();
-    void passwordCharacters_data();
     void passwordCharacters();
     void buttons_data();
     void buttons();
@@ -76,7 +93,6 @@ void tst_frmConfig::cleanup()
 void tst_frmConfig::open(const QString &password)
 {
     m_dialog = std::make_unique<frmConfig>();
-    QTest::ignoreMessage(QtWarningMsg, "This plugin does not support propagateSizeHints()");
     m_dialog->show();
     QCOMPARE(control<QLineEdit>("txtURL")->text() + control<QLineEdit>("txtPass")->text(), "old.example.jpoldPass");
     QVERIFY(control<QCheckBox>("chkClearPass")->isChecked());
@@ -87,55 +103,20 @@ void tst_frmConfig::open(const QString &password)
     QTest::keyClicks(control<QLineEdit>("txtPass"), password);
 }
 
-void tst_frmConfig::passwordCharacters_data()
-{
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<bool>("allowed");
-    QTest::newRow("empty") << "" << true;
-    QTest::newRow("all 64 symbols") << modPublic::CODE_ALPHABET << true;
-    QTest::newRow("full-width digit") << "a１" << false;
-    QTest::newRow("kana") << "ﾊﾟｽ" << false;
-    QTest::newRow("blank at the end") << "abc " << false;
-}
-
 // A password may hold only the codec's 64 symbols, "-" and "_" included.
 void tst_frmConfig::passwordCharacters()
 {
-    QFETCH(QString, password);
-    QFETCH(bool, allowed);
-    QCOMPARE(config::IsPasswordAllowed(password), allowed);
+    QVERIFY(config::IsPasswordAllowed(QString()));
+    QVERIFY(config::IsPasswordAllowed(modPublic::CODE_ALPHABET));
+    for (const char *refused : { "a１", "ﾊﾟｽ", "abc ", "a.b" })
+        QVERIFY2(!config::IsPasswordAllowed(QString::fromUtf8(refused)), refused);
 }
 
 void tst_frmConfig::buttons_data()
 {
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("password"); // typed; a sixteenth character is not taken
-    QTest::addColumn<QString>("reply"); // the script's answer to CHECK; null: not asked
-    QTest::addColumn<QList<MsgAnswer>>("answers");
-    QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<bool>("stored");
-    const QList<MsgAnswer> ok { MsgAnswer::OK };
-    QTest::newRow("check, working") << "cmdCheck"
-                                    << "abc.x"
-                                    << "OK\n"
-                                    << ok << QStringList { CHECK_OK } << false;
-    QTest::newRow("check, failing") << "cmdCheck"
-                                    << "abc"
-                                    << "NG" << ok << QStringList { CHECK_NG } << false;
-    QTest::newRow("ok, bad character") << "cmdOK"
-                                       << "pass word" << QString() << ok << QStringList { BAD_CHARACTER } << false;
-    QTest::newRow("ok, working") << "cmdOK"
-                                 << "new-Pass_9abcdef"
-                                 << "OK\n"
-                                 << QList<MsgAnswer> {} << QStringList {} << true;
-    QTest::newRow("ok, failing, saved anyway")
-        << "cmdOK"
-        << "abc"
-        << "NG" << QList<MsgAnswer> { MsgAnswer::Yes } << QStringList { SAVE_ANYWAY } << true;
-    QTest::newRow("ok, failing, not saved")
-        << "cmdOK"
-        << "abc"
-        << "NG" << QList<MsgAnswer> { MsgAnswer::No } << QStringList { SAVE_ANYWAY } << false;
+    QTest::addColumn<int>("row");
+    for (int row = 0; row < int(std::size(kPresses)); ++row)
+        QTest::newRow(kPresses[row].name) << row;
 }
 
 // Check tests the typed fields and only reports; OK refuses a password outside the codec's
@@ -143,34 +124,31 @@ void tst_frmConfig::buttons_data()
 // stores what it keeps: the password through the codec, or none when cleared on exit.
 void tst_frmConfig::buttons()
 {
-    QFETCH(QString, button);
-    QFETCH(QString, password);
-    QFETCH(QString, reply);
-    QFETCH(QList<MsgAnswer>, answers);
-    QFETCH(QStringList, messages);
-    QFETCH(bool, stored);
+    QFETCH(int, row);
+    const Press &p = kPresses[row];
+    const QString password = QString::fromUtf8(p.password);
     open(password);
     control<QCheckBox>("chkClearPass")->setChecked(password.size() == 3);
-    if (!reply.isNull())
-        m_server->reply(reply, QStringLiteral("CHECK"));
-    for (MsgAnswer answer : answers)
+    if (p.reply)
+        m_server->reply(QString::fromUtf8(p.reply), QStringLiteral("CHECK"));
+    for (MsgAnswer answer : p.answers)
         m_dialogs->answerMessage(answer);
-    if (button == QLatin1String("cmdOK"))
+    if (QLatin1String(p.button) == QLatin1String("cmdOK"))
         QTest::keyClick(m_dialog.get(), Qt::Key_Return); // OK is the default button
     else
-        click(qPrintable(button));
-    QCOMPARE(m_dialogs->messageTexts(), messages);
+        click(p.button);
+    QCOMPARE(m_dialogs->messageTexts(), p.messages);
     const QString typed = password.left(15);
-    QCOMPARE(m_server->requests.value(0).fields.value(1).second, reply.isNull() ? QString() : typed);
-    QCOMPARE(m_dialog->isVisible(), !stored);
-    QCOMPARE(modPublic::strServer, stored ? m_server->serverText() : "old.example.jp");
-    QCOMPARE(modPublic::strPassword, stored ? typed : "oldPass");
-    QCOMPARE(modPublic::blnClearPass, !stored || password.size() == 3);
+    QCOMPARE(m_server->requests.value(0).fields.value(1).second, p.reply ? typed : QString());
+    QCOMPARE(m_dialog->isVisible(), !p.stored);
+    QCOMPARE(modPublic::strServer, p.stored ? m_server->serverText() : "old.example.jp");
+    QCOMPARE(modPublic::strPassword, p.stored ? typed : "oldPass");
+    QCOMPARE(modPublic::blnClearPass, !p.stored || password.size() == 3);
     const auto next = m_settings->reopened();
-    QCOMPARE(next->GetSetting("Setting", "Server", "none"), stored ? m_server->serverText() : "none");
-    QCOMPARE(next->Contains("Setting", "User"), stored);
-    QCOMPARE(modPublic::Decode(next->GetSetting("Setting", "User", {})), stored && typed.size() > 3 ? typed : "");
-    QCOMPARE(next->GetSetting("Setting", "ClearPass", {}), !stored ? "" : typed.size() == 3 ? "True" : "False");
+    QCOMPARE(next->GetSetting("Setting", "Server", "none"), p.stored ? m_server->serverText() : "none");
+    QCOMPARE(next->Contains("Setting", "User"), p.stored);
+    QCOMPARE(modPublic::Decode(next->GetSetting("Setting", "User", {})), p.stored && typed.size() > 3 ? typed : "");
+    QCOMPARE(next->GetSetting("Setting", "ClearPass", {}), !p.stored ? "" : typed.size() == 3 ? "True" : "False");
 }
 
 // While the server is asked the wait cursor shows and no button, Esc or close box starts

@@ -1,10 +1,12 @@
-// The request cycle over a real socket, against a scripted server that answers as told,
-// including in ways no correct server does.
+// The request cycle: how a request is framed and what a reply means, as plain rules; then over
+// a real socket, against a scripted server that answers as told, including in ways no correct
+// server does.
 
 #include "platform/cp932.h"
 #include "protocol/framing.h"
 #include "protocol/inetConn.h"
 #include "protocol/modPublic.h"
+#include "protocol/replies.h"
 #include "support/scriptedserver.h"
 
 #include <QNetworkProxy>
@@ -12,6 +14,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <deque>
 
 using namespace modPublic;
 using testsupport::HttpResponse;
@@ -19,20 +22,53 @@ using testsupport::ScriptedHttpServer;
 
 namespace {
 
+const QString B = QStringLiteral("===261205074201===AbCdEfGhIjKlMn0--------------------");
 const QByteArray kOkHead = "HTTP/1.1 200 OK";
 const QString kJapanese = QString::fromUtf8("日本語の文書ｱｲｳ～①");
+
+// The boundary drawn with 15 times the letter.
+QString drawn(char letter)
+{
+    return QStringLiteral("===261205074201===") + QString(15, QLatin1Char(letter)) + QString(20, QLatin1Char('-'));
+}
 
 QByteArray chunk(const QByteArray &data)
 {
     return QByteArray::number(data.size(), 16) + "\r\n" + data + "\r\n";
 }
 
-using Operation = std::function<QString()>; // one operation, its result as text
+// Each reply rule, a reply and what it means: 'c' CHECK, 's' the status of SAVEFILE, 'l' the
+// listing of data/a (count and items: no list and one empty item differ), 'r' READFILE of data/a/n.
+struct Reply {
+    char rule;
+    const char *reply, *expected;
+};
+const Reply kReplies[] = {
+    { 'c', "OKAY", "true" },
+    { 'c', "ok", "false" },
+    { 'c', "NG", "false" },
+    { 's', "Save OK\n", "OK" },
+    { 's', "Save OK\nNG", "OK" },
+    { 's', "Save OK", "NG" }, // the script always ends its status line
+    { 's', "Save OK\r\n", "NG" }, // CR stays part of the line
+    { 's', "New Folder OK\n", "NG" },
+    { 'l', "data/a\nx\ny", "2[x|y]" },
+    { 'l', "data/a", "0[]" },
+    { 'l', "data/a\nx\n", "2[x|]" },
+    { 'l', "data/b\nx", "1[NG]" },
+    { 'l', "NG", "1[NG]" },
+    { 'r', "data/a/n\nx\r\n\r\n", "x\r\n\r\n" },
+    { 'r', "data/a/n\n", "" },
+    { 'r', "data/a/n", "NG" }, // no LF: a failure, not an empty file
+    { 'r', "data/a/m\nhello", "NG" },
+    { 'r', "NG", "NG" },
+};
+
 using Pieces = QList<QByteArray>;
 
 } // namespace
 
-class tst_Transport : public QObject {
+class tst_Protocol : public QObject {
     Q_OBJECT
 
 private slots:
@@ -46,9 +82,11 @@ private slots:
         setStallTimeoutForTesting(0);
         setTransferControl(nullptr);
     }
+    void body();
+    void boundaryRedrawn();
+    void replyRules_data();
+    void replyRules();
     void requestOnTheWire();
-    void operations_data();
-    void operations();
     void replies_data();
     void replies();
     void secondRequestWhileWaiting();
@@ -57,9 +95,60 @@ private slots:
     void chunksNeverCutACharacter();
 };
 
+// The body is laid out byte for byte as the script parses it, values verbatim in code page 932,
+// no final CR LF.
+void tst_Protocol::body()
+{
+    const FieldList fields { { "command", "CHECK" },
+        { "content", QString::fromUtf8("a\r\nb\rc\n \"q\"; ソｱ～①\r\n") } };
+    QCOMPARE(cp932::Encode(FrameBody(fields, B)),
+        "--" + B.toLatin1() + "\r\nContent-Disposition:form-data;name=\"command\"\r\n\r\nCHECK\r\n--" + B.toLatin1()
+            + "\r\nContent-Disposition:form-data;name=\"content\"\r\n\r\na\r\nb\rc\n \"q\"; \x83\x5c\xb1\x81\x60\x87\x40\r\n\r\n--"
+            + B.toLatin1() + "--");
+    QCOMPARE(FrameBody({}, B), "--" + B + "--");
+}
+
+// A value that contains the boundary makes a new one drawn, so no document cuts its request; a
+// value holding only a part of it does not.
+void tst_Protocol::boundaryRedrawn()
+{
+    const FieldList fields { { "n", "a" + drawn('A') }, { "c", "x\r\n--" + drawn('B') + "--" },
+        { "d", drawn('C').left(52) } };
+    std::deque<QString> draws { drawn('A'), drawn('B'), drawn('C'), drawn('D') };
+    const FramedRequest request = FrameRequest(fields, [&draws] {
+        const QString next = draws.front();
+        draws.pop_front();
+        return next;
+    });
+    QCOMPARE(request.boundary, drawn('C'));
+    QCOMPARE(request.header, "Content-Type: multipart/form-data; boundary=" + drawn('C') + "\r\n");
+    QCOMPARE(request.body, FrameBody(fields, drawn('C')));
+}
+
+void tst_Protocol::replyRules_data()
+{
+    QTest::addColumn<int>("row");
+    for (int row = 0; row < int(std::size(kReplies)); ++row)
+        QTest::addRow("%c %s", kReplies[row].rule, QByteArray(kReplies[row].reply).replace('\n', "|").constData())
+            << row;
+}
+
+// Lines end at LF only and compare exactly: CHECK passes on a reply beginning with "OK"; a
+// status command on its own success line; a listing gives the lines after the folder's path;
+// READFILE everything after the file's path.
+void tst_Protocol::replyRules()
+{
+    QFETCH(int, row);
+    const QString reply = QString::fromUtf8(kReplies[row].reply);
+    const QStringList listing = ListingReplyResult(reply, u"data/a");
+    const QString results[] = { QVariant(CheckReplyResult(reply)).toString(), StatusReplyResult(reply, u"Save OK"),
+        QString::number(listing.size()) + u'[' + listing.join(u'|') + u']', ReadReplyResult(reply, u"data/a/n") };
+    QCOMPARE(results[QByteArray("cslr").indexOf(kReplies[row].rule)], QString::fromUtf8(kReplies[row].expected));
+}
+
 // A POST to the path under the server text; the body is the framed text in code page 932,
 // its boundary and length declared in the header.
-void tst_Transport::requestOnTheWire()
+void tst_Protocol::requestOnTheWire()
 {
     ScriptedHttpServer server;
     server.reply(QStringLiteral("Save OK\n"));
@@ -79,45 +168,7 @@ void tst_Transport::requestOnTheWire()
     QVERIFY(request.head.contains("\r\nContent-Length: " + QByteArray::number(request.body.size()) + "\r\n"));
 }
 
-void tst_Transport::operations_data()
-{
-    QTest::addColumn<Operation>("operation");
-    QTest::addColumn<QString>("request"); // what the script is asked, the password aside
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<QString>("expected");
-    const auto row = [](Operation op, const char *request, const char *reply, const char *expected) {
-        QTest::newRow(request) << op << request << reply << expected;
-    };
-    row([] { return QVariant(CheckServer(strServer, "pw")).toString(); }, "CHECK", "OK\n", "true");
-    row([] { return ListRemoteFolders("data/a").join(u'|'); }, "LISTFOLDERS path=data/a", "data/a\nx\ny", "x|y");
-    row([] { return ListRemoteFiles("data").join(u'|'); }, "LISTFILES path=data", "data\nn\td\t1", "n\td\t1");
-    row([] { return ReadRemoteFile("data/a", "n"); }, "READFILE file=data/a/n", "data/a/n\nx", "x");
-    row([] { return SaveRemoteFile("data/a", "n", "x\r\ny"); }, "SAVEFILE file=data/a/n content=x\r\ny", "Save OK\n",
-        "OK");
-    row([] { return NewRemoteFolder("data/b"); }, "NEWFOLDER path=data/b", "New Folder OK\n", "OK");
-    row([] { return DeleteRemoteFolder("data/b"); }, "DELETEFOLDER path=data/b", "Delete Folder OK\n", "OK");
-    row([] { return RenameRemoteFolder("data/b", "c"); }, "RENAMEFOLDER path=data/b name=c", "Rename Folder OK\n",
-        "OK");
-    row([] { return DeleteRemoteFile("data/n"); }, "DELETEFILE path=data/n", "Delete File OK\n", "OK");
-    row([] { return RenameRemoteFile("data/n", "m"); }, "RENAMEFILE path=data/n name=m", "Rename File OK\n", "OK");
-}
-
-// Each operation sends "command", "pass" (the module's password) and its own fields in order
-// to the module's server, and reads its own success form.
-void tst_Transport::operations()
-{
-    QFETCH(Operation, operation);
-    QFETCH(QString, request);
-    QFETCH(QString, reply);
-    QFETCH(QString, expected);
-    ScriptedHttpServer server;
-    strServer = server.serverText();
-    server.reply(reply, request);
-    QCOMPARE(operation(), expected);
-    QCOMPARE(server.requests.constFirst().fields.value(1), (Field { "pass", "pw" }));
-}
-
-void tst_Transport::replies_data()
+void tst_Protocol::replies_data()
 {
     QTest::addColumn<Pieces>("pieces");
     QTest::addColumn<bool>("closeAfter");
@@ -142,25 +193,22 @@ void tst_Transport::replies_data()
         << "OK";
     QTest::newRow("body up to the close") << Pieces { "HTTP/1.0 200 OK\r\n\r\nOK\n", "more" } << true << "OK\nmore";
     // Broken transfers give the empty reply, which every operation takes for failure.
-    QTest::newRow("not HTTP at all") << Pieces { "\x93\xfa garbage\r\n\r\n" } << true << "";
-    QTest::newRow("cut in the headers") << Pieces { "HTTP/1.1 200 OK\r\nContent-Len" } << true << "";
     QTest::newRow("cut in the sized body") << Pieces { kOkHead + "\r\nContent-Length: 99\r\n\r\nOK\n" } << true << "";
     QTest::newRow("cut in the chunks") << Pieces { kOkHead + "\r\nTransfer-Encoding: chunked\r\n\r\n", chunk("OK\n") }
                                        << true << "";
-    QTest::newRow("closed at once") << Pieces {} << true << "";
     QTest::newRow("silent from the start") << Pieces {} << false << "";
     QTest::newRow("silent in the body") << Pieces { kOkHead + "\r\nContent-Length: 99\r\n\r\nOK\n" } << false << "";
 }
 
 // Whatever the server does, the wait ends: a body that arrived whole is the reply, whatever its
 // status; a broken transfer, or one without progress for the stall time-out, gives "".
-void tst_Transport::replies()
+void tst_Protocol::replies()
 {
     QFETCH(Pieces, pieces);
     QFETCH(bool, closeAfter);
     QFETCH(QString, expected);
     ScriptedHttpServer server;
-    server.replyRaw(pieces, closeAfter, 100, -1); // Qt asks again once when a connection breaks early
+    server.replyRaw(pieces, closeAfter, 100); // Qt asks again once when a connection breaks early
     setStallTimeoutForTesting(400); // longer than any gap, shorter than the drip
     strReply = QStringLiteral("previous");
     QCOMPARE(ServerCommand(server.serverText(), { { "command", "CHECK" } }), expected);
@@ -170,19 +218,19 @@ void tst_Transport::replies()
 
 // Window events go on while a request waits; a request made meanwhile fails at once, and the
 // waiting one completes undisturbed.
-void tst_Transport::secondRequestWhileWaiting()
+void tst_Protocol::secondRequestWhileWaiting()
 {
     ScriptedHttpServer server;
-    server.reply(QStringLiteral("data\nfirst"), QStringLiteral("LISTFOLDERS path=data"));
+    server.reply(QStringLiteral("data/n\nfirst"), QStringLiteral("READFILE file=data/n"));
     strServer = server.serverText();
-    QString second = QStringLiteral("not run");
-    QTimer::singleShot(0, this, [&] { second = ReadRemoteFile("data", "other.txt"); });
-    QCOMPARE(ListRemoteFolders("data"), QStringList { "first" });
-    QCOMPARE(second, QStringLiteral("NG"));
+    QStringList second { "not run" };
+    QTimer::singleShot(0, this, [&] { second = ListRemoteFolders("data"); });
+    QCOMPARE(ReadRemoteFile("data", "n"), QStringLiteral("first"));
+    QCOMPARE(second, QStringList { "NG" });
 }
 
 // No proxy is asked for: the script is reached directly, whatever the environment says.
-void tst_Transport::proxyNotUsed()
+void tst_Protocol::proxyNotUsed()
 {
     struct RefusingFactory : QNetworkProxyFactory {
         QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &) override
@@ -201,10 +249,10 @@ void tst_Transport::proxyNotUsed()
 
 // The main window's transfer control carries the requests once handed in; when it goes, the
 // shared one takes over.
-void tst_Transport::registeredTransferControl()
+void tst_Protocol::registeredTransferControl()
 {
     ScriptedHttpServer server;
-    server.replyRaw({ HttpResponse(kOkHead, "OK") }, false, 0, 2);
+    server.replyRaw({ HttpResponse(kOkHead, "OK") }, false, 0);
     auto *control = new inetConn;
     QSignalSpy states(control, &inetConn::StateChanged);
     setTransferControl(control);
@@ -216,7 +264,7 @@ void tst_Transport::registeredTransferControl()
 
 // GetChunk hands out at most the asked bytes and never half a double-byte character; asked
 // for less than one character, it still moves on.
-void tst_Transport::chunksNeverCutACharacter()
+void tst_Protocol::chunksNeverCutACharacter()
 {
     ScriptedHttpServer server;
     server.reply(QStringLiteral("ab") + QString(40000, QChar(0x65E5)));
@@ -233,5 +281,5 @@ void tst_Transport::chunksNeverCutACharacter()
     QCOMPARE(control.GetChunk(65535), QString());
 }
 
-QTEST_GUILESS_MAIN(tst_Transport)
-#include "tst_transport.moc"
+QTEST_GUILESS_MAIN(tst_Protocol)
+#include "tst_protocol.moc"
