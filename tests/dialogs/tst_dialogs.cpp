@@ -191,15 +191,21 @@ const QString SAVE_ANYWAY = QStringLiteral("サーバの動作が異常ですが
 struct ConfigPress {
     const char *name, *button, *password, *reply; // reply: the script's answer to CHECK; nullptr: not asked
     Asks asks;
-    bool stored;
+    const char *state; // see configButtons
 };
 const ConfigPress kConfigPresses[] = {
-    { "check, working", "cmdCheck", "abc.x", "OK\n", { { MsgAnswer::OK, CHECK_OK } }, false },
-    { "check, failing", "cmdCheck", "abc", "NG", { { MsgAnswer::OK, CHECK_NG } }, false },
-    { "ok, bad character", "cmdOK", "pass word", nullptr, { { MsgAnswer::OK, BAD_CHARACTER } }, false },
-    { "ok, working", "cmdOK", "new-Pass_9abcdef", "OK\n", {}, true },
-    { "ok, failing, saved anyway", "cmdOK", "abc", "NG", { { MsgAnswer::Yes, SAVE_ANYWAY } }, true },
-    { "ok, failing, not saved", "cmdOK", "abc", "NG", { { MsgAnswer::No, SAVE_ANYWAY } }, false },
+    { "check, working", "cmdCheck", "abc.x", "OK\n", { { MsgAnswer::OK, CHECK_OK } },
+        "abc.x|open|old.example.jp|oldPass|true|none|none|none" },
+    { "check, failing", "cmdCheck", "abc", "NG", { { MsgAnswer::OK, CHECK_NG } },
+        "abc|open|old.example.jp|oldPass|true|none|none|none" },
+    { "ok, bad character", "cmdOK", "pass word", nullptr, { { MsgAnswer::OK, BAD_CHARACTER } },
+        "|open|old.example.jp|oldPass|true|none|none|none" },
+    { "ok, working", "cmdOK", "new-Pass_9abcdef", "OK\n", {},
+        "new-Pass_9abcde|closed|S|new-Pass_9abcde|false|S|new-Pass_9abcde|False" },
+    { "ok, failing, saved anyway", "cmdOK", "abc", "NG", { { MsgAnswer::Yes, SAVE_ANYWAY } },
+        "abc|closed|S|abc|true|S||True" },
+    { "ok, failing, not saved", "cmdOK", "abc", "NG", { { MsgAnswer::No, SAVE_ANYWAY } },
+        "abc|open|old.example.jp|oldPass|true|none|none|none" },
 };
 
 } // namespace
@@ -313,7 +319,6 @@ private slots:
         modPublic::strPassword = QStringLiteral("oldPass");
         modPublic::blnClearPass = true;
         modPublic::blnFilerOK = false;
-        modPublic::strCurrentFolder = modPublic::strCurrentFile = QStringLiteral("keep");
     }
     void cleanup()
     {
@@ -335,8 +340,12 @@ private slots:
     }
 
     // Each showing starts at the root, selected and open, its files listed in three columns that
-    // keep their widths; the toolbar is off until something is picked.
-    void filerStartState()
+    // keep their widths; the toolbar is off until something is picked. While a request waits the
+    // dialog is disabled, shows the wait cursor and keeps its close box shut; afterwards all is
+    // back, the keyboard's place too. Arrow keys pick as clicks do; a click on empty space keeps
+    // what was picked. A failed listing says so and shows what did arrive; a folder whose
+    // subfolders could not be listed is asked again at the next click.
+    void filerBrowsing()
     {
         OpenFiler(0);
         QCOMPARE(State(), QStringLiteral("data+ [a e] r.txt m.txt name= tools=0"));
@@ -344,17 +353,6 @@ private slots:
         const QTreeWidgetItem *row = List()->topLevelItem(0);
         QCOMPARE(row->text(1) + row->text(2) + List()->topLevelItem(1)->text(2), "2008/04/01 12:341KB10ﾊﾞｲﾄ");
         QCOMPARE(row->textAlignment(2), int(Qt::AlignRight | Qt::AlignVCenter));
-        dlg->resize(2000, 600);
-        QApplication::processEvents();
-        QCOMPARE(List()->columnWidth(2), platform::TwipsToPixels(2540, platform::TwipsPerPixelAt(dlg->logicalDpiX())));
-    }
-
-    // While a request waits the dialog is disabled, shows the wait cursor and keeps its close box
-    // shut; afterwards all is back, the keyboard's place too; arrow keys pick as clicks do, and a
-    // click on empty space keeps what was picked.
-    void filerBusyWhileWaiting()
-    {
-        OpenFiler(0);
         QStringList seen;
         server->onRequest = [&] {
             const QCursor *cursor = QApplication::overrideCursor();
@@ -372,20 +370,18 @@ private slots:
         QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, QPoint(5, List()->viewport()->height() - 5));
         QCOMPARE(State(), QStringLiteral("data/a [b] n.txt name=n.txt tools=3"));
         QCOMPARE(List()->selectedItems().size(), 1);
-    }
-
-    // A failed listing says so and shows what did arrive; a folder whose subfolders could not be
-    // listed is asked again at the next click.
-    void filerListingFailures()
-    {
-        OpenFiler(0);
-        ListA("NG");
         Script({ { MsgAnswer::OK, kFolderListFailed }, { MsgAnswer::OK, kFileListFailed } });
-        Pick(Tree(), Node("a"));
-        QCOMPARE(State(), QStringLiteral("data/a [] n.txt name= tools=1"));
-        ListA("data/a\nb", "NG");
-        Pick(Tree(), Node("a"));
-        QCOMPARE(State(), QStringLiteral("data/a [b] name= tools=1"));
+        server->reply("NG", "LISTFOLDERS path=data/e");
+        server->reply("data/e\nq.txt\td\t1", "LISTFILES path=data/e");
+        Pick(Tree(), Node("e"));
+        QCOMPARE(State(), QStringLiteral("data/e [] q.txt name= tools=1"));
+        server->reply("data/e\nf", "LISTFOLDERS path=data/e");
+        server->reply("NG", "LISTFILES path=data/e");
+        Pick(Tree(), Node("e"));
+        QCOMPARE(State(), QStringLiteral("data/e [f] name= tools=1"));
+        dlg->resize(2000, 600);
+        QApplication::processEvents();
+        QCOMPARE(List()->columnWidth(2), platform::TwipsToPixels(2540, platform::TwipsPerPixelAt(dlg->logicalDpiX())));
     }
 
     void filerOkAndCancel_data()
@@ -419,7 +415,6 @@ private slots:
         QTest::keyClicks(Find("txtName"), typed);
         Click("cmdCancel");
         QVERIFY(!dlg->isVisible() && !modPublic::blnFilerOK);
-        QCOMPARE(modPublic::strCurrentFolder + modPublic::strCurrentFile, QStringLiteral("keepkeep"));
         dlg->show();
         Click("cmdOK");
         QVERIFY(!dlg->isVisible() && modPublic::blnFilerOK);
@@ -568,17 +563,15 @@ private slots:
             QTest::keyClick(dlg, Qt::Key_Return); // OK is the default button
         else
             Click(p.button);
-        const QString typed = password.left(15);
-        QCOMPARE(server->requests.value(0).fields.value(1).second, p.reply ? typed : QString());
-        QCOMPARE(dlg->isVisible(), !p.stored);
-        QCOMPARE(modPublic::strServer, p.stored ? server->serverText() : "old.example.jp");
-        QCOMPARE(modPublic::strPassword, p.stored ? typed : "oldPass");
-        QCOMPARE(modPublic::blnClearPass, !p.stored || password.size() == 3);
+        // What the script was asked, and afterwards: the window, the settings in use, the store.
         const auto next = settings->reopened();
-        QCOMPARE(next->GetSetting("Setting", "Server", "none"), p.stored ? server->serverText() : "none");
-        QCOMPARE(next->Contains("Setting", "User"), p.stored);
-        QCOMPARE(modPublic::Decode(next->GetSetting("Setting", "User", {})), p.stored && typed.size() > 3 ? typed : "");
-        QCOMPARE(next->GetSetting("Setting", "ClearPass", {}), !p.stored ? "" : typed.size() == 3 ? "True" : "False");
+        QString state = QStringList { server->requests.value(0).fields.value(1).second,
+            dlg->isVisible() ? "open" : "closed", modPublic::strServer, modPublic::strPassword,
+            QVariant(modPublic::blnClearPass).toString(), next->GetSetting("Setting", "Server", "none"),
+            next->Contains("Setting", "User") ? modPublic::Decode(next->GetSetting("Setting", "User", {})) : "none",
+            next->GetSetting("Setting", "ClearPass", "none") }
+                            .join(u'|');
+        QCOMPARE(state.replace(server->serverText(), "S"), QLatin1String(p.state));
     }
 
     // While the server is asked the wait cursor shows and no button, Esc or close box starts

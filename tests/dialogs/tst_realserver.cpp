@@ -19,55 +19,54 @@ class tst_RealServer : public QObject {
 private slots:
     void initTestCase() { testsupport::usePrivateRuntimeDir(); }
     void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
-    void onePass();
-};
 
-// The password is checked; a folder with a Japanese name is made, a file saved into it, both
-// renamed and deleted, each step on disk, the listing read as the browser shows it; a 10 MB
-// document, lines that look like the framing among them, is stored as its code page 932 bytes
-// and read back unchanged, an empty one too; what the script refuses arrives as the failures.
-void tst_RealServer::onePass()
-{
-    testsupport::LocalServer server { {}, LUMENO_SOURCE_DIR "/scripts/local-server.sh" };
-    QVERIFY2(server.start(QStringLiteral("right-Pass_1")), qPrintable(server.errorText()));
-    const auto onDisk = [&server](const QString &path) { return QFileInfo(server.rootDir() + u'/' + path); };
-    strServer = server.serverText();
-    QVERIFY(!CheckServer(strServer, QStringLiteral("wrong")));
-    strPassword = QStringLiteral("right-Pass_1");
-    QVERIFY(CheckServer(strServer, strPassword));
+    // The password is checked; a folder with a Japanese name is made, a file saved into it, both
+    // renamed and deleted, each step on disk, the listing read as the browser shows it; a 10 MB
+    // document, lines that look like the framing among them, is stored as its code page 932 bytes
+    // and read back unchanged, an empty one too; what the script refuses arrives as the failures.
+    void onePass()
+    {
+        testsupport::LocalServer server { {}, LUMENO_SOURCE_DIR "/scripts/local-server.sh" };
+        QVERIFY2(server.start(QStringLiteral("right-Pass_1")), qPrintable(server.errorText()));
+        const auto onDisk = [&server](const QString &path) { return QFileInfo(server.rootDir() + u'/' + path); };
+        strServer = server.serverText();
+        QVERIFY(!CheckServer(strServer, QStringLiteral("wrong")));
+        strPassword = QStringLiteral("right-Pass_1");
+        QVERIFY(CheckServer(strServer, strPassword));
 
-    QCOMPARE(NewRemoteFolder("data/.."), "NG");
-    QCOMPARE(NewRemoteFolder("data/日本語ソ表"), "OK");
-    QCOMPARE(ListRemoteFolders("data"), QStringList { "日本語ソ表" });
-    QCOMPARE(SaveRemoteFile("data/日本語ソ表", "メモ①.txt", "本文\r\n"), "OK");
-    const QStringList listed = ListRemoteFiles("data/日本語ソ表");
-    QCOMPARE(listed.size(), 1);
-    const std::optional<filer::FileEntry> entry = filer::ParseFileLine(listed.first());
-    QVERIFY(entry);
-    QCOMPARE(entry->name + filer::FormatFileSize(entry->size), "メモ①.txt6ﾊﾞｲﾄ"); // CR LF counts
-    QCOMPARE(RenameRemoteFile("data/日本語ソ表/メモ①.txt", "改名ｶﾀｶﾅ.txt"), "OK");
-    QCOMPARE(ReadRemoteFile("data/日本語ソ表", "改名ｶﾀｶﾅ.txt"), "本文\r\n");
-    QCOMPARE(DeleteRemoteFile("data/日本語ソ表/改名ｶﾀｶﾅ.txt"), "OK");
-    QVERIFY(QDir(onDisk("data/日本語ソ表").filePath()).isEmpty());
-    QCOMPARE(RenameRemoteFolder("data/日本語ソ表", "新しい名前"), "OK");
-    QVERIFY(onDisk("data/新しい名前").isDir());
-    QCOMPARE(DeleteRemoteFolder("data/新しい名前"), "OK");
-    QCOMPARE(ListRemoteFolders("data"), QStringList());
+        QCOMPARE(NewRemoteFolder("data/.."), "NG");
+        QCOMPARE(NewRemoteFolder("data/日本語ソ表"), "OK");
+        QCOMPARE(ListRemoteFolders("data"), QStringList { "日本語ソ表" });
+        QCOMPARE(SaveRemoteFile("data/日本語ソ表", "メモ①.txt", "本文\r\n"), "OK");
+        const QStringList listed = ListRemoteFiles("data/日本語ソ表");
+        QCOMPARE(listed.size(), 1);
+        const std::optional<filer::FileEntry> entry = filer::ParseFileLine(listed.first());
+        QVERIFY(entry);
+        QCOMPARE(entry->name + filer::FormatFileSize(entry->size), "メモ①.txt6ﾊﾞｲﾄ"); // CR LF counts
+        QCOMPARE(RenameRemoteFile("data/日本語ソ表/メモ①.txt", "改名ｶﾀｶﾅ.txt"), "OK");
+        QCOMPARE(ReadRemoteFile("data/日本語ソ表", "改名ｶﾀｶﾅ.txt"), "本文\r\n");
+        QCOMPARE(DeleteRemoteFile("data/日本語ソ表/改名ｶﾀｶﾅ.txt"), "OK");
+        QVERIFY(QDir(onDisk("data/日本語ソ表").filePath()).isEmpty());
+        QCOMPARE(RenameRemoteFolder("data/日本語ソ表", "新しい名前"), "OK");
+        QVERIFY(onDisk("data/新しい名前").isDir());
+        QCOMPARE(DeleteRemoteFolder("data/新しい名前"), "OK");
+        QCOMPARE(ListRemoteFolders("data"), QStringList());
 
-    QString big;
-    for (int n = 0; big.size() < 5 * 1024 * 1024; ++n)
-        big += QString::number(n) + QStringLiteral(" 吾輩は猫ｶﾀｶﾅ～①\\\r\n--===261205074201===\r\n\r\nNG\r\n");
-    for (const QString &document : { big, QString() }) {
-        QCOMPARE(SaveRemoteFile("data", "文書.txt", document), "OK");
-        QFile file(onDisk("data/文書.txt").filePath());
-        QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == cp932::Encode(document));
-        QVERIFY(ReadRemoteFile("data", "文書.txt") == document);
+        QString big;
+        for (int n = 0; big.size() < 5 * 1024 * 1024; ++n)
+            big += QString::number(n) + QStringLiteral(" 吾輩は猫ｶﾀｶﾅ～①\\\r\n--===261205074201===\r\n\r\nNG\r\n");
+        for (const QString &document : { big, QString() }) {
+            QCOMPARE(SaveRemoteFile("data", "文書.txt", document), "OK");
+            QFile file(onDisk("data/文書.txt").filePath());
+            QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == cp932::Encode(document));
+            QVERIFY(ReadRemoteFile("data", "文書.txt") == document);
+        }
+        QCOMPARE(ReadRemoteFile("data", "無い.txt"), "NG");
+        QCOMPARE(NewRemoteFolder("data/.hidden"), "NG");
+        strPassword = QStringLiteral("wrong");
+        QCOMPARE(ListRemoteFiles("data"), QStringList { "NG" });
     }
-    QCOMPARE(ReadRemoteFile("data", "無い.txt"), "NG");
-    QCOMPARE(NewRemoteFolder("data/.hidden"), "NG");
-    strPassword = QStringLiteral("wrong");
-    QCOMPARE(ListRemoteFiles("data"), QStringList { "NG" });
-}
+};
 
 QTEST_MAIN(tst_RealServer)
 #include "tst_realserver.moc"
