@@ -86,13 +86,11 @@ void ScriptedHttpServer::read(QTcpSocket *socket)
     if (headEnd < 0 || buffer.size() < end)
         return;
     request.body = buffer.mid(headEnd + 4, end - headEnd - 4);
-    const QString delimiter = QStringLiteral("--")
-        + QString::fromLatin1(headerValue(request.head, "Content-Type")).section(QStringLiteral("boundary="), 1);
-    const QStringList parts = cp932::Decode(request.body).split(delimiter);
-    for (const QString &part : parts.mid(1, parts.size() - 2)) { // "\r\n" + disposition + "\r\n\r\n" + value + "\r\n"
-        const qsizetype valueStart = part.indexOf(QStringLiteral("\r\n\r\n")) + 4;
-        request.fields.append({ part.section(u'"', 1, 1), part.mid(valueStart, part.size() - valueStart - 2) });
-    }
+    // Each part: its disposition line with the name, an empty line, and the value up to the next delimiter.
+    static const QRegularExpression part(
+        QStringLiteral("name=\"([^\"]*)\"\r\n\r\n(.*?)\r\n--"), QRegularExpression::DotMatchesEverythingOption);
+    for (const QRegularExpressionMatch &field : part.globalMatch(cp932::Decode(request.body)))
+        request.fields.append({ field.captured(1), field.captured(2) });
     requests.append(request);
     if (onRequest)
         onRequest();
