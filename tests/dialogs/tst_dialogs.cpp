@@ -353,6 +353,13 @@ private slots:
         const QTreeWidgetItem *row = List()->topLevelItem(0);
         QCOMPARE(row->text(1) + row->text(2) + List()->topLevelItem(1)->text(2), "2008/04/01 12:341KB10ﾊﾞｲﾄ");
         QCOMPARE(row->textAlignment(2), int(Qt::AlignRight | Qt::AlignVCenter));
+        // The toolbar stands right, its folder group apart from its file group.
+        const double tpp = platform::TwipsPerPixelAt(dlg->logicalDpiX());
+        const auto *toolbar = Find<QToolBar>("toolOpt");
+        QVERIFY(toolbar->actionGeometry(Tool("newfolder")).left() >= platform::TwipsToPixels(6500, tpp));
+        QVERIFY(
+            toolbar->actionGeometry(Tool("deletefile")).left() - toolbar->actionGeometry(Tool("renamefolder")).right()
+            > platform::TwipsToPixels(240, tpp));
         QStringList seen;
         server->onRequest = [&] {
             const QCursor *cursor = QApplication::overrideCursor();
@@ -381,7 +388,7 @@ private slots:
         QCOMPARE(State(), QStringLiteral("data/e [f] name= tools=1"));
         dlg->resize(2000, 600);
         QApplication::processEvents();
-        QCOMPARE(List()->columnWidth(2), platform::TwipsToPixels(2540, platform::TwipsPerPixelAt(dlg->logicalDpiX())));
+        QCOMPARE(List()->columnWidth(2), platform::TwipsToPixels(2540, tpp));
     }
 
     void filerOkAndCancel_data()
@@ -493,7 +500,8 @@ private slots:
         box.setTextCursor(cursor);
         const bool next = QLatin1String(p.button) == QLatin1String("cmdNext");
         OpenFinder(next ? 0 : 1, QStringLiteral("ab"));
-        Find<QRadioButton>(p.up ? "optDirection1" : "optDirection0")->setChecked(true);
+        if (p.up) // down is the default, and replace searches down
+            Find<QRadioButton>("optDirection1")->setChecked(true);
         if (p.found < 0)
             asked->answerMessage(MsgAnswer::OK, NOT_FOUND);
         if (next)
