@@ -23,14 +23,6 @@ void sendPieces(const QPointer<QTcpSocket> &socket, QList<QByteArray> pieces, in
     QTimer::singleShot(pieces.isEmpty() ? 0 : gapMs, socket, [=] { sendPieces(socket, pieces, gapMs, closeAfter); });
 }
 
-QByteArray headerValue(const QByteArray &head, const char *name)
-{
-    const auto match = QRegularExpression(
-        QStringLiteral("\r\n%1: *([^\r]*)").arg(QLatin1String(name)), QRegularExpression::CaseInsensitiveOption)
-                           .match(QString::fromLatin1(head));
-    return match.captured(1).toLatin1();
-}
-
 } // namespace
 
 QString ScriptedHttpServer::Request::command() const
@@ -81,7 +73,9 @@ void ScriptedHttpServer::read(QTcpSocket *socket)
     const QByteArray buffer = socket->property("buffer").toByteArray() + socket->readAll();
     const qsizetype headEnd = buffer.indexOf("\r\n\r\n");
     Request request { buffer.left(headEnd + 2), {}, {} };
-    const qsizetype end = headEnd + 4 + headerValue(request.head, "Content-Length").toLongLong();
+    static const QRegularExpression length(
+        QStringLiteral("\r\nContent-Length: *(\\d+)"), QRegularExpression::CaseInsensitiveOption);
+    const qsizetype end = headEnd + 4 + length.match(QString::fromLatin1(request.head)).captured(1).toLongLong();
     socket->setProperty("buffer", headEnd < 0 || buffer.size() < end ? buffer : buffer.mid(end));
     if (headEnd < 0 || buffer.size() < end)
         return;
