@@ -23,14 +23,6 @@ void sendPieces(const QPointer<QTcpSocket> &socket, QList<QByteArray> pieces, in
     QTimer::singleShot(pieces.isEmpty() ? 0 : gapMs, socket, [=] { sendPieces(socket, pieces, gapMs, closeAfter); });
 }
 
-QByteArray headerValue(const QByteArray &head, const char *name)
-{
-    const auto match = QRegularExpression(
-        QStringLiteral("\r\n%1: *([^\r]*)").arg(QLatin1String(name)), QRegularExpression::CaseInsensitiveOption)
-                           .match(QString::fromLatin1(head));
-    return match.captured(1).toLatin1();
-}
-
 } // namespace
 
 QString ScriptedHttpServer::Request::command() const
@@ -59,7 +51,7 @@ ScriptedHttpServer::ScriptedHttpServer()
 
 ScriptedHttpServer::~ScriptedHttpServer()
 {
-    if (!m_answers.empty() && m_answers.front().times > 0)
+    if (!m_answers.empty() && !m_answers.front().everyTime)
         QTest::qFail(
             qPrintable(QStringLiteral("an answer for \"%1\" was never asked for").arg(m_answers.front().request)),
             __FILE__, __LINE__);
@@ -70,9 +62,9 @@ void ScriptedHttpServer::reply(const QString &body, const QString &request)
     m_answers.push_back({ request, { HttpResponse("HTTP/1.1 200 OK", cp932::Encode(body)) } });
 }
 
-void ScriptedHttpServer::replyRaw(const QList<QByteArray> &pieces, bool closeAfter, int gapMs, int times)
+void ScriptedHttpServer::replyRaw(const QList<QByteArray> &pieces, bool closeAfter, int gapMs)
 {
-    m_answers.push_back({ QString(), pieces, closeAfter, gapMs, times });
+    m_answers.push_back({ QString(), pieces, closeAfter, gapMs, true });
 }
 
 // Answers a request once it is in whole, as its Content-Length says.
@@ -81,18 +73,18 @@ void ScriptedHttpServer::read(QTcpSocket *socket)
     const QByteArray buffer = socket->property("buffer").toByteArray() + socket->readAll();
     const qsizetype headEnd = buffer.indexOf("\r\n\r\n");
     Request request { buffer.left(headEnd + 2), {}, {} };
-    const qsizetype end = headEnd + 4 + headerValue(request.head, "Content-Length").toLongLong();
+    static const QRegularExpression length(
+        QStringLiteral("\r\nContent-Length: *(\\d+)"), QRegularExpression::CaseInsensitiveOption);
+    const qsizetype end = headEnd + 4 + length.match(QString::fromLatin1(request.head)).captured(1).toLongLong();
     socket->setProperty("buffer", headEnd < 0 || buffer.size() < end ? buffer : buffer.mid(end));
     if (headEnd < 0 || buffer.size() < end)
         return;
     request.body = buffer.mid(headEnd + 4, end - headEnd - 4);
-    const QString delimiter = QStringLiteral("--")
-        + QString::fromLatin1(headerValue(request.head, "Content-Type")).section(QStringLiteral("boundary="), 1);
-    const QStringList parts = cp932::Decode(request.body).split(delimiter);
-    for (const QString &part : parts.mid(1, parts.size() - 2)) { // "\r\n" + disposition + "\r\n\r\n" + value + "\r\n"
-        const qsizetype valueStart = part.indexOf(QStringLiteral("\r\n\r\n")) + 4;
-        request.fields.append({ part.section(u'"', 1, 1), part.mid(valueStart, part.size() - valueStart - 2) });
-    }
+    // Each part: its disposition line with the name, an empty line, and the value up to the next delimiter.
+    static const QRegularExpression part(
+        QStringLiteral("name=\"([^\"]*)\"\r\n\r\n(.*?)\r\n--"), QRegularExpression::DotMatchesEverythingOption);
+    for (const QRegularExpressionMatch &field : part.globalMatch(cp932::Decode(request.body)))
+        request.fields.append({ field.captured(1), field.captured(2) });
     requests.append(request);
     if (onRequest)
         onRequest();
@@ -102,7 +94,7 @@ void ScriptedHttpServer::read(QTcpSocket *socket)
         failure = QStringLiteral("expected \"%1\", got \"%2\"").arg(next.request, request.command());
         if (next.request.isEmpty() || next.request == request.command()) {
             sendPieces(socket, next.pieces, next.gapMs, next.closeAfter);
-            if (--next.times == 0)
+            if (!next.everyTime)
                 m_answers.pop_front();
             return;
         }

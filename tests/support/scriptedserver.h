@@ -36,9 +36,9 @@ public:
     // A 200 response with the body in code page 932. request: the command the request must
     // carry (as Request::command gives it); empty takes any request.
     void reply(const QString &body, const QString &request = {});
-    // Exactly these bytes, gapMs apart; then the connection is closed, or held open for ever.
-    // times < 0: for every request from now on.
-    void replyRaw(const QList<QByteArray> &pieces, bool closeAfter, int gapMs = 10, int times = 1);
+    // Exactly these bytes, gapMs apart, then the connection closed or held open for ever; for
+    // this request and every one after it.
+    void replyRaw(const QList<QByteArray> &pieces, bool closeAfter, int gapMs = 10);
 
     QList<Request> requests;
     std::function<void()> onRequest; // called as each request arrives, before its answer
@@ -49,7 +49,7 @@ private:
         QList<QByteArray> pieces;
         bool closeAfter = false;
         int gapMs = 0;
-        int times = 1;
+        bool everyTime = false;
     };
     void read(QTcpSocket *socket);
 

@@ -1,0 +1,654 @@
+// The dialogs against scripted fakes: the file browser and the settings dialog against a
+// scripted server, find and replace on an editing box, the version dialog. The rules that are
+// plain functions are tested from tables; the windows prove their wiring.
+
+#include "codec/codec.h"
+#include "dialogs/config/frmConfig.h"
+#include "dialogs/filer/filerrules.h"
+#include "dialogs/filer/frmFiler.h"
+#include "dialogs/finder/frmFinder.h"
+#include "dialogs/finder/textsearch.h"
+#include "dialogs/version/frmVersion.h"
+#include "dialogs/version/versiontext.h"
+#include "platform/machine.h"
+#include "platform/twips.h"
+#include "protocol/modPublic.h"
+#include "support/fakeplatform.h"
+#include "support/keyboard.h"
+#include "support/scriptedserver.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QToolBar>
+#include <QTreeWidget>
+
+using platform::MsgAnswer;
+using Asks = QList<std::pair<MsgAnswer, QString>>; // each message box's answer and text
+
+namespace {
+
+bool InLayout(const QLayout *layout, const QWidget *widget)
+{
+    for (int i = 0; layout && i < layout->count(); ++i) {
+        if (layout->itemAt(i)->widget() == widget || InLayout(layout->itemAt(i)->layout(), widget))
+            return true;
+    }
+    return false;
+}
+
+// The first control of form (or of its group boxes) that no layout places, and so sits in a
+// corner over the others; empty when none.
+QString Unplaced(const QWidget *form)
+{
+    for (const QWidget *child : form->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (!child->isWindow() && !InLayout(form->layout(), child))
+            return child->objectName() + QLatin1Char(' ') + QLatin1String(child->metaObject()->className());
+        if (qobject_cast<const QGroupBox *>(child) && !Unplaced(child).isEmpty())
+            return Unplaced(child);
+    }
+    return {};
+}
+
+template <typename Row, std::size_t N> void AddRows(const Row (&rows)[N])
+{
+    QTest::addColumn<int>("row");
+    for (int row = 0; row < int(N); ++row)
+        QTest::newRow(rows[row].name) << row;
+}
+
+// --- The file browser ---------------------------------------------------------------------
+const QString kFolderListFailed = QStringLiteral("サーバからのフォルダ情報の取得に失敗しました。");
+const QString kFileListFailed = QStringLiteral("サーバからのファイル情報の取得に失敗しました。");
+const QString kDeleteQuestion = QStringLiteral("フォルダaとそれ以下のすべてのファイル、フォルダを削除しますか？");
+
+// A toolbar command on data/a (holding b) with its file n.txt picked; "root" rows pick data.
+struct Command {
+    const char *name, *key, *input; // input: the name typed when asked; nullptr: nothing asked
+    QStringList exchange; // "request|reply"; "*data" and "*a" stand for the listings of a rebuild
+    Asks asks;
+    const char *state; // as State() tells it afterwards
+};
+const char *const kUnchanged = "data/a [b] n.txt name=n.txt tools=3";
+const Command kCommands[] = {
+    { "new folder", "newfolder", "x", { "NEWFOLDER path=data/a/x|New Folder OK\n", "*a" }, {},
+        "data/a+ [b x] k.txt name=n.txt tools=1" },
+    { "new folder cancelled", "newfolder", "", {}, {}, kUnchanged },
+    { "new folder refused", "newfolder", "x", { "NEWFOLDER path=data/a/x|NG" },
+        { { MsgAnswer::OK, "フォルダの作成に失敗しました。" } }, kUnchanged },
+    { "delete folder", "deletefolder", nullptr, { "DELETEFOLDER path=data/a|Delete Folder OK\n", "*data" },
+        { { MsgAnswer::Yes, kDeleteQuestion } }, "data [e] name=n.txt tools=1" },
+    { "delete folder declined", "deletefolder", nullptr, {}, { { MsgAnswer::No, kDeleteQuestion } }, kUnchanged },
+    { "delete folder refused", "deletefolder", nullptr, { "DELETEFOLDER path=data/a|NG" },
+        { { MsgAnswer::Yes, kDeleteQuestion }, { MsgAnswer::OK, "フォルダの削除に失敗しました。" } }, kUnchanged },
+    { "rename folder", "renamefolder", "y", { "RENAMEFOLDER path=data/a name=y|Rename Folder OK\n", "*data" }, {},
+        "data [e] name=n.txt tools=1" },
+    { "rename folder refused", "renamefolder", "y", { "RENAMEFOLDER path=data/a name=y|NG" },
+        { { MsgAnswer::OK, "フォルダ名の変更に失敗しました。" } }, kUnchanged },
+    { "delete file", "deletefile", nullptr,
+        { "DELETEFILE path=data/a/n.txt|Delete File OK\n", "LISTFILES path=data/a|data/a" }, {},
+        "data/a [b] name= tools=1" },
+    { "delete file refused", "deletefile", nullptr, { "DELETEFILE path=data/a/n.txt|NG" },
+        { { MsgAnswer::OK, "ファイルの削除に失敗しました。" } }, kUnchanged },
+    { "rename file", "renamefile", "z",
+        { "RENAMEFILE path=data/a/n.txt name=z|Rename File OK\n", "LISTFILES path=data/a|data/a\nz\td\t1" }, {},
+        "data/a [b] z name= tools=1" },
+    { "rename file unchanged", "renamefile", "n.txt", {}, {}, kUnchanged },
+    { "rename file refused", "renamefile", "z", { "RENAMEFILE path=data/a/n.txt name=z|NG" },
+        { { MsgAnswer::OK, "ファイル名の変更に失敗しました。" } }, kUnchanged },
+    { "root not deleted", "deletefolder", nullptr, {}, { { MsgAnswer::OK, "ルートフォルダは削除できません。" } },
+        "data+ [a e] r.txt m.txt name= tools=1" },
+    { "root not renamed", "renamefolder", nullptr, {}, { { MsgAnswer::OK, "ルートフォルダの名前は変更できません。" } },
+        "data+ [a e] r.txt m.txt name= tools=1" },
+};
+
+// --- Find and replace -------------------------------------------------------------------
+const QString NOT_FOUND = QStringLiteral("一致する文字列はありません。");
+
+struct Search {
+    const char *name, *text, *word;
+    bool up;
+    qsizetype from, expected; // from: down, the selection's end; up, its start
+};
+const Search kSearches[] = {
+    { "down: first occurrence", "xabcabc", "abc", false, 0, 1 },
+    { "down: straddling from is skipped", "abcabc", "abc", false, 1, 3 },
+    { "down: at the end, no wrap", "abcabc", "abc", false, 6, -1 },
+    { "down: case significant", "ABC abc", "abc", false, 0, 4 },
+    { "down: width significant", "ａｂc ab", "ab", false, 0, 4 },
+    { "down: empty word", "abc", "", false, 0, -1 },
+    { "up: ends exactly at from", "xabcY", "abc", true, 4, 1 },
+    { "up: ending one past from", "xabcY", "abc", true, 3, -1 },
+    { "up: last of several", "abcabcabc", "abc", true, 9, 6 },
+    { "up: longer than what lies before", "abcabc", "abcabc", true, 5, -1 },
+    { "up: from past the end", "abc", "bc", true, 40, 1 },
+    { "up: empty word", "abc", "", true, 3, -1 },
+};
+
+struct Replace {
+    const char *name, *text, *word, *replacement, *expected;
+};
+const Replace kReplaces[] = {
+    { "single pass", "xaa-a", "a", "aa", "xaaaa-aa" },
+    { "no overlap", "aaa", "aa", "b", "ba" },
+    { "at both ends", "ab-ab", "ab", "Z", "Z-Z" },
+    { "nothing found", "abc", "x", "y", "abc" },
+    { "empty word", "abc", "", "y", "abc" },
+};
+
+// A button pressed on "ab" in the active box, the selection first at selStart..selEnd.
+struct FinderPress {
+    const char *name, *button;
+    bool up;
+    const char *text;
+    int selStart, selEnd;
+    const char *after; // the box's text afterwards
+    int found; // where the selection or caret ends up; -1: not found
+};
+const FinderPress kFinderPresses[] = {
+    { "next, down after the selection", "cmdNext", false, "ab ab ab", 0, 2, "ab ab ab", 3 },
+    { "next, up wholly before", "cmdNext", true, "abab", 2, 4, "abab", 0 },
+    { "next, none", "cmdNext", false, "ab ab", 3, 5, "ab ab", -1 },
+    { "replace skips the selection", "cmdReplace", false, "ab ab ab", 0, 2, "ab 置 ab", 4 },
+    { "replace, none after", "cmdReplace", false, "ab ab", 3, 5, "ab ab", -1 },
+};
+
+// Replace all on "猫と犬\n猫!", "猫" by "ねこ".
+struct BoxReplaceAll {
+    const char *name, *word;
+    Asks asks;
+    const char *after;
+};
+const QString kReplaceQuestion = QStringLiteral("以下の一括置換を実行しますか？\r\n\r\n猫\r\n↓\r\nねこ");
+const BoxReplaceAll kBoxReplaceAlls[] = {
+    { "yes", "猫", { { MsgAnswer::Yes, kReplaceQuestion }, { MsgAnswer::OK, "一括置換を完了しました。" } },
+        "ねこと犬\nねこ!" },
+    { "no", "猫", { { MsgAnswer::No, kReplaceQuestion } }, "猫と犬\n猫!" },
+    { "empty word", "", { { MsgAnswer::OK, NOT_FOUND } }, "猫と犬\n猫!" },
+};
+
+// --- Server settings ----------------------------------------------------------------------
+const QString CHECK_OK = QStringLiteral("サーバCGIの正常動作を確認できました。");
+const QString CHECK_NG
+    = QStringLiteral("サーバCGIの動作が異常です。\r\n\r\nサーバCGIの設置、設定、サーバURLやパスワード、\r\n"
+                     "Webサーバが正常動作しているかどうかなどを確認してください。");
+const QString BAD_CHARACTER = QStringLiteral("パスワードに使用できない文字が含まれています。\r\n"
+                                             "半角英数字または'_'(アンダースコア)だけを使用してください。");
+const QString SAVE_ANYWAY = QStringLiteral("サーバの動作が異常ですが、そのまま設定を保存しますか？");
+
+// A password of three characters is typed with "clear on exit" checked; a sixteenth is not taken.
+struct ConfigPress {
+    const char *name, *button, *password, *reply; // reply: the script's answer to CHECK; nullptr: not asked
+    Asks asks;
+    const char *state; // see configButtons
+};
+const ConfigPress kConfigPresses[] = {
+    { "check, working", "cmdCheck", "abc.x", "OK\n", { { MsgAnswer::OK, CHECK_OK } },
+        "abc.x|open|old.example.jp|oldPass|true|none|none|none" },
+    { "check, failing", "cmdCheck", "abc", "NG", { { MsgAnswer::OK, CHECK_NG } },
+        "abc|open|old.example.jp|oldPass|true|none|none|none" },
+    { "ok, full-width character", "cmdOK", "pass１", nullptr, { { MsgAnswer::OK, BAD_CHARACTER } },
+        "|open|old.example.jp|oldPass|true|none|none|none" },
+    { "ok, working", "cmdOK", "new-Pass_9abcdef", "OK\n", {},
+        "new-Pass_9abcde|closed|S|new-Pass_9abcde|false|S|new-Pass_9abcde|False" },
+    { "ok, failing, saved anyway", "cmdOK", "abc", "NG", { { MsgAnswer::Yes, SAVE_ANYWAY } },
+        "abc|closed|S|abc|true|S||True" },
+    { "ok, failing, not saved", "cmdOK", "abc", "NG", { { MsgAnswer::No, SAVE_ANYWAY } },
+        "abc|open|old.example.jp|oldPass|true|none|none|none" },
+};
+
+} // namespace
+
+class tst_Dialogs : public QObject {
+    Q_OBJECT
+    std::unique_ptr<testsupport::ScriptedHttpServer> server;
+    std::unique_ptr<testsupport::TempSettings> settings;
+    std::unique_ptr<testsupport::FakeDialogs> asked;
+    QPointer<QDialog> dlg;
+    QPlainTextEdit box;
+
+    template <typename T = QWidget> T *Find(const char *name) { return dlg->findChild<T *>(QLatin1String(name)); }
+    void Click(const char *name) { QTest::mouseClick(Find<QPushButton>(name), Qt::LeftButton); }
+    void Show(QDialog *dialog)
+    {
+        dlg = dialog;
+        dlg->show();
+        QCOMPARE(Unplaced(dlg), QString());
+    }
+    void Script(const Asks &asks)
+    {
+        for (const auto &[answer, text] : asks)
+            asked->answerMessage(answer, text);
+    }
+
+    // The file browser opened on a server whose root lists a folder name twice, an empty line,
+    // a short line and a nameless line: none of them shows.
+    void OpenFiler(int mode)
+    {
+        modPublic::lngFilerMode = mode;
+        server->reply("data\na\ne\na\n", "LISTFOLDERS path=data");
+        server->reply("data\nr.txt\t2008/04/01 12:34\t1536\nm.txt\td\t10\nshort\td\n\td\t1", "LISTFILES path=data");
+        Show(new frmFiler);
+    }
+    void ListA(const char *folders = "data/a\nb", const char *files = "data/a\nn.txt\td\t2048")
+    {
+        if (folders)
+            server->reply(folders, "LISTFOLDERS path=data/a");
+        server->reply(files, "LISTFILES path=data/a");
+    }
+    QTreeWidget *Tree() { return Find<QTreeWidget>("trviewFolders"); }
+    QTreeWidget *List() { return Find<QTreeWidget>("lsviewFiles"); }
+    QAction *Tool(const char *key) { return Find<QToolBar>("toolOpt")->findChild<QAction *>(key); }
+    QTreeWidgetItem *Node(const char *name)
+    {
+        return Tree()->findItems(name, Qt::MatchExactly | Qt::MatchRecursive)[0];
+    }
+    void Pick(QTreeWidget *view, QTreeWidgetItem *item)
+    {
+        view->scrollToItem(item);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualItemRect(item).center());
+    }
+    // The selected folder ("+" when open) with its subfolders, the files listed, the name field
+    // and the toolbar's enabled groups (1 folders, 2 files); "hidden" if the folder is not shown.
+    QString State()
+    {
+        QTreeWidgetItem *node = Tree()->currentItem();
+        QStringList children;
+        for (int i = 0; i < node->childCount(); ++i)
+            children.append(node->child(i)->text(0));
+        QString text
+            = node->data(0, Qt::UserRole).toString() + (node->isExpanded() ? "+ [" : " [") + children.join(' ') + ']';
+        for (int i = 0; i < List()->topLevelItemCount(); ++i)
+            text += u' ' + List()->topLevelItem(i)->text(0);
+        const int tools = (Tool("newfolder")->isEnabled() ? 1 : 0) + (Tool("renamefile")->isEnabled() ? 2 : 0);
+        if (Tree()->visualItemRect(node).isEmpty())
+            text += QStringLiteral(" hidden");
+        return text + QStringLiteral(" name=%1 tools=%2").arg(Find<QLineEdit>("txtName")->text()).arg(tools);
+    }
+
+    // The find dialog on the box with the mode read once at load; each button follows its own field.
+    void OpenFinder(qint32 mode, const QString &word)
+    {
+        modPublic::blnReplaceMode = mode;
+        Show(new frmFinder([this] { return &box; }));
+        modPublic::blnReplaceMode = 1 - mode;
+        QCOMPARE(dlg->windowTitle(), mode ? QStringLiteral("置換") : QStringLiteral("検索"));
+        for (const char *name : { "labReplace", "txtReplaceWord", "cmdReplace", "cmdRepAll" })
+            QCOMPARE(Find(name)->isVisible(), mode == 1);
+        QCOMPARE(Find("framDirection")->isVisible(), mode == 0);
+        testsupport::typeText(Find("txtReplaceWord"), QStringLiteral("置"));
+        QVERIFY(Find("cmdRepAll")->isEnabled() && Find("cmdReplace")->isEnabled() && !Find("cmdNext")->isEnabled());
+        testsupport::typeText(Find("txtSearchWord"), word);
+        QVERIFY(Find("cmdNext")->isEnabled());
+    }
+
+    // The settings dialog opened on the settings in use; then the scripted server's address and
+    // the password typed.
+    void OpenConfig(const QString &password)
+    {
+        modPublic::strServer = QStringLiteral("old.example.jp");
+        Show(new frmConfig);
+        QCOMPARE(Find<QLineEdit>("txtURL")->text() + Find<QLineEdit>("txtPass")->text(), "old.example.jpoldPass");
+        QVERIFY(Find<QCheckBox>("chkClearPass")->isChecked());
+        QCOMPARE(Find<QLineEdit>("txtPass")->echoMode(), QLineEdit::Password);
+        Find<QLineEdit>("txtURL")->setText(server->serverText());
+        Find<QLineEdit>("txtPass")->clear();
+        testsupport::typeText(Find("txtPass"), password);
+    }
+
+private slots:
+    void initTestCase() { testsupport::usePrivateRuntimeDir(); }
+    void init()
+    {
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+        server = std::make_unique<testsupport::ScriptedHttpServer>();
+        settings = std::make_unique<testsupport::TempSettings>();
+        asked = std::make_unique<testsupport::FakeDialogs>();
+        modPublic::strServer = server->serverText();
+        modPublic::strPassword = QStringLiteral("oldPass");
+        modPublic::blnClearPass = true;
+        modPublic::blnFilerOK = false;
+    }
+    void cleanup()
+    {
+        delete dlg.data();
+        asked.reset();
+        settings.reset();
+        server.reset();
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    // Kilobytes truncated from 1024 on, the received text with ﾊﾞｲﾄ below, a size that is no
+    // number shown as it came.
+    void filerFileSize()
+    {
+        QStringList shown;
+        for (const char *size : { "0", "1024", "2047", "0012", "1.5", "3000000000" })
+            shown.append(filer::FormatFileSize(size));
+        QCOMPARE(shown, (QStringList { "0ﾊﾞｲﾄ", "1KB", "1KB", "0012ﾊﾞｲﾄ", "1.5", "2929687KB" }));
+    }
+
+    // Each showing starts at the root, selected and open, its files listed in three columns that
+    // keep their widths; the toolbar is off until something is picked. While a request waits the
+    // dialog is disabled, shows the wait cursor and keeps its close box shut; afterwards all is
+    // back, the keyboard's place too. Arrow keys pick as clicks do; a click on empty space keeps
+    // what was picked. A failed listing says so and shows what did arrive; a folder whose
+    // subfolders could not be listed is asked again at the next click.
+    void filerBrowsing()
+    {
+        OpenFiler(0);
+        QCOMPARE(State(), QStringLiteral("data+ [a e] r.txt m.txt name= tools=0"));
+        QCOMPARE(Tree()->topLevelItemCount(), 1);
+        const QTreeWidgetItem *row = List()->topLevelItem(0);
+        QCOMPARE(row->text(1) + row->text(2) + List()->topLevelItem(1)->text(2), "2008/04/01 12:341KB10ﾊﾞｲﾄ");
+        QCOMPARE(row->textAlignment(2), int(Qt::AlignRight | Qt::AlignVCenter));
+        // The toolbar stands right, its folder group apart from its file group.
+        const double tpp = platform::TwipsPerPixelAt(dlg->logicalDpiX());
+        const auto *toolbar = Find<QToolBar>("toolOpt");
+        QVERIFY(toolbar->actionGeometry(Tool("newfolder")).left() >= platform::TwipsToPixels(6500, tpp));
+        QVERIFY(
+            toolbar->actionGeometry(Tool("deletefile")).left() - toolbar->actionGeometry(Tool("renamefolder")).right()
+            > platform::TwipsToPixels(240, tpp));
+        QStringList seen;
+        server->onRequest = [&] {
+            const QCursor *cursor = QApplication::overrideCursor();
+            seen.append(
+                QVariant(dlg->isEnabled() || !cursor || cursor->shape() != Qt::WaitCursor || dlg->close()).toString());
+        };
+        dlg->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dlg));
+        Tree()->setFocus();
+        ListA();
+        QTest::keyClick(Tree(), Qt::Key_Down);
+        QCOMPARE(seen, (QStringList { "false", "false" }));
+        QVERIFY(dlg->isEnabled() && dlg->isVisible() && Tree()->hasFocus());
+        QTest::keyClick(List(), Qt::Key_Down);
+        QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, QPoint(5, List()->viewport()->height() - 5));
+        QCOMPARE(State(), QStringLiteral("data/a [b] n.txt name=n.txt tools=3"));
+        QCOMPARE(List()->selectedItems().size(), 1);
+        Script({ { MsgAnswer::OK, kFolderListFailed }, { MsgAnswer::OK, kFileListFailed } });
+        server->reply("NG", "LISTFOLDERS path=data/e");
+        server->reply("data/e\nq.txt\td\t1", "LISTFILES path=data/e");
+        Pick(Tree(), Node("e"));
+        QCOMPARE(State(), QStringLiteral("data/e [] q.txt name= tools=1"));
+        server->reply("data/e\nf", "LISTFOLDERS path=data/e");
+        server->reply("NG", "LISTFILES path=data/e");
+        Pick(Tree(), Node("e"));
+        QCOMPARE(State(), QStringLiteral("data/e [f] name= tools=1"));
+        dlg->resize(2000, 600);
+        QApplication::processEvents();
+        QCOMPARE(List()->columnWidth(2), platform::TwipsToPixels(2540, tpp));
+    }
+
+    void filerOkAndCancel_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("texts"); // the title, OK's caption, and the message of OK without a name
+        QTest::addColumn<QString>("typed"); // kept by a folder click only when saving
+        QTest::newRow("open") << 0 << "ファイルを開く 開く(&O) ファイルを選択してください。" << QString();
+        QTest::newRow("save") << 1 << "ファイルの保存 保存(&S) ファイル名を入力してください。"
+                              << " a/1.txt ";
+    }
+
+    // The name field is for saving only. OK without a name says what is missing and keeps the
+    // dialog open; Cancel changes nothing; OK returns the name with its folder, exactly as shown.
+    void filerOkAndCancel()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, texts);
+        QFETCH(QString, typed);
+        OpenFiler(mode);
+        QCOMPARE(Find("txtName")->isEnabled(), mode == 1);
+        asked->answerMessage(MsgAnswer::OK);
+        Click("cmdOK");
+        QCOMPARE(dlg->windowTitle() + ' ' + Find<QPushButton>("cmdOK")->text() + ' ' + asked->messageTexts().join(""),
+            texts);
+        Find<QLineEdit>("txtName")->setText(QStringLiteral(" a/1.txt "));
+        ListA();
+        Pick(Tree(), Node("a"));
+        QCOMPARE(Find<QLineEdit>("txtName")->text(), typed);
+        Pick(List(), List()->topLevelItem(0));
+        QTest::keyClicks(Find("txtName"), typed);
+        Click("cmdCancel");
+        QVERIFY(!dlg->isVisible() && !modPublic::blnFilerOK);
+        dlg->show();
+        Click("cmdOK");
+        QVERIFY(!dlg->isVisible() && modPublic::blnFilerOK);
+        QCOMPARE(modPublic::strCurrentFolder + '|' + modPublic::strCurrentFile, "data/a|n.txt" + typed);
+    }
+
+    void filerCommands_data() { AddRows(kCommands); }
+
+    // Each toolbar command asks what it needs, sends one request on the picked folder or file and,
+    // when it succeeds, lists again: a folder command rebuilds the tree open down to the folder it
+    // leaves selected, a file command refills the list and forgets the picked file. A refusal says
+    // so and changes nothing shown.
+    void filerCommands()
+    {
+        QFETCH(int, row);
+        const Command &c = kCommands[row];
+        OpenFiler(0);
+        if (QLatin1String(c.name).startsWith(QLatin1String("root"))) {
+            server->reply("data\nr.txt\td\t1\nm.txt\td\t1", "LISTFILES path=data");
+            Pick(Tree(), Node("data"));
+        } else {
+            ListA();
+            Pick(Tree(), Node("a"));
+            Pick(List(), List()->topLevelItem(0));
+        }
+        if (c.input)
+            asked->answerInput(QString::fromUtf8(c.input));
+        Script(c.asks);
+        const QHash<QString, QStringList> rebuilds {
+            { "*data", { "LISTFOLDERS path=data|data\ne", "LISTFILES path=data|data" } },
+            { "*a",
+                { "LISTFOLDERS path=data|data\na", "LISTFILES path=data|data", "LISTFOLDERS path=data/a|data/a\nb\nx",
+                    "LISTFILES path=data/a|data/a\nk.txt\td\t1" } },
+        };
+        for (const QString &step : c.exchange) {
+            for (const QString &s : rebuilds.value(step, { step }))
+                server->reply(s.section(u'|', 1), s.section(u'|', 0, 0));
+        }
+        Tool(c.key)->trigger();
+        QCOMPARE(asked->inputs.value(0).initialText, QLatin1String(c.key) == "renamefile" ? "n.txt" : "");
+        QCOMPARE(State(), QLatin1String(c.state));
+    }
+
+    // Down: the first occurrence beginning at or after the selection's end; up: the last lying
+    // wholly before its start; never wrapping, case and width significant. Replace all scans once
+    // from start to end and does not search what it inserted.
+    void finderRules()
+    {
+        for (const Search &f : kSearches) {
+            const QString text = QString::fromUtf8(f.text);
+            const QString word = QString::fromUtf8(f.word);
+            const qsizetype at = f.up ? finder::FindUp(text, word, f.from) : finder::FindDown(text, word, f.from);
+            QVERIFY2(at == f.expected, f.name);
+        }
+        for (const Replace &r : kReplaces) {
+            const QString replaced = finder::ReplaceAll(
+                QString::fromUtf8(r.text), QString::fromUtf8(r.word), QString::fromUtf8(r.replacement));
+            QVERIFY2(replaced == QString::fromUtf8(r.expected), r.name);
+        }
+    }
+
+    void finderButtons_data() { AddRows(kFinderPresses); }
+
+    // Find next selects the occurrence in the chosen direction; Replace replaces the next one
+    // after the selection, never the selection itself, and leaves the caret after it. Nothing
+    // found: the message, and the selection stays. Close ends the dialog for good.
+    void finderButtons()
+    {
+        QFETCH(int, row);
+        const FinderPress &p = kFinderPresses[row];
+        const QString text = QString::fromUtf8(p.text);
+        box.setPlainText(text);
+        QTextCursor cursor = box.textCursor();
+        cursor.setPosition(p.selStart);
+        cursor.setPosition(p.selEnd, QTextCursor::KeepAnchor);
+        box.setTextCursor(cursor);
+        const bool next = QLatin1String(p.button) == QLatin1String("cmdNext");
+        OpenFinder(next ? 0 : 1, QStringLiteral("ab"));
+        if (p.up) // down is the default, and replace searches down
+            Find<QRadioButton>("optDirection1")->setChecked(true);
+        if (p.found < 0)
+            asked->answerMessage(MsgAnswer::OK, NOT_FOUND);
+        if (next)
+            QTest::keyClick(dlg, Qt::Key_Return); // Find next is the default button
+        else
+            Click(p.button);
+        QCOMPARE(box.toPlainText(), QString::fromUtf8(p.after));
+        QCOMPARE(box.textCursor().selectionStart(), p.found < 0 ? p.selStart : p.found);
+        QCOMPARE(box.textCursor().selectedText(),
+            p.found < 0 ? text.mid(p.selStart, p.selEnd - p.selStart)
+                : next  ? "ab"
+                        : "");
+        Click("cmdClose");
+        QTRY_VERIFY(dlg.isNull());
+    }
+
+    void finderReplaceAll_data() { AddRows(kBoxReplaceAlls); }
+
+    // Replace all asks first, then changes the whole text in one edit of the box active at the
+    // click: one Ctrl+Z brings the text back, and the typing before it stays.
+    void finderReplaceAll()
+    {
+        QFETCH(int, row);
+        const BoxReplaceAll &r = kBoxReplaceAlls[row];
+        QPlainTextEdit other;
+        box.setPlainText(QStringLiteral("猫と犬\n猫"));
+        box.moveCursor(QTextCursor::End);
+        QTest::keyClicks(&box, "!");
+        QPlainTextEdit *active = &other;
+        dlg = new frmFinder([&active] { return active; });
+        testsupport::typeText(Find("txtSearchWord"), QString::fromUtf8(r.word));
+        testsupport::typeText(Find("txtReplaceWord"), QStringLiteral("ねこ"));
+        active = &box;
+        Script(r.asks);
+        Click("cmdRepAll");
+        QCOMPARE(box.toPlainText(), QString::fromUtf8(r.after));
+        QCOMPARE(box.textCursor().position(), r.asks.size() == 2 ? 0 : 6); // a new text starts at its start
+        QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(box.toPlainText(), r.asks.size() == 2 ? QStringLiteral("猫と犬\n猫!") : QStringLiteral("猫と犬\n猫"));
+    }
+
+    void configButtons_data() { AddRows(kConfigPresses); }
+
+    // Check tests the typed fields and only reports; OK refuses a password outside the codec's
+    // symbols before asking the server, asks before keeping settings the server failed, and
+    // stores what it keeps: the password through the codec, or none when cleared on exit.
+    void configButtons()
+    {
+        QFETCH(int, row);
+        const ConfigPress &p = kConfigPresses[row];
+        const QString password = QString::fromUtf8(p.password);
+        OpenConfig(password);
+        Find<QCheckBox>("chkClearPass")->setChecked(password.size() == 3);
+        if (p.reply)
+            server->reply(QString::fromUtf8(p.reply), QStringLiteral("CHECK"));
+        Script(p.asks);
+        if (QLatin1String(p.button) == QLatin1String("cmdOK"))
+            QTest::keyClick(dlg, Qt::Key_Return); // OK is the default button
+        else
+            Click(p.button);
+        // What the script was asked, and afterwards: the window, the settings in use, the store.
+        const auto next = settings->reopened();
+        QString state = QStringList { server->requests.value(0).fields.value(1).second,
+            dlg->isVisible() ? "open" : "closed", modPublic::strServer, modPublic::strPassword,
+            QVariant(modPublic::blnClearPass).toString(), next->GetSetting("Setting", "Server", "none"),
+            next->Contains("Setting", "User") ? modPublic::Decode(next->GetSetting("Setting", "User", {})) : "none",
+            next->GetSetting("Setting", "ClearPass", "none") }
+                            .join(u'|');
+        QCOMPARE(state.replace(server->serverText(), "S"), QLatin1String(p.state));
+    }
+
+    // While the server is asked the wait cursor shows and no button, Esc or close box starts
+    // anything; afterwards the controls work again, the focus where it was.
+    void configWaitHoldsTheDialog()
+    {
+        OpenConfig(QStringLiteral("abc"));
+        server->reply(QStringLiteral("OK\n"), QStringLiteral("CHECK"));
+        bool waitCursor = false;
+        server->onRequest = [&] {
+            waitCursor = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+            for (const char *name : { "cmdCheck", "cmdOK", "cmdCancel" })
+                Click(name);
+            QTest::keyClick(dlg, Qt::Key_Escape);
+            dlg->close();
+        };
+        asked->answerMessage(MsgAnswer::OK, CHECK_OK);
+        dlg->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dlg));
+        Click("cmdCheck");
+        QVERIFY(waitCursor);
+        QVERIFY(Find("cmdCheck")->hasFocus()); // given back after the wait took it
+        QVERIFY(dlg->isVisible());
+        server->onRequest = nullptr;
+        Click("cmdCancel");
+        QCOMPARE(dlg->result(), int(QDialog::Rejected));
+    }
+
+    // When the store cannot be written the user is told; the settings still hold for this run.
+    void configUnwritableStore()
+    {
+        QTemporaryDir dir;
+        QFile blocker(dir.filePath("notafolder"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        platform::SettingsStore store(dir.filePath("notafolder/Lumeno.ini"));
+        platform::services().settings = &store;
+        OpenConfig(QStringLiteral("abc"));
+        server->reply(QStringLiteral("OK\n"), QStringLiteral("CHECK"));
+        asked->answerMessage(MsgAnswer::OK, "設定を保存できませんでした。\r\n" + store.FileName());
+        Click("cmdOK");
+        platform::services().settings = &settings->store();
+        QCOMPARE(modPublic::strPassword, QStringLiteral("abc"));
+    }
+
+    // The minor number with two digits, a letter per thousand revisions, a build from 100 up.
+    void versionTexts()
+    {
+        struct {
+            int major, minor, revision;
+            const char *texts;
+        } const rows[] = { { 1, 0, 999, "Ver1.00 " }, { 1, 0, 1000, "Ver1.00a " }, { 1, 0, 1099, "Ver1.00a " },
+            { 1, 0, 1100, "Ver1.00a build 1100" }, { 2, 15, 2500, "Ver2.15b build 2500" },
+            { 10, 123, 26100, "Ver10.123z build 26100" } };
+        for (const auto &r : rows)
+            QCOMPARE(
+                version::VersionText(r.major, r.minor, r.revision) + ' ' + version::BuildText(r.revision), r.texts);
+        QCOMPARE(version::CurrentVersionText({ 1, 2, 34 }), "1.02.0034");
+    }
+
+    // The labels show the version numbers declared once in the build over the fixed picture; a left
+    // click on the link opens the user guide beside the program, and the dialog stays.
+    void versionDialog()
+    {
+        testsupport::FakeShell shell;
+        dlg = new frmVersion;
+        QCOMPARE(Find<QLabel>("labVersion")->text() + Find<QLabel>("labBuild")->text(),
+            version::VersionText(PROJECT_MAJOR, PROJECT_MINOR, PROJECT_REVISION)
+                + version::BuildText(PROJECT_REVISION));
+        QCOMPARE(dlg->size(), QSize(335, 200));
+        const QImage picture(QStringLiteral(":/version/background.png"));
+        QCOMPARE(dlg->grab().toImage().pixelColor(2, 2), picture.pixelColor(2, 2)); // drawn over the whole area
+        QTest::ignoreMessage(QtWarningMsg, "This plugin does not support raise()");
+        dlg->show();
+        QTest::mouseClick(Find("labWeblink"), Qt::RightButton);
+        QTest::mouseClick(Find("labWeblink"), Qt::LeftButton);
+        QCOMPARE(shell.opened, QList<QUrl> { QUrl::fromLocalFile(platform::AppPath() + "/Lumeno.chm") });
+        QVERIFY(dlg->isVisible());
+    }
+};
+
+QTEST_MAIN(tst_Dialogs)
+#include "tst_dialogs.moc"

@@ -1,0 +1,264 @@
+// The request cycle: how a request is framed and what a reply means, as plain rules; then over
+// a real socket, against a scripted server that answers as told, including in ways no correct
+// server does.
+
+#include "platform/cp932.h"
+#include "protocol/framing.h"
+#include "protocol/inetConn.h"
+#include "protocol/modPublic.h"
+#include "protocol/replies.h"
+#include "support/scriptedserver.h"
+
+#include <QNetworkProxy>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+using namespace modPublic;
+using testsupport::HttpResponse;
+using testsupport::ScriptedHttpServer;
+
+namespace {
+
+const QString B = QStringLiteral("===261205074201===AbCdEfGhIjKlMn0--------------------");
+const QByteArray kOkHead = "HTTP/1.1 200 OK";
+const QString kJapanese = QString::fromUtf8("日本語の文書ｱｲｳ～①");
+
+// The boundary drawn with 15 times the letter.
+QString drawn(char letter)
+{
+    return QStringLiteral("===261205074201===") + QString(15, QLatin1Char(letter)) + QString(20, QLatin1Char('-'));
+}
+
+QByteArray chunk(const QByteArray &data)
+{
+    return QByteArray::number(data.size(), 16) + "\r\n" + data + "\r\n";
+}
+
+// Each reply rule, a reply and what it means: 'c' CHECK, 's' the status of SAVEFILE, 'l' the
+// listing of data/a (count and items: no list and one empty item differ), 'r' READFILE of data/a/n.
+struct Reply {
+    char rule;
+    const char *reply, *expected;
+};
+const Reply kReplies[] = {
+    { 'c', "OKAY", "true" },
+    { 'c', "ok", "false" },
+    { 'c', "NG", "false" },
+    { 's', "Save OK\n", "OK" },
+    { 's', "Save OK\nNG", "OK" },
+    { 's', "Save OK", "NG" }, // the script always ends its status line
+    { 's', "Save OK\r\n", "NG" }, // CR stays part of the line
+    { 's', "New Folder OK\n", "NG" },
+    { 'l', "data/a\nx\ny", "2[x|y]" },
+    { 'l', "data/a", "0[]" },
+    { 'l', "data/a\nx\n", "2[x|]" },
+    { 'l', "data/b\nx", "1[NG]" },
+    { 'l', "NG", "1[NG]" },
+    { 'r', "data/a/n\nx\r\n\r\n", "x\r\n\r\n" },
+    { 'r', "data/a/n\n", "" },
+    { 'r', "data/a/n", "NG" }, // no LF: a failure, not an empty file
+    { 'r', "data/a/m\nhello", "NG" },
+    { 'r', "NG", "NG" },
+};
+
+using Pieces = QList<QByteArray>;
+
+} // namespace
+
+class tst_Protocol : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+        strPassword = QStringLiteral("pw");
+    }
+    void cleanup()
+    {
+        setStallTimeoutForTesting(0);
+        setTransferControl(nullptr);
+    }
+
+    // The body is laid out byte for byte as the script parses it, values verbatim in code page 932,
+    // no final CR LF.
+    void body()
+    {
+        const FieldList fields { { "command", "CHECK" },
+            { "content", QString::fromUtf8("a\r\nb\rc\n \"q\"; ソｱ～①\r\n") } };
+        QCOMPARE(cp932::Encode(FrameBody(fields, B)),
+            "--" + B.toLatin1() + "\r\nContent-Disposition:form-data;name=\"command\"\r\n\r\nCHECK\r\n--" + B.toLatin1()
+                + "\r\nContent-Disposition:form-data;name=\"content\"\r\n\r\na\r\nb\rc\n \"q\"; \x83\x5c\xb1\x81\x60\x87\x40\r\n\r\n--"
+                + B.toLatin1() + "--");
+        QCOMPARE(FrameBody({}, B), "--" + B + "--");
+    }
+
+    // A value that contains the boundary makes a new one drawn, so no document cuts its request; a
+    // value holding only a part of it does not.
+    void boundaryRedrawn()
+    {
+        const FieldList fields { { "n", "a" + drawn('A') }, { "c", "x\r\n--" + drawn('B') + "--" },
+            { "d", drawn('C').left(52) } };
+        char next = 'A';
+        const FramedRequest request = FrameRequest(fields, [&next] { return drawn(next++); });
+        QCOMPARE(request.boundary, drawn('C'));
+        QCOMPARE(request.header, "Content-Type: multipart/form-data; boundary=" + drawn('C') + "\r\n");
+        QCOMPARE(request.body, FrameBody(fields, drawn('C')));
+    }
+
+    void replyRules_data()
+    {
+        QTest::addColumn<int>("row");
+        for (int row = 0; row < int(std::size(kReplies)); ++row)
+            QTest::addRow("%c %s", kReplies[row].rule, QByteArray(kReplies[row].reply).replace('\n', "|").constData())
+                << row;
+    }
+
+    // Lines end at LF only and compare exactly: CHECK passes on a reply beginning with "OK"; a
+    // status command on its own success line; a listing gives the lines after the folder's path;
+    // READFILE everything after the file's path.
+    void replyRules()
+    {
+        QFETCH(int, row);
+        const QString reply = QString::fromUtf8(kReplies[row].reply);
+        const QStringList listing = ListingReplyResult(reply, u"data/a");
+        const QString results[] = { QVariant(CheckReplyResult(reply)).toString(), StatusReplyResult(reply, u"Save OK"),
+            QString::number(listing.size()) + u'[' + listing.join(u'|') + u']', ReadReplyResult(reply, u"data/a/n") };
+        QCOMPARE(results[QByteArray("cslr").indexOf(kReplies[row].rule)], QString::fromUtf8(kReplies[row].expected));
+    }
+
+    // A POST to the path under the server text; the body is the framed text in code page 932,
+    // its boundary and length declared in the header.
+    void requestOnTheWire()
+    {
+        ScriptedHttpServer server;
+        server.reply(QStringLiteral("Save OK\n"));
+        strServer = server.serverText() + QStringLiteral("/cgi-bin");
+        const QString content = QStringLiteral("line 1\r\n") + kJapanese;
+        QCOMPARE(SaveRemoteFile(QString::fromUtf8("data/日本"), QString::fromUtf8("ソ.txt"), content), "OK");
+        const ScriptedHttpServer::Request &request = server.requests.constFirst();
+        const auto match = QRegularExpression(QStringLiteral("^POST /cgi-bin/vidodu.cgi HTTP/1.1\r\n.*"
+                                                             "Content-Type: multipart/form-data; boundary="
+                                                             "(===\\d{12}===[A-Za-z0-9]{15}-{20})\r\n"),
+            QRegularExpression::DotMatchesEverythingOption)
+                               .match(QString::fromLatin1(request.head));
+        QVERIFY2(match.hasMatch(), request.head.constData());
+        const FieldList fields { { "command", "SAVEFILE" }, { "pass", "pw" }, { "file", "data/日本/ソ.txt" },
+            { "content", content } };
+        QCOMPARE(request.body, cp932::Encode(FrameBody(fields, match.captured(1))));
+        QVERIFY(request.head.contains("\r\nContent-Length: " + QByteArray::number(request.body.size()) + "\r\n"));
+    }
+
+    void replies_data()
+    {
+        QTest::addColumn<Pieces>("pieces");
+        QTest::addColumn<bool>("closeAfter");
+        QTest::addColumn<QString>("expected");
+        const QByteArray japanese = cp932::Encode(kJapanese); // its first character takes two bytes
+        QTest::newRow("chunks joined in order, a character split between them")
+            << Pieces { kOkHead + "\r\nTransfer-Encoding: chunked\r\n\r\n", chunk("data\n" + japanese.left(1)),
+                   chunk(japanese.mid(1, 6)), chunk(japanese.mid(7)), "0\r\n\r\n" }
+            << false << QStringLiteral("data\n") + kJapanese;
+        // Stray and unassigned bytes read the same however the body is split.
+        const QByteArray odd = "data\n\x82\n\x82"
+                               "A\x93\xfa\x85\x40\xa0\xfd\x81\x81\x60 \x93";
+        Pieces bytewise { kOkHead + "\r\nContent-Length: " + QByteArray::number(odd.size()) + "\r\n\r\n" };
+        for (char c : odd)
+            bytewise.append(QByteArray(1, c));
+        QTest::newRow("every byte its own piece") << bytewise << false << cp932::Decode(odd);
+        const Pieces drip { kOkHead + "\r\nContent-Length: 4\r\n\r\n", "O", "K", "\n", "!" };
+        QTest::newRow("slow but steady: each piece is progress") << drip << false << "OK\n!";
+        QTest::newRow("error page") << Pieces { HttpResponse("HTTP/1.1 500 Error", "<h1>") } << false << "<h1>";
+        QTest::newRow("redirect not followed")
+            << Pieces { "HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:1/\r\nContent-Length: 2\r\n\r\nOK" } << false
+            << "OK";
+        QTest::newRow("body up to the close") << Pieces { "HTTP/1.0 200 OK\r\n\r\nOK\n", "more" } << true << "OK\nmore";
+        // Broken transfers give the empty reply, which every operation takes for failure.
+        QTest::newRow("cut in the sized body")
+            << Pieces { kOkHead + "\r\nContent-Length: 99\r\n\r\nOK\n" } << true << "";
+        QTest::newRow("silent from the start") << Pieces {} << false << "";
+        QTest::newRow("silent in the body") << Pieces { kOkHead + "\r\nContent-Length: 99\r\n\r\nOK\n" } << false << "";
+    }
+
+    // Whatever the server does, the wait ends: a body that arrived whole is the reply, whatever its
+    // status; a broken transfer, or one without progress for the stall time-out, gives "".
+    void replies()
+    {
+        QFETCH(Pieces, pieces);
+        QFETCH(bool, closeAfter);
+        QFETCH(QString, expected);
+        ScriptedHttpServer server;
+        server.replyRaw(pieces, closeAfter, 100); // Qt asks again once when a connection breaks early
+        setStallTimeoutForTesting(400); // longer than any gap, shorter than the drip
+        strReply = QStringLiteral("previous");
+        QCOMPARE(ServerCommand(server.serverText(), { { "command", "CHECK" } }), expected);
+        QCOMPARE(strReply, expected);
+        QVERIFY(!blnReplyDone);
+    }
+
+    // Window events go on while a request waits; a request made meanwhile fails at once, and the
+    // waiting one completes undisturbed.
+    void secondRequestWhileWaiting()
+    {
+        ScriptedHttpServer server;
+        server.reply(QStringLiteral("data/n\nfirst"), QStringLiteral("READFILE file=data/n"));
+        strServer = server.serverText();
+        QStringList second { "not run" };
+        QTimer::singleShot(0, this, [&] { second = ListRemoteFolders("data"); });
+        QCOMPARE(ReadRemoteFile("data", "n"), QStringLiteral("first"));
+        QCOMPARE(second, QStringList { "NG" });
+    }
+
+    // No proxy is asked for: the script is reached directly, whatever the environment says.
+    void proxyNotUsed()
+    {
+        QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", 1));
+        ScriptedHttpServer server;
+        server.reply(QStringLiteral("OK"));
+        // Qt never proxies loopback names; 0.0.0.0 reaches this machine all the same.
+        const bool reached = CheckServer(server.serverText().replace("127.0.0.1", "0.0.0.0"), "pw");
+        QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+        QVERIFY(reached);
+    }
+
+    // The main window's transfer control carries the requests once handed in; when it goes, the
+    // shared one takes over.
+    void registeredTransferControl()
+    {
+        ScriptedHttpServer server;
+        server.replyRaw({ HttpResponse(kOkHead, "OK") }, false, 0);
+        auto *control = new inetConn;
+        QSignalSpy states(control, &inetConn::StateChanged);
+        setTransferControl(control);
+        QVERIFY(CheckServer(server.serverText(), "pw"));
+        QCOMPARE(states.last(), QVariantList { int(inetConn::icResponseCompleted) });
+        server.onRequest = [control] { delete control; }; // a control that goes ends the wait with ""
+        QVERIFY(!CheckServer(server.serverText(), "pw"));
+        server.onRequest = nullptr;
+        QVERIFY(CheckServer(server.serverText(), "pw"));
+    }
+
+    // GetChunk hands out at most the asked bytes and never half a double-byte character; asked
+    // for less than one character, it still moves on.
+    void chunksNeverCutACharacter()
+    {
+        ScriptedHttpServer server;
+        server.reply(QStringLiteral("ab") + QString(40000, QChar(0x65E5)));
+        inetConn control;
+        QSignalSpy states(&control, &inetConn::StateChanged);
+        control.Execute(ServerUrl(server.serverText()), "POST", "x", "Content-Type: text/plain\r\n");
+        QTRY_VERIFY(states.contains(QVariantList { int(inetConn::icResponseCompleted) }));
+        QCOMPARE(control.GetChunk(1), QStringLiteral("a"));
+        QCOMPARE(control.GetChunk(0), QStringLiteral("b"));
+        QCOMPARE(control.GetChunk(1), QString(QChar(0x65E5)));
+        const QString big = control.GetChunk(65535);
+        QCOMPARE(cp932::ByteCount(big), 65534); // one more character would take 65536
+        QCOMPARE(big.size() + 1 + control.GetChunk(65535).size(), 40000);
+        QCOMPARE(control.GetChunk(65535), QString());
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_Protocol)
+#include "tst_protocol.moc"
