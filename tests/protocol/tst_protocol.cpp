@@ -67,6 +67,8 @@ using Pieces = QList<QByteArray>;
 
 } // namespace
 
+const char *const kDrip = "slow but steady: each piece is progress";
+
 class tst_Protocol : public QObject {
     Q_OBJECT
 
@@ -169,7 +171,7 @@ private slots:
             bytewise.append(QByteArray(1, c));
         QTest::newRow("every byte its own piece") << bytewise << false << cp932::Decode(odd);
         const Pieces drip { kOkHead + "\r\nContent-Length: 4\r\n\r\n", "O", "K", "\n", "!" };
-        QTest::newRow("slow but steady: each piece is progress") << drip << false << "OK\n!";
+        QTest::newRow(kDrip) << drip << false << "OK\n!";
         QTest::newRow("error page") << Pieces { HttpResponse("HTTP/1.1 500 Error", "<h1>") } << false << "<h1>";
         QTest::newRow("redirect not followed")
             << Pieces { "HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:1/\r\nContent-Length: 2\r\n\r\nOK" } << false
@@ -190,8 +192,10 @@ private slots:
         QFETCH(bool, closeAfter);
         QFETCH(QString, expected);
         ScriptedHttpServer server;
-        server.replyRaw(pieces, closeAfter, 100); // Qt asks again once when a connection breaks early
-        setStallTimeoutForTesting(400); // longer than any gap, shorter than the drip
+        // Pieces 50 ms apart, the drip's 300 ms apart; Qt asks again once when a connection breaks
+        // early. The stall time-out is far longer than any gap and shorter than the whole drip.
+        server.replyRaw(pieces, closeAfter, qstrcmp(QTest::currentDataTag(), kDrip) == 0 ? 300 : 50);
+        setStallTimeoutForTesting(1000);
         strReply = QStringLiteral("previous");
         QCOMPARE(ServerCommand(server.serverText(), { { "command", "CHECK" } }), expected);
         QCOMPARE(strReply, expected);
