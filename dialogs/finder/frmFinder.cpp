@@ -80,9 +80,8 @@ void frmFinder::CreateControls()
     labReplace->setBuddy(txtReplaceWord);
     txtSearchWord->setMinimumWidth(220);
     optDirection[0]->setChecked(true);
+    // Find next answers Enter, unless another button has the focus: then that one does.
     cmdNext->setDefault(true);
-    for (QPushButton *button : { cmdNext, cmdReplace, cmdRepAll, cmdClose })
-        button->setAutoDefault(false);
     cmdNext->setEnabled(false);
     cmdReplace->setEnabled(false);
     cmdRepAll->setEnabled(false);

@@ -503,10 +503,9 @@ private slots:
             Find<QRadioButton>("optDirection1")->setChecked(true);
         if (p.found < 0)
             asked->answerMessage(MsgAnswer::OK, NOT_FOUND);
-        if (next)
-            QTest::keyClick(dlg, Qt::Key_Return); // Find next is the default button
-        else
-            Click(p.button);
+        // Enter presses Find next, the default button, from the search field, and the button that
+        // has the focus otherwise.
+        QTest::keyClick(next ? static_cast<QWidget *>(dlg) : Find<QPushButton>(p.button), Qt::Key_Return);
         QCOMPARE(box.toPlainText(), QString::fromUtf8(p.after));
         QCOMPARE(box.textCursor().selectionStart(), p.found < 0 ? p.selStart : p.found);
         QCOMPARE(box.textCursor().selectedText(),
