@@ -187,6 +187,9 @@ void frmFiler::ShowFolder(const QString &path)
             AddFolderNodes(path, folders);
     }
     lsviewFiles->clear();
+    // A name picked in another folder must not be opened from this one.
+    if (!IsSaveMode())
+        txtName->clear();
     const QStringList files = Listing(&modPublic::ListRemoteFiles, path);
     if (IsFailure(files))
         platform::ShowError(this, kFileListFailed);
@@ -227,8 +230,6 @@ void frmFiler::trviewFolders_NodeClick(QTreeWidgetItem *node)
 {
     ShowFolder(NodeKey(node));
     EnableToolButtons(1);
-    if (!IsSaveMode())
-        txtName->clear();
 }
 
 void frmFiler::lsviewFiles_ItemClick(QTreeWidgetItem *item)

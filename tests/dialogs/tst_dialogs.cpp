@@ -82,17 +82,17 @@ struct Command {
 const char *const kUnchanged = "data/a [b] n.txt name=n.txt tools=3";
 const Command kCommands[] = {
     { "new folder", "newfolder", "x", { "NEWFOLDER path=data/a/x|New Folder OK\n", "*a" }, {},
-        "data/a+ [b x] k.txt name=n.txt tools=1" },
+        "data/a+ [b x] k.txt name= tools=1" },
     { "new folder cancelled", "newfolder", "", {}, {}, kUnchanged },
     { "new folder refused", "newfolder", "x", { "NEWFOLDER path=data/a/x|NG" },
         { { MsgAnswer::OK, "フォルダの作成に失敗しました。" } }, kUnchanged },
     { "delete folder", "deletefolder", nullptr, { "DELETEFOLDER path=data/a|Delete Folder OK\n", "*data" },
-        { { MsgAnswer::Yes, kDeleteQuestion } }, "data [e] name=n.txt tools=1" },
+        { { MsgAnswer::Yes, kDeleteQuestion } }, "data [e] name= tools=1" },
     { "delete folder declined", "deletefolder", nullptr, {}, { { MsgAnswer::No, kDeleteQuestion } }, kUnchanged },
     { "delete folder refused", "deletefolder", nullptr, { "DELETEFOLDER path=data/a|NG" },
         { { MsgAnswer::Yes, kDeleteQuestion }, { MsgAnswer::OK, "フォルダの削除に失敗しました。" } }, kUnchanged },
     { "rename folder", "renamefolder", "y", { "RENAMEFOLDER path=data/a name=y|Rename Folder OK\n", "*data" }, {},
-        "data [e] name=n.txt tools=1" },
+        "data [e] name= tools=1" },
     { "rename folder refused", "renamefolder", "y", { "RENAMEFOLDER path=data/a name=y|NG" },
         { { MsgAnswer::OK, "フォルダ名の変更に失敗しました。" } }, kUnchanged },
     { "delete file", "deletefile", nullptr,
@@ -431,8 +431,8 @@ private slots:
 
     // Each toolbar command asks what it needs, sends one request on the picked folder or file and,
     // when it succeeds, lists again: a folder command rebuilds the tree open down to the folder it
-    // leaves selected, a file command refills the list and forgets the picked file. A refusal says
-    // so and changes nothing shown.
+    // leaves selected, a file command refills the list; either forgets the picked file, so that OK
+    // cannot open it from another folder. A refusal says so and changes nothing shown.
     void filerCommands()
     {
         QFETCH(int, row);
