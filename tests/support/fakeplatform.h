@@ -59,7 +59,6 @@ public:
 
     QList<AskedMessage> messages;
     QList<AskedInput> inputs;
-    QList<platform::FontChoice> fontRequests;
     // Called with each question ("message: TEXT", "save file: TITLE", ...) before it is answered.
     std::function<void(const QString &question)> onQuestion;
 
@@ -75,9 +74,8 @@ public:
     {
         return next(m_saveFiles, QStringLiteral("save file: ") + request.title, std::optional<QString>());
     }
-    std::optional<platform::FontChoice> ChooseFont(QWidget *, const platform::FontChoice &initial) override
+    std::optional<platform::FontChoice> ChooseFont(QWidget *, const platform::FontChoice &) override
     {
-        fontRequests.append(initial);
         return next(m_fonts, QStringLiteral("font"), std::optional<platform::FontChoice>());
     }
     bool PrintDialog(QWidget *owner, QPrinter &printer) override;
