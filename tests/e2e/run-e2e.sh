@@ -162,16 +162,6 @@ file_is() { # PATH under data, the expected text (UTF-8, CR LF line breaks)
   [ -f "$root/data/$1" ] && cmp -s "$root/data/$1" <(sjis "$2")
 }
 
-settings_are() { # "SECTION KEY VALUE"...
-  for expected in "$@"; do
-    read -r section key value <<<"$expected"
-    awk -v s="[$section]" -v k="$key" -v v="$value" '
-      /^\[/ { section = $0 }
-      section == s && index($0, k "=") == 1 { found = (substr($0, length(k) + 2) == v) }
-      END { exit !found }' "$ini" || fail "the settings store lacks $key=$value in [$section]: $(cat "$ini")"
-  done
-}
-
 # The file browser: its root node and the toolbar's "newfolder" button (the toolbar sits at the
 # top right; its buttons keep their place from the dialog's right edge).
 root_node_x=70 root_node_y=57 newfolder_x=-144 newfolder_y=26
@@ -231,9 +221,10 @@ dialog_id=""
 
 # --- 5. quit through the menu; the settings store keeps the server and the recent file -----
 quit_lumeno
-settings_are "Setting Server 127.0.0.1:$port" "Setting Wrap True" "History Count 1" "History Path1 data/手紙" \
-  "History File1 下書き.txt" "History File2 " "UpdateInfo CurrentVersion 1.00.0000"
-grep -q '^Width=[0-9]' "$ini" || fail "no window width in the settings store"
+for line in "Server=127.0.0.1:$port" Wrap=True Count=1 Path1=data/手紙 File1=下書き.txt File2= \
+  CurrentVersion=1.00.0000 'Width=[0-9.]+'; do
+  grep -qxE "$line" "$ini" || fail "the settings store lacks $line: $(cat "$ini")"
+done
 
 # --- 6. after a restart, reopen the older file from the recent-files menu -------------------
 start_lumeno
