@@ -254,7 +254,17 @@ void Document::CreateShortcut()
 
 void Document::OpenDroppedFiles(const QStringList &files)
 {
-    if (files.isEmpty() || !ConfirmSave())
+    if (files.isEmpty())
+        return;
+    // Refused before it is read, or before the save prompt: a file the server would not take
+    // by default could never be saved, and reading gigabytes whole would stall or end the editor.
+    if (QFileInfo(files.first()).size() > kLargestDroppedFile) {
+        platform::ShowError(m_owner,
+            QStringLiteral("ドロップされたファイルは大きすぎるため開けません。\r\n"
+                           "開くことができるのは64MBまでのファイルです。"));
+        return;
+    }
+    if (!ConfirmSave())
         return;
     if (files.size() >= 2)
         platform::ShowInformation(

@@ -37,6 +37,9 @@ struct DocumentSeams {
     std::function<QString(const QString &folder, const QString &file, const QString &text)> saveFile;
 };
 
+// What the server takes by default in one request.
+inline constexpr qint64 kLargestDroppedFile = 64ll * 1024 * 1024;
+
 class Document {
 public:
     // owner: the window the prompts belong to.
@@ -71,7 +74,8 @@ public:
     void OpenShortcut(const QString &path);
     // Writes a local shortcut to the current file where the user chooses.
     void CreateShortcut();
-    // Files dropped on the box: the first one opens, after the save prompt.
+    // Files dropped on the box: the first one opens, after the save prompt; one larger than
+    // kLargestDroppedFile is refused with a message.
     void OpenDroppedFiles(const QStringList &files);
 
 private:

@@ -1,8 +1,12 @@
 #pragma once
 
-// The document's line-break style. The editing view holds paragraphs; the document itself has
-// line breaks, and every text that leaves the program (the counts, a save, a print) uses the
-// style the document came with, so that a file opened and saved unedited comes back unchanged.
+// The document's line-break style. The editing view holds paragraphs: a CR LF, a lone LF and a
+// lone CR of the text it is given each end one. The document as it leaves the program (the counts,
+// a save, a print) ends them with the document's one style. A document whose line breaks are all
+// LF or all CR LF, or that has none, keeps them byte for byte when opened and saved unedited. A
+// document with any CR LF is saved with CR LF throughout, its lone LFs and lone CRs included.
+// Lone CRs are never kept: without a CR LF they become LF in a document that has an LF, and
+// CR LF otherwise.
 
 #include <QString>
 #include <QStringView>

@@ -1,4 +1,5 @@
 #include "app/frmMain.h"
+#include "platform/translations.h"
 
 #include <QApplication>
 
@@ -6,6 +7,7 @@ int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumeno"));
+    platform::InstallJapaneseQtTexts(application);
     frmMain window;
     window.Form_Load();
     return application.exec();
