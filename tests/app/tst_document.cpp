@@ -67,6 +67,10 @@ private slots:
         file.close();
         const QString empty = m_dir.filePath(QStringLiteral("empty.txt"));
         QVERIFY(QFile(empty).open(QIODevice::WriteOnly));
+        // Sparse: past the size a drop may have, and exactly that size, a shortcut.
+        QFile huge(m_dir.filePath(QStringLiteral("huge.txt"))), edge(m_dir.filePath(QStringLiteral("edge.lmk")));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(app::kLargestDroppedFile + 1));
+        QVERIFY(app::WriteShortcut(edge.fileName(), { "data", "e.txt" }) && edge.resize(app::kLargestDroppedFile));
         // name | start (the current file, "" untitled; a star: modified) | text | command | the
         // prompts' answers (Yes, No, Cancel, OK) | the browser's choice ("" Cancel) | NG: the server
         // fails | log | state (the current file, a star when modified, the recent files)
@@ -93,6 +97,8 @@ shortcut, not .lmk |  | A | shortcut $txt |  |  |  |  | / x a.txt
 drop a text file | data/a.txt | A | drop $txt |  |  |  | text=あ name=(No File) | / x a.txt
 drop two: first only | data/a.txt* | A | drop $lmk $txt | NO |  |  | ?変更された内 ?複数のファイ lock busy read b.txt idle text=B.TXT name=b.txt history unlock | data/b.txt x a.txt b.txt
 drop an empty file | data/a.txt | A | drop $empty |  |  |  |  | data/a.txt x a.txt
+drop, too large: before the prompt | data/a.txt* | A | drop $dir/huge.txt | O |  |  | ?ドロップされ | data/a.txt* x a.txt
+drop, largest allowed | data/a.txt | A | drop $dir/edge.lmk |  |  |  | lock busy read e.txt idle text=E.TXT name=e.txt history unlock | data/e.txt x a.txt e.txt
 drop, Cancel | data/a.txt* | A | drop $txt | C |  |  | ?変更された内 | data/a.txt* x a.txt
 shortcut of no file |  | A | create | O |  |  | ?ファイルを開 | / x a.txt
 shortcut written | data/a.txt | A | create $dir/made |  |  |  | file? lock busy read a.txt idle text=A.TXT name=a.txt history unlock | data/a.txt x a.txt
