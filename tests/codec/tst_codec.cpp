@@ -25,7 +25,7 @@ private slots:
         QFile file(QStringLiteral(LUMENO_TEST_DATA "/codec-vectors.tsv"));
         QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
         int row = 0;
-        // Only the line end goes: an empty last field is a tab before it.
+        // An empty last field is a tab before the line end.
         for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
             const QStringList f = line.split(u'\t');
             if (!line.startsWith(u'#'))
