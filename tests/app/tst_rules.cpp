@@ -18,16 +18,6 @@
 
 using app::LineBreakStyle;
 
-// "a b c": the recent files data/a, data/b, data/c, the oldest first.
-static app::History HistoryOf(const QString &names)
-{
-    app::History history;
-    const QStringList files = names.split(u' ', Qt::SkipEmptyParts);
-    for (int i = 0; i < files.size(); ++i)
-        history[i] = { QStringLiteral("data"), files[i] };
-    return history;
-}
-
 class tst_Rules : public QObject {
     Q_OBJECT
 
@@ -113,7 +103,10 @@ private slots:
     {
         QFETCH(QString, before);
         QFETCH(QString, added);
-        app::History history = HistoryOf(before);
+        app::History history; // "a b c": data/a, data/b, data/c, the oldest first
+        const QStringList files = before.split(u' ', Qt::SkipEmptyParts);
+        for (int i = 0; i < files.size(); ++i)
+            history[i] = { QStringLiteral("data"), files[i] };
         app::AddToHistory(history, { QStringLiteral("data"), added });
         QTEST(app::HistoryCaptions(history).join(u' '), "after");
         QCOMPARE(app::StoredHistoryCount(history), app::HistoryCaptions(history).size());
