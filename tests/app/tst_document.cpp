@@ -19,32 +19,34 @@ private slots:
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
         m_log.clear();
         m_dialogs = std::make_unique<testsupport::FakeDialogs>();
-        // Each message logs its first words (below); the save-file dialog logs "file?".
-        m_dialogs->onQuestion = [this] {
-            Log(m_dialogs->saveRequests.size() > m_log.count("file?") ? QStringLiteral("file?") : QStringLiteral("?"));
+        // A message logs "?" and its first words, the save-file dialog "file?".
+        m_dialogs->onQuestion = [this](const QString &question) {
+            m_log.append(
+                question.startsWith(QLatin1String("message: ")) ? u'?' + question.mid(9, 6) : QStringLiteral("file?"));
         };
         const auto filer = [this] {
-            Log(QStringLiteral("filer%1").arg(modPublic::lngFilerMode));
+            m_log.append(QStringLiteral("filer%1").arg(modPublic::lngFilerMode));
             modPublic::blnFilerOK = !m_filerChoice.isEmpty();
             if (modPublic::blnFilerOK)
                 modPublic::strCurrentFolder = QStringLiteral("data"), modPublic::strCurrentFile = m_filerChoice;
         };
         const auto read = [this](const QString &folder, const QString &file) {
-            Log(QStringLiteral("read ") + file);
+            m_log.append(QStringLiteral("read ") + file);
             return m_failing || folder != QLatin1String("data") ? modPublic::kNG : file.toUpper();
         };
         const auto save = [this](const QString &, const QString &file, const QString &) {
-            Log(QStringLiteral("save ") + file);
+            m_log.append(QStringLiteral("save ") + file);
             return m_failing ? modPublic::kNG : QStringLiteral("OK");
         };
         m_document = std::make_unique<app::Document>(nullptr,
             app::DocumentSeams {
                 .text = [this] { return m_text; },
-                .setText = [this](const QString &text) { Log(QStringLiteral("text=") + (m_text = text)); },
-                .showFileName = [this](const QString &name) { Log(QStringLiteral("name=") + name); },
-                .historyChanged = [this] { Log(QStringLiteral("history")); },
-                .lockWindow = [this](bool locked) { Log(locked ? QStringLiteral("lock") : QStringLiteral("unlock")); },
-                .showProgress = [this](const QString &note) { Log(note.isEmpty() ? "idle" : "busy"); },
+                .setText = [this](const QString &text) { m_log.append(QStringLiteral("text=") + (m_text = text)); },
+                .showFileName = [this](const QString &name) { m_log.append(QStringLiteral("name=") + name); },
+                .historyChanged = [this] { m_log.append(QStringLiteral("history")); },
+                .lockWindow
+                = [this](bool locked) { m_log.append(locked ? QStringLiteral("lock") : QStringLiteral("unlock")); },
+                .showProgress = [this](const QString &note) { m_log.append(note.isEmpty() ? "idle" : "busy"); },
                 .showFiler = filer,
                 .readFile = read,
                 .saveFile = save,
@@ -53,15 +55,11 @@ private slots:
     void cleanup() { m_dialogs.reset(); }
     void lifeCycle_data()
     {
-        QTest::addColumn<QString>("start"); // the current file, "" untitled; a star: modified
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("answers"); // the prompts' answers: Yes, No, Cancel, OK
-        QTest::addColumn<QString>("filer"); // the browser's choice, "" Cancel
-        QTest::addColumn<bool>("failing"); // the server answers NG
+        for (const char *column : { "start", "text", "command", "answers", "filer" })
+            QTest::addColumn<QString>(column);
+        QTest::addColumn<bool>("failing");
         QTest::addColumn<QString>("log");
-        QTest::addColumn<QString>("state"); // the current file, a star when modified, the recent files
-        const QString sjis = QStringLiteral("ǅ"); // no code in code page 932
+        QTest::addColumn<QString>("state");
         const QString lmk = m_dir.filePath(QStringLiteral("b.lmk")), txt = m_dir.filePath(QStringLiteral("l.txt"));
         QVERIFY(app::WriteShortcut(lmk, { QStringLiteral("data"), QStringLiteral("b.txt") }));
         QFile file(txt);
@@ -69,34 +67,53 @@ private slots:
         file.close();
         const QString empty = m_dir.filePath(QStringLiteral("empty.txt"));
         QVERIFY(QFile(empty).open(QIODevice::WriteOnly));
-        // clang-format off
-        QTest::newRow("new, unmodified") << "data/a.txt" << "A" << "new" << "" << "" << false << "text= name=(No File)" << "/ x a.txt";
-        QTest::newRow("new, Cancel keeps all") << "data/a.txt*" << "A" << "new" << "C" << "" << false << "?変更された内" << "data/a.txt* x a.txt";
-        QTest::newRow("new, No drops the text") << "data/a.txt*" << "A" << "new" << "N" << "" << false << "?変更された内 text= name=(No File)" << "/ x a.txt";
-        QTest::newRow("new, Yes saves first") << "data/a.txt*" << "A" << "new" << "Y" << "" << false << "?変更された内 lock busy save a.txt idle unlock text= name=(No File)" << "/ x a.txt";
-        QTest::newRow("new, Yes, save fails") << "data/a.txt*" << "A" << "new" << "YO" << "" << true << "?変更された内 lock busy save a.txt idle ?ファイルの保 unlock" << "data/a.txt* x a.txt";
-        QTest::newRow("new, Yes, untitled, no name") << "*" << "A" << "new" << "Y" << "" << false << "?変更された内 lock filer1 unlock" << "/* x a.txt";
-        QTest::newRow("open") << "data/a.txt" << "A" << "open" << "" << "b.txt" << false << "lock filer0 busy read b.txt idle text=B.TXT name=b.txt history unlock" << "data/b.txt x a.txt b.txt";
-        QTest::newRow("open, browser cancelled") << "data/a.txt" << "A" << "open" << "" << "" << false << "lock filer0 unlock" << "data/a.txt x a.txt";
-        QTest::newRow("open, read fails: name back") << "data/a.txt" << "A" << "open" << "O" << "b.txt" << true << "lock filer0 busy read b.txt idle ?ファイルの取 unlock" << "data/a.txt x a.txt";
-        QTest::newRow("open, Cancel") << "data/a.txt*" << "A" << "open" << "C" << "" << false << "?変更された内" << "data/a.txt* x a.txt";
-        QTest::newRow("save") << "data/a.txt*" << "A" << "save" << "" << "" << false << "lock busy save a.txt idle unlock" << "data/a.txt x a.txt";
-        QTest::newRow("save untitled asks a name") << "*" << "A" << "save" << "" << "c.txt" << false << "lock filer1 busy save c.txt idle name=c.txt unlock" << "data/c.txt x a.txt";
-        QTest::newRow("save as fails: chosen name stays") << "data/a.txt*" << "A" << "saveAs" << "O" << "c.txt" << true << "lock filer1 busy save c.txt idle ?ファイルの保 unlock" << "data/c.txt* x a.txt";
-        QTest::newRow("save, no Shift-JIS: No") << "data/a.txt*" << sjis << "save" << "N" << "" << false << "?この文書には" << "data/a.txt* x a.txt";
-        QTest::newRow("save as, no Shift-JIS: Yes") << "data/a.txt*" << sjis << "saveAs" << "Y" << "c.txt" << false << "?この文書には lock filer1 busy save c.txt idle name=c.txt unlock" << "data/c.txt x a.txt";
-        QTest::newRow("recent moves to the end") << "data/a.txt" << "A" << "recent 0" << "" << "" << false << "lock busy read x idle text=X name=x history unlock" << "data/x a.txt x";
-        QTest::newRow("recent past the list") << "data/a.txt" << "A" << "recent 2" << "" << "" << false << "" << "data/a.txt x a.txt";
-        QTest::newRow("shortcut") << "" << "A" << "shortcut " + lmk << "" << "" << false << "lock busy read b.txt idle text=B.TXT name=b.txt history unlock" << "data/b.txt x a.txt b.txt";
-        QTest::newRow("shortcut, not .lmk") << "" << "A" << "shortcut " + txt << "" << "" << false << "" << "/ x a.txt";
-        QTest::newRow("drop a text file") << "data/a.txt" << "A" << "drop " + txt << "" << "" << false << "text=あ name=(No File)" << "/ x a.txt";
-        QTest::newRow("drop two: first only") << "data/a.txt*" << "A" << "drop " + lmk + " " + txt << "NO" << "" << false << "?変更された内 ?複数のファイ lock busy read b.txt idle text=B.TXT name=b.txt history unlock" << "data/b.txt x a.txt b.txt";
-        QTest::newRow("drop an empty file") << "data/a.txt" << "A" << "drop " + empty << "" << "" << false << "" << "data/a.txt x a.txt";
-        QTest::newRow("drop, Cancel") << "data/a.txt*" << "A" << "drop " + txt << "C" << "" << false << "?変更された内" << "data/a.txt* x a.txt";
-        QTest::newRow("shortcut of no file") << "" << "A" << "create" << "O" << "" << false << "?ファイルを開" << "/ x a.txt";
-        QTest::newRow("shortcut written") << "data/a.txt" << "A" << "create " + m_dir.filePath("made") << "" << "" << false << "file? lock busy read a.txt idle text=A.TXT name=a.txt history unlock" << "data/a.txt x a.txt";
-        QTest::newRow("shortcut not written") << "data/a.txt" << "A" << "create /no/such/x.lmk" << "O" << "" << false << "file? ?ローカルショ" << "data/a.txt x a.txt";
-        // clang-format on
+        // Sparse: past the size a drop may have, and exactly that size, a shortcut.
+        QFile huge(m_dir.filePath(QStringLiteral("huge.txt"))), edge(m_dir.filePath(QStringLiteral("edge.lmk")));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(app::kLargestDroppedFile + 1));
+        QVERIFY(app::WriteShortcut(edge.fileName(), { "data", "e.txt" }) && edge.resize(app::kLargestDroppedFile));
+        // name | start (the current file, "" untitled; a star: modified) | text | command | the
+        // prompts' answers (Yes, No, Cancel, OK) | the browser's choice ("" Cancel) | NG: the server
+        // fails | log | state (the current file, a star when modified, the recent files)
+        static const char table[] = R"(
+new, unmodified | data/a.txt | A | new |  |  |  | text= name=(No File) | / x a.txt
+new, Cancel keeps all | data/a.txt* | A | new | C |  |  | ?変更された内 | data/a.txt* x a.txt
+new, No drops the text | data/a.txt* | A | new | N |  |  | ?変更された内 text= name=(No File) | / x a.txt
+new, Yes saves first | data/a.txt* | A | new | Y |  |  | ?変更された内 lock busy save a.txt idle unlock text= name=(No File) | / x a.txt
+new, Yes, save fails | data/a.txt* | A | new | YO |  | NG | ?変更された内 lock busy save a.txt idle ?ファイルの保 unlock | data/a.txt* x a.txt
+new, Yes, untitled, no name | * | A | new | Y |  |  | ?変更された内 lock filer1 unlock | /* x a.txt
+open | data/a.txt | A | open |  | b.txt |  | lock filer0 busy read b.txt idle text=B.TXT name=b.txt history unlock | data/b.txt x a.txt b.txt
+open, browser cancelled | data/a.txt | A | open |  |  |  | lock filer0 unlock | data/a.txt x a.txt
+open, read fails: name back | data/a.txt | A | open | O | b.txt | NG | lock filer0 busy read b.txt idle ?ファイルの取 unlock | data/a.txt x a.txt
+open, Cancel | data/a.txt* | A | open | C |  |  | ?変更された内 | data/a.txt* x a.txt
+save | data/a.txt* | A | save |  |  |  | lock busy save a.txt idle unlock | data/a.txt x a.txt
+save untitled asks a name | * | A | save |  | c.txt |  | lock filer1 busy save c.txt idle name=c.txt unlock | data/c.txt x a.txt
+save as fails: chosen name stays | data/a.txt* | A | saveAs | O | c.txt | NG | lock filer1 busy save c.txt idle ?ファイルの保 unlock | data/c.txt* x a.txt
+save, no Shift-JIS: No | data/a.txt* | ǅ | save | N |  |  | ?この文書には | data/a.txt* x a.txt
+save as, no Shift-JIS: Yes | data/a.txt* | ǅ | saveAs | Y | c.txt |  | ?この文書には lock filer1 busy save c.txt idle name=c.txt unlock | data/c.txt x a.txt
+recent moves to the end | data/a.txt | A | recent 0 |  |  |  | lock busy read x idle text=X name=x history unlock | data/x a.txt x
+recent past the list | data/a.txt | A | recent 2 |  |  |  |  | data/a.txt x a.txt
+shortcut |  | A | shortcut $lmk |  |  |  | lock busy read b.txt idle text=B.TXT name=b.txt history unlock | data/b.txt x a.txt b.txt
+shortcut, not .lmk |  | A | shortcut $txt |  |  |  |  | / x a.txt
+drop a text file | data/a.txt | A | drop $txt |  |  |  | text=あ name=(No File) | / x a.txt
+drop two: first only | data/a.txt* | A | drop $lmk $txt | NO |  |  | ?変更された内 ?複数のファイ lock busy read b.txt idle text=B.TXT name=b.txt history unlock | data/b.txt x a.txt b.txt
+drop an empty file | data/a.txt | A | drop $empty |  |  |  |  | data/a.txt x a.txt
+drop, too large: before the prompt | data/a.txt* | A | drop $dir/huge.txt | O |  |  | ?ドロップされ | data/a.txt* x a.txt
+drop, largest allowed | data/a.txt | A | drop $dir/edge.lmk |  |  |  | lock busy read e.txt idle text=E.TXT name=e.txt history unlock | data/e.txt x a.txt e.txt
+drop, Cancel | data/a.txt* | A | drop $txt | C |  |  | ?変更された内 | data/a.txt* x a.txt
+shortcut of no file |  | A | create | O |  |  | ?ファイルを開 | / x a.txt
+shortcut written | data/a.txt | A | create $dir/made |  |  |  | file? lock busy read a.txt idle text=A.TXT name=a.txt history unlock | data/a.txt x a.txt
+shortcut not written | data/a.txt | A | create /no/such/x.lmk | O |  |  | file? ?ローカルショ | data/a.txt x a.txt
+)";
+        for (const QString &line : QString::fromUtf8(table).split(u'\n', Qt::SkipEmptyParts)) {
+            QStringList c = line.split(u'|');
+            for (QString &cell : c)
+                cell = cell.trimmed()
+                           .replace("$lmk", lmk)
+                           .replace("$txt", txt)
+                           .replace("$empty", empty)
+                           .replace("$dir", m_dir.path());
+            QTest::newRow(qPrintable(c[0])) << c[1] << c[2] << c[3] << c[4] << c[5] << (c[6] == "NG") << c[7] << c[8];
+        }
     }
     // Each command asks what it must, in order, reaches the server and the browser only with the
     // window locked and the busy note up, and leaves the document, its name and the recent files
@@ -140,16 +157,11 @@ private slots:
                 m_document->OpenShortcut(argument + ".lmk");
         else
             m_document->CreateShortcut();
-        // The questions by their first words; the save prompt stops on Cancel when Enter is pressed,
-        // the others on No.
-        for (int i = 0, asked = 0; i < m_log.size(); ++i) {
-            if (m_log[i] != QLatin1String("?") || asked >= m_dialogs->messages.size())
-                continue;
-            const platform::MessageRequest &request = m_dialogs->messages[asked++].request;
-            m_log[i] += request.text.left(6);
-            if (request.buttons != platform::MsgButtons::OK)
-                QCOMPARE(request.defaultButton, request.text.startsWith("変更") ? MsgAnswer::Cancel : MsgAnswer::No);
-        }
+        // The save prompt stops on Cancel when Enter is pressed, the other questions on No.
+        for (const testsupport::AskedMessage &asked : m_dialogs->messages)
+            if (asked.request.buttons != platform::MsgButtons::OK)
+                QCOMPARE(asked.request.defaultButton,
+                    asked.request.text.startsWith("変更") ? MsgAnswer::Cancel : MsgAnswer::No);
         QTEST(m_log.join(u' '), "log");
         QString state = modPublic::strCurrentFolder + u'/' + modPublic::strCurrentFile;
         state += m_document->blnModified ? QStringLiteral("*") : QString();
@@ -174,8 +186,6 @@ private slots:
     }
 
 private:
-    void Log(const QString &entry) { m_log.append(entry); }
-
     QTemporaryDir m_dir;
     QStringList m_log;
     QString m_text;

@@ -18,16 +18,6 @@
 
 using app::LineBreakStyle;
 
-// "a b c": the recent files data/a, data/b, data/c, the oldest first.
-static app::History HistoryOf(const QString &names)
-{
-    app::History history;
-    const QStringList files = names.split(u' ', Qt::SkipEmptyParts);
-    for (int i = 0; i < files.size(); ++i)
-        history[i] = { QStringLiteral("data"), files[i] };
-    return history;
-}
-
 class tst_Rules : public QObject {
     Q_OBJECT
 
@@ -39,12 +29,12 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("panel");
-        // clang-format off
         QTest::newRow("empty") << "" << QStringLiteral("0バイト, 0文字（全角: 0文字, 半角: 0文字）");
-        QTest::newRow("kana, letter, CR LF") << "あa\r\n" << QStringLiteral("5バイト, 4文字（全角: 1文字, 半角: 3文字）");
+        QTest::newRow("kana, letter, CR LF") << "あa\r\n"
+                                             << QStringLiteral("5バイト, 4文字（全角: 1文字, 半角: 3文字）");
         QTest::newRow("half-width katakana") << "ｶﾀｶﾅﾞ" << QStringLiteral("5バイト, 5文字（全角: 0文字, 半角: 5文字）");
-        QTest::newRow("outside the code page") << "¥😀漢" << QStringLiteral("5バイト, 4文字（全角: 1文字, 半角: 3文字）");
-        // clang-format on
+        QTest::newRow("outside the code page")
+            << "¥😀漢" << QStringLiteral("5バイト, 4文字（全角: 1文字, 半角: 3文字）");
     }
     // The status bar's count in the program's wording: code page 932 bytes, characters, and
     // which of them are full-width; what the code page lacks counts as one "?" each.
@@ -99,27 +89,13 @@ private slots:
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("added");
         QTest::addColumn<QString>("after");
-        QTest::newRow("first") << ""
-                               << "a"
-                               << "a";
-        QTest::newRow("appended last") << "a b"
-                                       << "c"
-                                       << "a b c";
-        QTest::newRow("listed moves last") << "a b c"
-                                           << "a"
-                                           << "b c a";
-        QTest::newRow("last stays") << "a b c"
-                                    << "c"
-                                    << "a b c";
-        QTest::newRow("full drops oldest") << "0 1 2 3 4 5 6 7 8 9"
-                                           << "x"
-                                           << "1 2 3 4 5 6 7 8 9 x";
-        QTest::newRow("full, listed") << "0 1 2 3 4 5 6 7 8 9"
-                                      << "0"
-                                      << "1 2 3 4 5 6 7 8 9 0";
-        QTest::newRow("ampersand escaped") << ""
-                                           << "R&D"
-                                           << "R&&D";
+        const char *rows[][4] = { { "first", "", "a", "a" }, { "appended last", "a b", "c", "a b c" },
+            { "listed moves last", "a b c", "a", "b c a" }, { "last stays", "a b c", "c", "a b c" },
+            { "full drops oldest", "0 1 2 3 4 5 6 7 8 9", "x", "1 2 3 4 5 6 7 8 9 x" },
+            { "full, listed", "0 1 2 3 4 5 6 7 8 9", "0", "1 2 3 4 5 6 7 8 9 0" },
+            { "ampersand escaped", "", "R&D", "R&&D" } };
+        for (const auto &[name, before, added, after] : rows)
+            QTest::newRow(name) << before << added << after;
     }
     // The recent files: the oldest first, the most recent last, each file once, ten at most;
     // the same name in another folder is another file.
@@ -127,7 +103,10 @@ private slots:
     {
         QFETCH(QString, before);
         QFETCH(QString, added);
-        app::History history = HistoryOf(before);
+        app::History history; // "a b c": data/a, data/b, data/c, the oldest first
+        const QStringList files = before.split(u' ', Qt::SkipEmptyParts);
+        for (int i = 0; i < files.size(); ++i)
+            history[i] = { QStringLiteral("data"), files[i] };
         app::AddToHistory(history, { QStringLiteral("data"), added });
         QTEST(app::HistoryCaptions(history).join(u' '), "after");
         QCOMPARE(app::StoredHistoryCount(history), app::HistoryCaptions(history).size());
@@ -164,18 +143,22 @@ private slots:
     {
         QTest::addColumn<QString>("stored"); // Section/Key=value;...
         QTest::addColumn<QString>("read"); // window | server | font | history | wrap
-        const QString defaults = QStringLiteral("1 2 3 4 | 127.0.0.1 | ＭＳ ゴシック 11pt | - | 1");
-        // clang-format off
-        QTest::newRow("first run") << "" << defaults;
-        QTest::newRow("as stored") << "Window/Left=15;Window/Width=9000;Setting/Server=x.jp;Setting/FontName=IPAGothic;Setting/FontSize=10.5;Setting/Wrap=False;History/Count=2;History/File1=a;History/File2=b" << "15 2 9000 4 | x.jp | IPAGothic 10pt | a b | 0";
-        QTest::newRow("not numbers") << "Window/Width=wide;Window/Left=1e;Setting/FontSize=big;Setting/Wrap=yes" << defaults;
-        QTest::newRow("font size 0, blank name") << "Setting/FontSize=0;Setting/FontName= " << defaults;
-        QTest::newRow("font size 400") << "Setting/FontSize=400" << "1 2 3 4 | 127.0.0.1 | ＭＳ ゴシック 400pt | - | 1";
-        QTest::newRow("font size past 400") << "Setting/FontSize=400.5" << defaults;
-        QTest::newRow("count past ten") << "History/Count=25;History/File1=a;History/File10=j;History/File11=k" << "1 2 3 4 | 127.0.0.1 | ＭＳ ゴシック 11pt | a | 1";
-        QTest::newRow("count below zero") << "History/Count=-1;History/File1=a" << defaults;
-        QTest::newRow("count short of the files") << "History/Count=1;History/File1=a;History/File2=b" << "1 2 3 4 | 127.0.0.1 | ＭＳ ゴシック 11pt | a | 1";
-        // clang-format on
+        // name => the stored values => what start-up reads
+        static const char table[] = R"(
+first run =>  => 1 2 3 4 | 127.0.0.1 | ＭＳ ゴシック 11pt | - | 1
+as stored => Window/Left=15;Window/Width=9000;Setting/Server=x.jp;Setting/FontName=IPAGothic;Setting/FontSize=10.5;Setting/Wrap=False;History/Count=2;History/File1=a;History/File2=b => 15 2 9000 4 | x.jp | IPAGothic 10pt | a b | 0
+not numbers => Window/Width=wide;Window/Left=1e;Setting/FontSize=big;Setting/Wrap=yes => 1 2 3 4 | 127.0.0.1 | ＭＳ ゴシック 11pt | - | 1
+font size 0, blank name => Setting/FontSize=0;Setting/FontName=  => 1 2 3 4 | 127.0.0.1 | ＭＳ ゴシック 11pt | - | 1
+font size 400 => Setting/FontSize=400 => 1 2 3 4 | 127.0.0.1 | ＭＳ ゴシック 400pt | - | 1
+font size past 400 => Setting/FontSize=400.5 => 1 2 3 4 | 127.0.0.1 | ＭＳ ゴシック 11pt | - | 1
+count past ten => History/Count=25;History/File1=a;History/File10=j;History/File11=k => 1 2 3 4 | 127.0.0.1 | ＭＳ ゴシック 11pt | a | 1
+count below zero => History/Count=-1;History/File1=a => 1 2 3 4 | 127.0.0.1 | ＭＳ ゴシック 11pt | - | 1
+count short of the files => History/Count=1;History/File1=a;History/File2=b => 1 2 3 4 | 127.0.0.1 | ＭＳ ゴシック 11pt | a | 1
+)";
+        for (const QString &line : QString::fromUtf8(table).split(u'\n', Qt::SkipEmptyParts)) {
+            const QStringList c = line.split(QStringLiteral(" => "));
+            QTest::newRow(qPrintable(c[0])) << c[1] << c[2];
+        }
     }
     // Every value read at start-up is checked: one that does not convert or lies outside its
     // range counts as absent and the default holds (for the window: its own placement).
@@ -203,26 +186,15 @@ private slots:
         QTest::addColumn<QString>("obstacle"); // a file where a folder goes; with "/", a folder where a file goes
         QTest::addColumn<QString>("step"); // whose message is shown; empty: none
         const QString icons = QStringLiteral("icons/hicolor/48x48/");
-        QTest::newRow("all written") << ""
-                                     << "";
-        QTest::newRow("package there: left alone") << "mime/packages/Lumeno.LocalShortcut.xml"
-                                                   << "";
-        QTest::newRow("mime") << "mime"
-                              << "RegCreateKeyEx[1]";
-        QTest::newRow("package") << "mime/packages/Lumeno.LocalShortcut.xml/"
-                                 << "RegSetValueEx[1]";
-        QTest::newRow("applications") << "applications"
-                                      << "RegCreateKeyEx[2]";
-        QTest::newRow("desktop entry") << "applications/lumeno.desktop/"
-                                       << "RegSetValueEx[2-1]";
-        QTest::newRow("type icons") << icons + "mimetypes"
-                                    << "RegCreateKeyEx[3]";
-        QTest::newRow("type icon") << icons + "mimetypes/application-x-lumeno-localshortcut.png/"
-                                   << "RegSetValueEx[3]";
-        QTest::newRow("program icons") << icons + "apps"
-                                       << "RegCreateKeyEx[4]";
-        QTest::newRow("program icon") << icons + "apps/lumeno.png/"
-                                      << "RegSetValueEx[4]";
+        const std::pair<QString, const char *> rows[] = { { "", "" }, { "mime/packages/Lumeno.LocalShortcut.xml", "" },
+            { "mime", "RegCreateKeyEx[1]" }, { "mime/packages/Lumeno.LocalShortcut.xml/", "RegSetValueEx[1]" },
+            { "applications", "RegCreateKeyEx[2]" }, { "applications/lumeno.desktop/", "RegSetValueEx[2-1]" },
+            { icons + "mimetypes", "RegCreateKeyEx[3]" },
+            { icons + "mimetypes/application-x-lumeno-localshortcut.png/", "RegSetValueEx[3]" },
+            { icons + "apps", "RegCreateKeyEx[4]" }, { icons + "apps/lumeno.png/", "RegSetValueEx[4]" } };
+        for (const auto &[obstacle, step] : rows)
+            QTest::newRow(qPrintable(obstacle.isEmpty() ? QStringLiteral("all written") : obstacle))
+                << obstacle << step;
     }
     // The shortcut type's association is written only when its package is absent, each step
     // that fails shows its own message, and the entry runs the program with the file.

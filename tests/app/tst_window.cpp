@@ -1,5 +1,6 @@
-// The main window's wiring: its menus, toolbar and status bar reach the document and the
-// platform, its settings come and go with the window, the busy indicator follows requests.
+// The main window's wiring: its menus, toolbar, status bar and box reach the document and the
+// platform, its settings come and go with the window, the busy indicator follows requests. The
+// rules behind each command are tst_document's and tst_rules'.
 
 #include "app/frmMain.h"
 #include "app/shortcutfile.h"
@@ -14,26 +15,23 @@
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QProgressBar>
-#include <QScreen>
 #include <QTest>
 
 using platform::MsgAnswer;
 
-// A window over a fresh store and fake platform; its browser picks the next of `choices` ("" or
-// none: Cancel), its server reads a file as its name in capitals and saves whatever it gets.
+// A window over a fresh store and fake platform; its browser picks the next of `choices` (none:
+// Cancel), its server reads a file as its name in capitals and saves whatever it gets.
 struct Fixture {
     // stored: "Section/Key=value;..." in the store before the window loads.
-    explicit Fixture(const QString &stored = {}, const QString &commandLine = {})
+    explicit Fixture(const QString &stored = {})
     {
         for (const QString &entry : stored.split(u';', Qt::SkipEmptyParts))
             settings.store().SaveSetting(
                 entry.section(u'/', 0, 0), entry.section(u'/', 1).section(u'=', 0, 0), entry.section(u'=', 1));
-        window.SetCommandLine(commandLine);
         window.document.seams.showFiler = [this] {
             log.append(QStringLiteral("filer%1").arg(modPublic::lngFilerMode));
-            const QString choice = choices.isEmpty() ? QString() : choices.takeFirst();
-            if ((modPublic::blnFilerOK = !choice.isEmpty()))
-                modPublic::strCurrentFile = choice;
+            if ((modPublic::blnFilerOK = !choices.isEmpty()))
+                modPublic::strCurrentFile = choices.takeFirst();
         };
         window.document.seams.readFile = [this](const QString &, const QString &file) {
             log.append(QStringLiteral("read %1 busy=%2 enabled=%3 panel=%4")
@@ -51,9 +49,9 @@ struct Fixture {
         modPublic::strCurrentFile = QStringLiteral("a.txt");
         window.Form_Load();
     }
-    QString Stored(const QString &section, const QString &key) const
+    QString Stored(const QString &key) const
     {
-        return settings.reopened()->GetSetting(section, key, {});
+        return settings.reopened()->GetSetting(key.section(u'/', 0, 0), key.section(u'/', 1), {});
     }
 
     QStringList log, choices;
@@ -73,82 +71,124 @@ private slots:
     void initTestCase() { testsupport::usePrivateRuntimeDir(); }
     void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
 
-    void commandsReachTheDocument_data()
+    void commands_data()
     {
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<QString>("log");
-        const char *rows[][2] = { { "menuNew", "" }, { "new", "" }, { "menuOpen", "filer0" }, { "open", "filer0" },
-            { "menuSave", "save a.txt A" }, { "save", "save a.txt A" }, { "menuSaveAs", "filer1" } };
-        for (const auto &[action, log] : rows)
-            QTest::newRow(action) << action << log;
+        QTest::addColumn<QString>("action"); // a menu item, or a toolbar button by its key
+        QTest::addColumn<QString>("effect"); // requests | text | clipboard | opened address
+        const QString google = QStringLiteral("http://www.google.co.jp/search?hl=ja&q=ab%0Acd");
+        const QString wikipedia = QStringLiteral("http://ja.wikipedia.org/wiki/ab%0Acd");
+        const QString help = QStringLiteral("file://APP/Lumeno.chm");
+        const std::pair<const char *, QString> rows[] = { { "menuNew", "||xy|" }, { "new", "||xy|" },
+            { "menuOpen", "filer0|ab\r\ncd|xy|" }, { "open", "filer0|ab\r\ncd|xy|" },
+            { "menuSave", "save a.txt ab\r\ncd|ab\r\ncd|xy|" }, { "save", "save a.txt ab\r\ncd|ab\r\ncd|xy|" },
+            { "menuSaveAs", "filer1|ab\r\ncd|xy|" }, { "menuCut", "||ab\ncd|" }, { "cut", "||ab\ncd|" },
+            { "menuCopy", "|ab\r\ncd|ab\ncd|" }, { "copy", "|ab\r\ncd|ab\ncd|" }, { "menuPaste", "|xy|xy|" },
+            { "paste", "|xy|xy|" }, { "menuGoogle", "|ab\r\ncd|xy|" + google }, { "google", "|ab\r\ncd|xy|" + google },
+            { "menuWikipedia", "|ab\r\ncd|xy|" + wikipedia }, { "wikipedia", "|ab\r\ncd|xy|" + wikipedia },
+            { "menuHelp", "|ab\r\ncd|xy|" + help }, { "help", "|ab\r\ncd|xy|" + help },
+            { "menuPrint", "|ab\r\ncd|xy|" }, { "print", "|ab\r\ncd|xy|" }, { "menuFont", "|ab\r\ncd|xy|" },
+            { "font", "|ab\r\ncd|xy|" } };
+        for (const auto &[action, effect] : rows)
+            QTest::newRow(action) << action << effect;
     }
-    // The File menu's items and the toolbar's buttons run the document's commands.
-    void commandsReachTheDocument()
+    // Each menu item and toolbar button runs its own command, on the selection where it has one.
+    void commands()
     {
         QFETCH(QString, action);
         Fixture f;
-        f.window.SetDocumentText(QStringLiteral("A"));
+        f.window.SetDocumentText(QStringLiteral("ab\r\ncd"));
+        f.window.txtMain->selectAll();
         f.window.document.blnModified = false;
+        f.clipboard.SetText(QStringLiteral("xy"));
+        if (action.endsWith(QLatin1String("rint")))
+            f.dialogs.answerPrint(false);
+        if (action.endsWith(QLatin1String("ont")))
+            f.dialogs.answerFont(std::nullopt);
         f.window.findChild<QAction *>(action)->trigger();
-        QTEST(f.log.join(u'|'), "log");
-        QCOMPARE(f.window.DocumentText().isEmpty(), action.endsWith(QLatin1String("ew")));
+        const QString opened = QString::fromUtf8(f.shell.opened.value(0).toEncoded())
+                                   .replace(QCoreApplication::applicationDirPath(), "APP");
+        QTEST(
+            QStringList({ f.log.join(u','), f.window.DocumentText(), f.clipboard.text, opened }).join(u'|'), "effect");
         // The shortcut command needs an open file.
         emit f.window.mhdFile->aboutToShow();
         QCOMPARE(f.window.menuShortcut->isEnabled(), !action.endsWith(QLatin1String("ew")));
     }
 
     // While a file is read the window is disabled, the busy indicator and the note are up;
-    // after it all is as before, the panel names the file and the recent files list it last.
+    // after it all is as before, the panel names the file and the recent-files menu lists it.
     void busyWhileTheServerWorks()
     {
         Fixture f;
         f.choices = QStringList { QStringLiteral("b&c.txt"), QStringLiteral("d.txt") };
         f.window.menuOpen->trigger();
-        f.window.menuOpen->trigger();
+        f.window.ToolButton(QStringLiteral("open"))->trigger();
         QCOMPARE(f.log.join(u'|'),
             QStringLiteral("filer0|read b&c.txt busy=1 enabled=0 panel=読み込んでいます…|"
                            "filer0|read d.txt busy=1 enabled=0 panel=読み込んでいます…"));
         QVERIFY(!f.window.BusyIndicator()->isVisibleTo(&f.window) && f.window.isEnabled());
         QVERIFY(!QApplication::overrideCursor());
-        QCOMPARE(
-            f.window.PanelText(QStringLiteral("filename")) + f.window.DocumentText(), QStringLiteral("d.txtD.TXT"));
+        QCOMPARE(f.window.PanelText(QStringLiteral("filename")), QStringLiteral("d.txt"));
         QCOMPARE(f.window.menuRecentFiles.size(), 2);
         QCOMPARE(f.window.menuRecentFiles[0]->text(), QStringLiteral("b&&c.txt"));
         f.window.menuRecentFiles[0]->trigger();
-        QCOMPARE(f.window.DocumentText(), QStringLiteral("B&C.TXT"));
-        QCOMPARE(f.window.menuRecentFiles[1]->text(), QStringLiteral("b&&c.txt"));
+        QCOMPARE(f.window.DocumentText() + f.window.menuRecentFiles[1]->text(), QStringLiteral("B&C.TXTb&&c.txt"));
     }
 
-    // Start-up applies the stored settings and writes "UpdateInfo"; closing asks about unsaved
-    // text, may be cancelled, and otherwise writes the settings back.
+    // Start-up applies the stored settings; closing asks about unsaved text, may be cancelled,
+    // and otherwise writes the window's placement back. (The rest of what closing writes, the
+    // end-to-end run reads back.)
     void settingsComeAndGo()
     {
-        Fixture f(QStringLiteral("Setting/Wrap=False;Setting/FontSize=12.5;History/Count=1;History/File1=old.txt"));
+        Fixture f(QStringLiteral(
+            "Window/Width=6000;Setting/Wrap=False;Setting/FontSize=12.5;History/Count=1;History/File1=old.txt"));
+        QCOMPARE(f.window.frameGeometry().width(), 400); // 15 twips a pixel at 96 dots an inch
         QVERIFY(!f.window.WordWrap() && !f.window.menuWrap->isChecked());
         QVERIFY(!f.window.ToolButton(QStringLiteral("wrap"))->isChecked());
         QCOMPARE(f.window.txtMain->font().pointSizeF(), 12.5);
         QCOMPARE(f.window.PanelText(QStringLiteral("font")), QStringLiteral("ＭＳ ゴシック 12pt"));
         QCOMPARE(f.window.menuRecentFiles[0]->text(), QStringLiteral("old.txt"));
-        QCOMPARE(f.Stored(QStringLiteral("UpdateInfo"), QStringLiteral("ApplicationPath")),
-            QCoreApplication::applicationDirPath());
-        QVERIFY(!f.Stored(QStringLiteral("UpdateInfo"), QStringLiteral("CurrentVersion")).isEmpty());
-
+        QCOMPARE(f.Stored(QStringLiteral("UpdateInfo/ApplicationPath")), QCoreApplication::applicationDirPath());
         testsupport::typeText(f.window.txtMain, QStringLiteral("x"));
-        f.window.menuWrap->trigger();
         f.dialogs.answerMessage(MsgAnswer::Cancel, QStringLiteral("変更された内容をファイルに保存しますか？"));
         QVERIFY(!f.window.close() && f.window.isVisible());
-        QCOMPARE(f.Stored(QStringLiteral("Setting"), QStringLiteral("Wrap")), QStringLiteral("False"));
         f.dialogs.answerMessage(MsgAnswer::No);
+        f.window.resize(f.window.width() + 100, f.window.height()); // 500 pixels outside
         QVERIFY(f.window.close());
-        QCOMPARE(f.Stored(QStringLiteral("Setting"), QStringLiteral("Wrap")), QStringLiteral("True"));
-        QCOMPARE(f.Stored(QStringLiteral("History"), QStringLiteral("File1")), QStringLiteral("old.txt"));
-        QCOMPARE(f.Stored(QStringLiteral("Window"), QStringLiteral("Width")).toDouble(),
-            f.window.frameGeometry().width() * 1440.0 / f.window.screen()->logicalDotsPerInchX());
+        QCOMPARE(f.Stored(QStringLiteral("Window/Width")), QStringLiteral("7500"));
     }
 
-    // The box fills the client area; typing updates the count panel and marks the document;
-    // word wrap follows the menu and the button together; the font comes from the font dialog.
-    void boxPanelsWrapAndFont()
+    void badStore_data()
+    {
+        QTest::addColumn<QString>("blocker"); // a folder where the store's file goes; else garbage in it
+        QTest::addColumn<QString>("message");
+        QTest::newRow("damaged") << "" << QStringLiteral("設定ファイルが壊れていたため");
+        QTest::newRow("cannot be written") << "Lumeno.ini/" << QStringLiteral("設定を保存できませんでした。");
+    }
+    // A store that is damaged or cannot be written: the editor starts with its defaults and says
+    // so once in the run, not again when it closes.
+    void badStore()
+    {
+        QFETCH(QString, blocker);
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("Lumeno.ini")));
+        QVERIFY(blocker.isEmpty() ? file.open(QIODevice::WriteOnly) && file.write("[Setting]\nServ") == 14
+                                  : QDir(dir.path()).mkdir(blocker));
+        file.close();
+        platform::SettingsStore store(file.fileName());
+        testsupport::Installed<platform::SettingsStore *> installed(platform::services().settings, &store);
+        testsupport::FakeDialogs dialogs;
+        dialogs.answerMessage(MsgAnswer::OK);
+        frmMain window;
+        window.Form_Load();
+        QVERIFY(window.close());
+        QFETCH(QString, message);
+        QVERIFY2(dialogs.messageTexts().constFirst().startsWith(message), qPrintable(dialogs.messageTexts()[0]));
+    }
+
+    // Typing marks the document and updates the count panel; the box fills the client area;
+    // the menu and the button switch word wrap together; the font chosen goes to the box, the
+    // panel and the store.
+    void boxWrapAndFont()
     {
         Fixture f;
         QVERIFY(!f.window.menuRecentFiles[0]->isEnabled());
@@ -164,35 +204,11 @@ private slots:
         f.window.ToolButton(QStringLiteral("wrap"))->trigger();
         QVERIFY(f.window.WordWrap() && f.window.menuWrap->isChecked());
         QCOMPARE(f.window.txtMain->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-
         f.dialogs.answerFont(platform::FontChoice { QStringLiteral("IPAGothic"), 20.5 });
-        f.window.ToolButton(QStringLiteral("font"))->trigger();
-        QCOMPARE(f.dialogs.fontRequests[0].family + QString::number(f.dialogs.fontRequests[0].pointSize),
-            QStringLiteral("ＭＳ ゴシック11"));
+        f.window.menuFont->trigger();
         QCOMPARE(f.window.txtMain->font().pointSizeF(), 20.5);
         QCOMPARE(f.window.PanelText(QStringLiteral("font")), QStringLiteral("IPAGothic 20pt"));
-        QCOMPARE(f.Stored(QStringLiteral("Setting"), QStringLiteral("FontName")), QStringLiteral("IPAGothic"));
-    }
-
-    // Cut, copy and paste go through the clipboard with LF line breaks; look-ups and help go to
-    // the desktop's "open".
-    void clipboardAndShell()
-    {
-        Fixture f;
-        f.window.SetDocumentText(QStringLiteral("ab\r\ncd"));
-        f.window.txtMain->selectAll();
-        f.window.menuCopy->trigger();
-        QCOMPARE(f.clipboard.text, QStringLiteral("ab\ncd"));
-        f.window.menuGoogle->trigger();
-        f.window.menuCut->trigger();
-        f.clipboard.SetText(QStringLiteral("xy"));
-        f.window.menuPaste->trigger();
-        f.window.menuPaste->trigger();
-        QCOMPARE(f.window.DocumentText(), QStringLiteral("xyxy"));
-        f.window.menuHelp->trigger();
-        QCOMPARE(f.shell.opened.value(0).toEncoded(), QByteArray("http://www.google.co.jp/search?hl=ja&q=ab%0Acd"));
-        QCOMPARE(f.shell.opened.value(1),
-            QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/Lumeno.chm")));
+        QCOMPARE(f.Stored(QStringLiteral("Setting/FontName")), QStringLiteral("IPAGothic"));
     }
 
     // Each copy is a job of its own; a long text runs over pages.
@@ -206,10 +222,9 @@ private slots:
         };
         f.dialogs.answerPrint(true, 2);
         f.window.menuPrint->trigger();
-        for (const QString name : { QStringLiteral("1.pdf"), QStringLiteral("2.pdf") }) {
+        for (const char *name : { "1.pdf", "2.pdf" }) {
             QFile pdf(dir.filePath(name));
-            QVERIFY2(pdf.open(QIODevice::ReadOnly), qPrintable(name));
-            QVERIFY(pdf.readAll().count("/Type /Page\n") >= 2);
+            QVERIFY2(pdf.open(QIODevice::ReadOnly) && pdf.readAll().count("/Type /Page\n") >= 2, name);
         }
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("3.pdf"))));
     }
@@ -223,36 +238,19 @@ private slots:
             QCoreApplication::sendEvent(f.window.txtMain->viewport(), &enter);
             QDropEvent event(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
             QCoreApplication::sendEvent(f.window.txtMain->viewport(), &event);
-            QCoreApplication::processEvents();
+            QCoreApplication::processEvents(); // the drop target hands the drop on later
         };
         QMimeData text;
         text.setText(QStringLiteral("x\ry\r\n"));
         drop(text);
         QCOMPARE(f.window.DocumentText(), QStringLiteral("x\r\ny\r\n"));
         QTemporaryDir dir;
-        QFile file(dir.filePath(QStringLiteral("l.txt")));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("\x82\xa0\n") == 3);
-        file.close();
+        QVERIFY(app::WriteShortcut(dir.filePath("d.lmk"), { QStringLiteral("data"), QStringLiteral("d.txt") }));
         QMimeData files;
-        files.setUrls({ QUrl::fromLocalFile(file.fileName()) });
-        files.setText(file.fileName());
+        files.setUrls({ QUrl::fromLocalFile(dir.filePath("d.lmk")) });
         f.dialogs.answerMessage(MsgAnswer::No, QStringLiteral("変更された内容をファイルに保存しますか？"));
         drop(files);
-        QCOMPARE(
-            f.window.DocumentText() + f.window.PanelText(QStringLiteral("filename")), QStringLiteral("あ\n(No File)"));
-    }
-
-    // The command line names a shortcut; its file opens at the first activation only.
-    void commandLineShortcutOpensOnce()
-    {
-        QTemporaryDir dir;
-        QVERIFY(app::WriteShortcut(
-            dir.filePath(QStringLiteral("s.lmk")), { QStringLiteral("data"), QStringLiteral("s.txt") }));
-        Fixture f({}, dir.filePath(QStringLiteral("s.lmk")));
-        f.window.Form_Activate();
-        f.window.Form_Activate();
-        QCOMPARE(f.log.size(), 1);
-        QCOMPARE(f.window.DocumentText() + modPublic::strCurrentFile, QStringLiteral("S.TXTs.txt"));
+        QCOMPARE(f.window.DocumentText(), QStringLiteral("D.TXT"));
     }
 };
 

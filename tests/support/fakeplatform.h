@@ -21,33 +21,28 @@
 namespace testsupport {
 
 // Puts a stand-in into one member of platform::services() for its own lifetime.
-template <typename T> class Installed {
-public:
+template <typename T> struct Installed {
     Installed(T &slot, T value)
-        : m_slot(slot)
-        , m_previous(std::exchange(slot, std::move(value)))
+        : slot(slot)
+        , previous(std::exchange(slot, std::move(value)))
     {
     }
-    ~Installed() { m_slot = std::move(m_previous); }
-    Installed(const Installed &) = delete;
-    Installed &operator=(const Installed &) = delete;
-
-private:
-    T &m_slot;
-    T m_previous;
+    ~Installed() { slot = std::move(previous); }
+    T &slot;
+    T previous;
 };
 
 // Fails the running test with this text.
 void Fail(const QString &what);
 
-struct AskedMessage {
-    platform::MessageRequest request;
-    platform::MsgAnswer answer;
-};
-
 struct AskedInput {
     QString prompt;
     QString initialText;
+};
+
+struct AskedMessage {
+    platform::MessageRequest request;
+    platform::MsgAnswer answer;
 };
 
 class FakeDialogs final : public platform::Dialogs {
@@ -61,22 +56,13 @@ public:
     void answerSaveFile(std::optional<QString> path) { m_saveFiles.push_back(std::move(path)); }
     void answerFont(std::optional<platform::FontChoice> font) { m_fonts.push_back(std::move(font)); }
     void answerPrint(bool accept, int copies = 1) { m_prints.push_back(accept ? copies : 0); }
-    void answerPrinterSetup(bool accept) { m_setups.push_back(accept); }
 
     QList<AskedMessage> messages;
     QList<AskedInput> inputs;
-    QList<platform::SaveFileRequest> saveRequests;
-    QList<platform::FontChoice> fontRequests;
-    int printRequests = 0;
-    int printerSetupRequests = 0;
-    // Stays empty: an unscripted question fails the test where it is asked. Kept until the
-    // tests that still read it are rewritten.
-    QStringList unexpected;
-    // Called while a question is open, before it is answered (to look at the window then).
-    std::function<void()> onQuestion;
+    // Called with each question ("message: TEXT", "save file: TITLE", ...) before it is answered.
+    std::function<void(const QString &question)> onQuestion;
 
     QStringList messageTexts() const;
-    bool allAnswersUsed() const;
 
     platform::MsgAnswer MsgBox(QWidget *owner, const platform::MessageRequest &request) override;
     QString InputBox(QWidget *, const QString &prompt, const QString &initialText) override
@@ -86,19 +72,17 @@ public:
     }
     std::optional<QString> SaveFileName(QWidget *, const platform::SaveFileRequest &request) override
     {
-        saveRequests.append(request);
         return next(m_saveFiles, QStringLiteral("save file: ") + request.title, std::optional<QString>());
     }
-    std::optional<platform::FontChoice> ChooseFont(QWidget *, const platform::FontChoice &initial) override
+    std::optional<platform::FontChoice> ChooseFont(QWidget *, const platform::FontChoice &) override
     {
-        fontRequests.append(initial);
         return next(m_fonts, QStringLiteral("font"), std::optional<platform::FontChoice>());
     }
     bool PrintDialog(QWidget *owner, QPrinter &printer) override;
     bool PrinterSetup(QWidget *, QPrinter &) override
     {
-        ++printerSetupRequests;
-        return next(m_setups, QStringLiteral("printer setup"), false);
+        Fail(QStringLiteral("unscripted printer setup"));
+        return false;
     }
 
 private:
@@ -107,7 +91,7 @@ private:
     template <typename T> T next(std::deque<T> &answers, const QString &question, T fallback)
     {
         if (onQuestion)
-            onQuestion();
+            onQuestion(question);
         if (answers.empty()) {
             Fail(QStringLiteral("unscripted ") + question);
             return fallback;
@@ -123,7 +107,6 @@ private:
     std::deque<std::optional<QString>> m_saveFiles;
     std::deque<std::optional<platform::FontChoice>> m_fonts;
     std::deque<int> m_prints; // copies; 0: cancelled
-    std::deque<bool> m_setups;
 };
 
 class FakeShell final : public platform::Shell {
@@ -146,18 +129,6 @@ public:
 
 private:
     Installed<platform::Clipboard *> m_installed { platform::services().clipboard, this };
-};
-
-// Another computer's name, for the fixture's lifetime.
-class FakeMachine {
-public:
-    explicit FakeMachine(const QString &name)
-        : m_installed(platform::services().computerName, name)
-    {
-    }
-
-private:
-    Installed<std::optional<QString>> m_installed;
 };
 
 // A settings store in a temporary folder, installed for the fixture's lifetime.
