@@ -71,12 +71,13 @@ private slots:
         }
     }
 
-    // A document keeps LF line breaks only when it has no CR LF at all; what the box held is
-    // saved with them, every other character as it was.
+    // Uniform line breaks come back as they were; a document with any CR LF is saved with CR LF
+    // throughout, one with LF and no CR LF with LF; lone CRs are not kept. Other characters stay.
     void lineBreaks()
     {
         const std::pair<QString, QString> rows[] = { { "a\r\nb\r\n", "a\r\nb\r\n" }, { "a\nb\n", "a\nb\n" },
-            { "a\nb\r\nc", "a\r\nb\r\nc" }, { "a\rb", "a\r\nb" }, { "a\u00a0b", "a\u00a0b" } };
+            { "a\nb\r\nc", "a\r\nb\r\nc" }, { "a\rb", "a\r\nb" }, { "a\r\nb\rc", "a\r\nb\r\nc" },
+            { "a\nb\rc", "a\nb\nc" }, { "a\u00a0b", "a\u00a0b" } };
         for (const auto &[text, saved] : rows) {
             QTextDocument box;
             box.setPlainText(text);
