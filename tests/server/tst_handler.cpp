@@ -87,18 +87,13 @@ private slots:
     void refusedPathsAndNames();
     void requests_data();
     void requests();
-    void throttled();
 
 private:
-    Bytes ask(const QList<Field> &fields)
+    // A command with the empty password (allowed from this machine) unless `pass` is given.
+    Bytes run(const Bytes &command, const QList<Field> &fields = {}, const Bytes &pass = "")
     {
-        m_request.body = EditorBody(fields).toStdString();
+        m_request.body = EditorBody(QList<Field> { { "command", command }, { "pass", pass } } + fields).toStdString();
         return Bytes::fromStdString(vidodu::HandleRequest(m_config, m_request, m_services));
-    }
-    // A command with the empty password, allowed from this machine.
-    Bytes run(const Bytes &command, const QList<Field> &fields)
-    {
-        return ask(QList<Field> { { "command", command }, { "pass", "" } } + fields);
     }
     QString data() const { return m_dir->filePath("root/data"); }
     QStringList disk() const { return Snapshot(data()) + Snapshot(m_dir->filePath("outside")); }
@@ -156,7 +151,7 @@ void TestVidodu::multipart_data()
     QTest::addColumn<Bytes>("boundary"); // as the Content-Type header gives it
     QTest::addColumn<Bytes>("body");
     QTest::addColumn<Bytes>("fields");
-    const auto row = [](const char *name, const Bytes &type, const Bytes &body, const Bytes &fields) {
+    const auto row = [](const Bytes &name, const Bytes &type, const Bytes &body, const Bytes &fields) {
         QTest::newRow(name) << type << body << fields;
     };
     const auto part = [](const Bytes &headers, const Bytes &boundary = "xyz") {
@@ -178,14 +173,11 @@ void TestVidodu::multipart_data()
     row("preamble", b, "junk\r\n" + a1, bad);
     row("no closing delimiter", b, a1.chopped(2), bad);
     row("epilogue", b, a1 + "more", bad);
-    row("no disposition", x, part("Content-Type: text/plain"), bad);
-    row("header line without colon", x, part(cd + "\r\nx"), bad);
-    row("folded header line", x, part(cd + "\r\n x: y"), bad);
-    row("nameless header", x, part(": x\r\n" + cd), bad);
-    row("no name", x, part("Content-Disposition: form-data"), bad);
-    row("attachment", x, part("Content-Disposition: attachment; name=a"), bad);
-    row("unclosed quote", x, part("Content-Disposition: form-data; name=\"a"), bad);
-    row("text after quote", x, part("Content-Disposition: form-data; name=\"a\"b"), bad);
+    // Part headers that are not one form-data disposition with a name, or not header lines.
+    for (const Bytes &headers : { Bytes("Content-Type: text/plain"), cd + "\r\nx", cd + "\r\n x: y", ": x\r\n" + cd,
+             Bytes("Content-Disposition: form-data"), Bytes("Content-Disposition: attachment; name=a"),
+             Bytes("Content-Disposition: form-data; name=\"a"), Bytes("Content-Disposition: form-data; name=\"a\"b") })
+        row(headers, x, part(headers), bad);
     row("bare LF", x, "--xyz\nContent-Disposition: form-data; name=a\n\n1\n--xyz--", bad);
     row("other boundary", x, a1, bad);
     row("empty boundary", "", a1, none);
@@ -209,15 +201,22 @@ void TestVidodu::multipart()
     QVERIFY(!vidodu::BoundaryOf("multipart/mixed; boundary=xyz") && !vidodu::BoundaryOf("multipart/form-data"));
 }
 
-// One host is one bucket (an IPv6 host owns its /64). At most ten checks are admitted at once
-// or in a window: a further one waits its turn while the others run, is refused at once when
-// they failed, and ten failures shut the address out until the window is over. The state file
-// is read with suspicion, and a flood of addresses does not grow it.
+// The handler counts every check and takes a right one back: right passwords never shut an
+// address out, ten wrong ones do, for the right password too and without a check. One host is
+// one bucket (an IPv6 host owns its /64). At most ten checks are admitted at once: a further one
+// waits its turn while the others run, and is refused at once when they failed. The state file
+// is read with suspicion.
 void TestVidodu::throttle()
 {
-    QCOMPARE(vidodu::AddressKey("2001:db8:1:2:3:4:5:6") + vidodu::AddressKey("::ffff:192.0.2.1")
-            + vidodu::AddressKey("x 1 1\n"),
-        "2001:db8:1:2::192.0.2.1?");
+    m_request.remoteAddress = "2001:db8::1";
+    for (int i = 0; i < 11; ++i)
+        QCOMPARE(run("CHECK", {}, "right"), "OK\n");
+    for (int i = 0; i < 10; ++i)
+        QCOMPARE(run("CHECK", {}, "wrong"), "NG");
+    m_request.remoteAddress = "2001:db8::2:3:4:5";
+    QCOMPARE(run("CHECK", {}, "right"), "NG");
+    QCOMPARE(m_checks, 21);
+    QCOMPARE(vidodu::AddressKey("::ffff:192.0.2.1") + vidodu::AddressKey("x 1 1\n"), "192.0.2.1?");
     const auto table = vidodu::ParseFailures("192.0.2.1 999990 3\n"
                                              "192.0.2.2 999400 5\n" // window over
                                              "192.0.2.3 999999 99999 -1\n" // counts clamped
@@ -226,10 +225,9 @@ void TestVidodu::throttle()
         1'000'000);
     QCOMPARE(vidodu::FormatFailures(table), "192.0.2.1 999990 3 0\n192.0.2.3 999999 10 0\n192.0.2.7 999999 2 2\n");
 
-    QFile file(m_dir->filePath("state"));
-    const vidodu::Throttle t(file.fileName().toStdString());
+    const vidodu::Throttle t(m_dir->filePath("state").toStdString());
     const std::string a = "192.0.2.1";
-    const std::time_t now = 1'800'000'000, later = now + vidodu::kFailureWindow;
+    const std::time_t now = 1'800'000'000;
     int pauses = 0;
     for (int i = 0; i < vidodu::kMaxFailures; ++i)
         QVERIFY(t.admit(a, now));
@@ -237,20 +235,9 @@ void TestVidodu::throttle()
     QVERIFY(t.admit(a, now, [&] { (++pauses == 3) ? t.settle(a, now, true) : void(); }));
     for (int i = 0; i < vidodu::kMaxFailures; ++i)
         t.settle(a, now, false);
-    QVERIFY(!t.admit(a, later - 1, [&] { ++pauses; }));
+    QVERIFY(!t.admit(a, now + vidodu::kFailureWindow - 1, [&] { ++pauses; }));
     QCOMPARE(pauses, 3); // shut out: no waiting
-    QVERIFY(t.admit("192.0.2.2", now));
-
-    QStringList flood;
-    for (int i = 0; i < 2048; ++i)
-        flood << QString("10.0.%1.%2 %3 1 0").arg(i / 256).arg(i % 256).arg(later - (i == 0));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(flood.join('\n').toUtf8()) > 0);
-    file.close();
-    QVERIFY(t.admit(a, later));
-    flood.first() = QString("192.0.2.1 %1 1 1").arg(later); // the oldest window makes room
-    flood.sort();
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), (flood.join('\n') + '\n').toUtf8());
+    QVERIFY(t.admit(a, now + vidodu::kFailureWindow) && t.admit("192.0.2.2", now));
 }
 
 void TestVidodu::commands_data()
@@ -264,11 +251,22 @@ void TestVidodu::commands_data()
                          const QString &changes = {}) {
         QTest::newRow(command + ' ' + target + ' ' + second) << command << target << second << reply << changes;
     };
-    const Bytes ng = "NG", none, nikki = "data/" + kNikki, old = nikki + "/2008/old.txt";
+    const Bytes none, nikki = "data/" + kNikki, old = nikki + "/2008/old.txt";
     const Bytes stamp = QDateTime::fromSecsSinceEpoch(kStamp).toString("yyyy/MM/dd HH:mm:ss").toLatin1();
     const QString oldFile = "日記/2008/old.txt=" + QString::fromLatin1(kOld), dead = "-.vidodu-save-old=old ";
     const QString hyou = "表.txt=" + QString::fromLatin1("表"),
                   nikkiTree = "日記/ -日記/2008/ -" + oldFile + " -日記/2008/out->outside";
+    // Refusals: "NG" and no change (a named pipe must not hold the request).
+    for (const auto &[command, target, second] :
+        std::initializer_list<std::array<Bytes, 3>> { { "READFILE", "data/none.txt", none },
+            { "READFILE", "data/pipe", none }, { "READFILE", none, none }, { "SAVEFILE", "data/none/a", "" },
+            { "SAVEFILE", "data/sub", "" }, { "SAVEFILE", "data/a.txt", none }, { "NEWFOLDER", "data/sub", none },
+            { "NEWFOLDER", "data/none/x", none }, { "NEWFOLDER", "data", none }, { "DELETEFOLDER", "data/a.txt", none },
+            { "DELETEFOLDER", "data", none }, { "RENAMEFOLDER", "data/sub", kNikki },
+            { "RENAMEFOLDER", "data/a.txt", "b" }, { "RENAMEFOLDER", "data", "b" }, { "DELETEFILE", "data/sub", none },
+            { "RENAMEFILE", "data/a.txt", kHyou }, { "RENAMEFILE", "data/sub", "b" },
+            { "RENAMEFILE", "data/a.txt", none }, { "FORMAT", "data", none }, { "check", none, none } })
+        row(command, target, second, "NG");
     row("CHECK", none, none, "OK\n");
     // Folders by name; hidden ones, links and names that cannot travel left out; no LF after the last line.
     row("LISTFOLDERS", "data", none, "data\nsub\n" + kNikki);
@@ -276,40 +274,20 @@ void TestVidodu::commands_data()
     // Regular files only: name TAB local time TAB size.
     row("LISTFILES", "data", none, "data\na.txt\t" + stamp + "\t1\n" + kHyou + "\t" + stamp + "\t3");
     row("READFILE", old, none, old + "\n" + kOld);
-    row("READFILE", "data/none.txt", none, ng);
-    row("READFILE", "data/pipe", none, ng); // a named pipe must not hold the request
-    row("READFILE", none, none, ng);
     // Saves store the bytes under the UTF-8 name, keep the mode, leave no temporary file, and
     // remove what a save that died left in the folder.
     row("SAVEFILE", "data/sub/m", "x\r\n", "Save OK\n", "+sub/m=x\r\n");
     row("SAVEFILE", "data/a.txt", kOld, "Save OK\n",
         dead + "-a.txt=a 640 +a.txt=" + QString::fromLatin1(kOld) + " 640");
     row("SAVEFILE", "data/" + kHyou, "", "Save OK\n", dead + "-" + hyou + " +表.txt=");
-    row("SAVEFILE", "data/none/a", "", ng);
-    row("SAVEFILE", "data/sub", "", ng);
-    row("SAVEFILE", "data/a.txt", none, ng);
     row("NEWFOLDER", "data/sub/" + kNikki, none, "New Folder OK\n", "+sub/日記/");
     row("NEWFOLDER", "data/sub/a..b\x81\x60\x83\x7c", none, "New Folder OK\n", "+sub/a..b～ポ/");
-    row("NEWFOLDER", "data/sub", none, ng);
-    row("NEWFOLDER", "data/none/x", none, ng);
-    row("NEWFOLDER", "data", none, ng);
     // A folder goes with its tree; links inside go, what they point to stays.
     row("DELETEFOLDER", nikki, none, "Delete Folder OK\n", "-" + nikkiTree);
-    row("DELETEFOLDER", "data/a.txt", none, ng);
-    row("DELETEFOLDER", "data", none, ng);
     row("RENAMEFOLDER", nikki, "d", "Rename Folder OK\n",
         "-" + nikkiTree + " +d/ +d/2008/ +d" + oldFile.mid(2) + " +d/2008/out->outside");
-    row("RENAMEFOLDER", "data/sub", kNikki, ng);
-    row("RENAMEFOLDER", "data/a.txt", "b", ng);
-    row("RENAMEFOLDER", "data", "b", ng);
     row("DELETEFILE", "data/" + kHyou, none, "Delete File OK\n", "-" + hyou);
-    row("DELETEFILE", "data/sub", none, ng);
     row("RENAMEFILE", "data/a.txt", kSoba, "Rename File OK\n", "-a.txt=a 640 +ｿﾊﾞｰ.txt=a 640");
-    row("RENAMEFILE", "data/a.txt", kHyou, ng);
-    row("RENAMEFILE", "data/sub", "b", ng);
-    row("RENAMEFILE", "data/a.txt", none, ng);
-    row("FORMAT", "data", none, ng);
-    row("check", none, none, ng);
 }
 
 // Each command's reply, and exactly the change it makes on disk (none when it answers "NG").
@@ -398,7 +376,6 @@ void TestVidodu::requests_data()
     row("configuration not valid", right, "invalid", "NG");
     row("GET", right, "GET", "NG");
     row("not multipart", right, "urlencoded", "NG");
-    row("malformed body", right, "unclosed", "NG");
 }
 
 void TestVidodu::requests()
@@ -414,7 +391,6 @@ void TestVidodu::requests()
         { "remote", [&] { m_request.remoteAddress = "192.0.2.1"; } },
         { "GET", [&] { m_request.method = "GET"; } },
         { "urlencoded", [&] { m_request.contentType = "application/x-www-form-urlencoded"; } },
-        { "unclosed", [&] { m_request.body.resize(m_request.body.size() - 2); } },
         { "nohash", [&] { m_config.passwordHash.clear(); } },
         { "noempty", [&] { m_config.emptyPasswordFrom.clear(); } },
         { "invalid", [&] { m_config.valid = false; } },
@@ -424,19 +400,6 @@ void TestVidodu::requests()
     if (!setup.isEmpty())
         change.at(setup)();
     QCOMPARE(Bytes::fromStdString(vidodu::HandleRequest(m_config, m_request, m_services)), reply);
-}
-
-// Every check counts with the throttle and a right one is taken back: right passwords never
-// shut an address out; ten wrong ones do, for the right password too and without a check.
-void TestVidodu::throttled()
-{
-    m_request.remoteAddress = "192.0.2.1";
-    for (int i = 0; i < 11; ++i)
-        QCOMPARE(ask({ { "command", "CHECK" }, { "pass", "right" } }), "OK\n");
-    for (int i = 0; i < 10; ++i)
-        QCOMPARE(ask({ { "command", "CHECK" }, { "pass", "wrong" } }), "NG");
-    QCOMPARE(ask({ { "command", "CHECK" }, { "pass", "right" } }), "NG");
-    QCOMPARE(m_checks, 21);
 }
 
 QTEST_GUILESS_MAIN(TestVidodu)
