@@ -22,13 +22,8 @@ expect() { # expect DESCRIPTION COMMAND...
   "${@:2}" || { echo "FAIL: $1" >&2; failures=$((failures + 1)); }
 }
 
-poll() { # poll PID COMMAND...: true once COMMAND succeeds within 20 s while PID runs
-  for _ in $(seq 200); do
-    "${@:2}" 2>/dev/null && return 0
-    kill -0 "$1" 2>/dev/null || return 1
-    sleep 0.1
-  done
-  return 1
+poll() { # poll COMMAND: true once the shell COMMAND succeeds within 20 s
+  timeout 20 bash -c "until $1; do sleep 0.1; done" 2>/dev/null
 }
 
 depends() { # depends DEB FIELD NAME: the dependency list FIELD of DEB names package NAME
@@ -95,9 +90,9 @@ step_editor() {
     XDG_CONFIG_HOME="$dir/config" XDG_DATA_HOME="$dir/data" XDG_RUNTIME_DIR="$dir/runtime" lumeno >"$dir/out.log" 2>&1 &
   # Through the link on the PATH the editor must still find the folder that holds Lumeno.chm.
   expect "the editor wrote its own folder into its settings" \
-    poll $! grep -qx "ApplicationPath=$root/usr/lib/lumeno" "$dir/config/Lumeno/Lumeno.ini"
+    poll "grep -qx 'ApplicationPath=$root/usr/lib/lumeno' '$dir/config/Lumeno/Lumeno.ini'"
   # The association the editor makes for its user stands beside the package's: it must be as valid.
-  expect "the user's desktop entry validates" poll $! desktop-file-validate "$dir/data/applications/lumeno.desktop"
+  expect "the user's desktop entry validates" poll "desktop-file-validate '$dir/data/applications/lumeno.desktop'"
   sleep 2
   kill -TERM $! 2>/dev/null || true
   wait $! || status=$?
@@ -134,7 +129,7 @@ step_cgi() {
 server.document-root = "%s"\nserver.errorlog = "%s"\ninclude "%s"\n' "$port" "$dir/htdocs" "$dir/error.log" \
     "$dir/example.conf" >"$dir/lighttpd.conf"
   lighttpd -D -f "$dir/lighttpd.conf" </dev/null >"$dir/lighttpd.log" 2>&1 &
-  expect "lighttpd starts with the example configuration" poll $! curl -s --noproxy "*" -o /dev/null "http://127.0.0.1:$port/"
+  expect "lighttpd starts with the example configuration" poll "curl -s --noproxy '*' -o /dev/null http://127.0.0.1:$port/"
   expect "CHECK through the example answers OK" \
     test "$(curl -s --noproxy "*" -F command=CHECK -F pass=secret_1 "http://127.0.0.1:$port/vidodu.cgi")" = OK
   # Below the script's path the script answers, never the web server with the program file.

@@ -19,6 +19,10 @@
 using servertest::EditorBody;
 using servertest::Field;
 using Bytes = QByteArray;
+using vidodu::Config;
+using vidodu::HandleRequest;
+using vidodu::Request;
+using Setup = std::function<void(Config &, Request &)>;
 
 namespace {
 
@@ -78,14 +82,11 @@ private slots:
     void initTestCase() { umask(022); }
     void init();
     void cleanup();
-    void multipart_data();
     void multipart();
     void throttle();
-    void commands_data();
     void commands();
     void refusedPathsAndNames_data();
     void refusedPathsAndNames();
-    void requests_data();
     void requests();
 
 private:
@@ -100,9 +101,9 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_dir;
     int m_lock = -1, m_checks = 0;
-    vidodu::Config m_config;
+    Config m_config;
     vidodu::Services m_services;
-    vidodu::Request m_request;
+    Request m_request;
 };
 
 // data/ holds a.txt (mode 640), 表.txt, 日記/2008/old.txt, an empty sub/, hidden files, names
@@ -129,7 +130,7 @@ void TestVidodu::init()
     m_lock = open(QFile::encodeName(data() + "/.vidodu-save-live"), O_RDONLY | O_CLOEXEC);
     QCOMPARE(flock(m_lock, LOCK_EX), 0);
     m_config = { true, {}, m_dir->filePath("root").toStdString(), "$argon2id$stand-in", { "127.0.0.1" }, 4096 };
-    m_request = { "POST", servertest::EditorContentType().toStdString(), "127.0.0.1", "", "127.0.0.1:8080", "", "" };
+    m_request = { "POST", servertest::kEditorContentType.toStdString(), "127.0.0.1", "", "127.0.0.1:8080", "", "" };
     m_checks = 0;
     // The hash check is replaced by a counter: "right" is the right password.
     m_services.checkPassword = [this](const std::string &, std::string_view pass) {
@@ -146,58 +147,44 @@ void TestVidodu::cleanup()
     m_dir.reset();
 }
 
-void TestVidodu::multipart_data()
-{
-    QTest::addColumn<Bytes>("boundary"); // as the Content-Type header gives it
-    QTest::addColumn<Bytes>("body");
-    QTest::addColumn<Bytes>("fields");
-    const auto row = [](const Bytes &name, const Bytes &type, const Bytes &body, const Bytes &fields) {
-        QTest::newRow(name) << type << body << fields;
-    };
-    const auto part = [](const Bytes &headers, const Bytes &boundary = "xyz") {
-        return "--" + boundary + "\r\n" + headers + "\r\n\r\n1\r\n--" + boundary + "--";
-    };
-    const Bytes b = servertest::kBoundary, x = "xyz", bad = "(malformed)", none = "(no boundary)", a = "name=a";
-    const Bytes a1 = EditorBody({ { "a", "1" } }), cr = "a\r\n--\r\n--" + b.left(9) + "\r\n", in = "x\r\n--" + b + "x";
-    const Bytes cd = "Content-Disposition: form-data; name=a";
-    row("editor framing", b, EditorBody({ { "command", "CHECK" }, { "pass", "" } }), "command=CHECK|pass=");
-    row("value with CR LF and dashes", b, EditorBody({ { "content", cr } }), "content=" + cr);
-    row("boundary inside a line", b, EditorBody({ { "content", in } }), "content=" + in);
-    row("quoted, escape, semicolon", "\"x\\\";z\"",
-        part("Content-Disposition: form-data; name=\"a\"", "x\";z") + "\r\n", "a=1");
-    row("upper case, charset after", "xyz; charset=x", part("CONTENT-DISPOSITION: form-data; NAME=a"), "a=1");
-    row("content type first", x, part("content-type: text/plain\r\ncontent-disposition: form-data; name=p"), "p=1");
-    row("blanks after boundaries", x,
-        "--xyz \r\n" + cd + "\r\n\r\n1\r\n--xyz\t\r\n" + cd.chopped(1) + "b\r\n\r\n2\r\n--xyz--", "a=1|b=2");
-    row("no parts", x, "--xyz--", "");
-    row("preamble", b, "junk\r\n" + a1, bad);
-    row("no closing delimiter", b, a1.chopped(2), bad);
-    row("epilogue", b, a1 + "more", bad);
-    // Part headers that are not one form-data disposition with a name, or not header lines.
-    for (const Bytes &headers : { Bytes("Content-Type: text/plain"), cd + "\r\nx", cd + "\r\n x: y", ": x\r\n" + cd,
-             Bytes("Content-Disposition: form-data"), Bytes("Content-Disposition: attachment; name=a"),
-             Bytes("Content-Disposition: form-data; name=\"a"), Bytes("Content-Disposition: form-data; name=\"a\"b") })
-        row(headers, x, part(headers), bad);
-    row("bare LF", x, "--xyz\nContent-Disposition: form-data; name=a\n\n1\n--xyz--", bad);
-    row("other boundary", x, a1, bad);
-    row("empty boundary", "", a1, none);
-    row("boundary too long", Bytes(201, 'b'), a1, none);
-    row("boundary with LF", "\"x\nz\"", part(cd, "x\nz"), none);
-}
-
 // The boundary comes from the header, unquoted or quoted; the editor's framing and the
 // browsers' both parse; anything else is malformed.
 void TestVidodu::multipart()
 {
-    QFETCH(Bytes, boundary);
-    QFETCH(Bytes, body);
-    QFETCH(Bytes, fields);
-    const auto b = vidodu::BoundaryOf(("multipart/form-data; boundary=" + boundary).toStdString());
-    const auto parsed = b ? vidodu::ParseMultipart(std::string_view(body.constData(), body.size()), *b) : std::nullopt;
-    QByteArrayList out;
-    for (const auto &f : parsed.value_or(std::vector<vidodu::FormField> {}))
-        out << Bytes::fromStdString(f.name) + '=' + Bytes(f.value.data(), qsizetype(f.value.size()));
-    QCOMPARE(!b ? Bytes("(no boundary)") : parsed ? out.join('|') : Bytes("(malformed)"), fields);
+    const auto part = [](const Bytes &headers, const Bytes &boundary = "xyz") {
+        return "--" + boundary + "\r\n" + headers + "\r\n\r\n1\r\n--" + boundary + "--";
+    };
+    const Bytes b = servertest::kBoundary, x = "xyz", bad = "(malformed)", none = "(no boundary)";
+    const Bytes a1 = EditorBody({ { "a", "1" } }), cr = "a\r\n--\r\n--" + b.left(9) + "\r\n", in = "x\r\n--" + b + "x";
+    const Bytes cd = "Content-Disposition: form-data; name=a";
+    // Boundary parameter, body, the fields parsed.
+    QList<std::array<Bytes, 3>> rows { { b, EditorBody({ { "command", "CHECK" }, { "pass", "" } }),
+                                           "command=CHECK|pass=" },
+        { b, EditorBody({ { "content", cr } }), "content=" + cr },
+        { b, EditorBody({ { "content", in } }), "content=" + in },
+        { "\"x\\\";z\"", part("Content-Disposition: form-data; name=\"a\"", "x\";z") + "\r\n", "a=1" },
+        { "xyz; charset=x", part("CONTENT-DISPOSITION: form-data; NAME=a"), "a=1" },
+        { x, part("content-type: text/plain\r\ncontent-disposition: form-data; name=p"), "p=1" },
+        { x, "--xyz \r\n" + cd + "\r\n\r\n1\r\n--xyz\t\r\n" + cd.chopped(1) + "b\r\n\r\n2\r\n--xyz--", "a=1|b=2" },
+        { x, "--xyz--", "" }, { b, "junk\r\n" + a1, bad }, { b, a1.chopped(2), bad }, { b, a1 + "more", bad },
+        { x, "--xyz\nContent-Disposition: form-data; name=a\n\n1\n--xyz--", bad }, { x, a1, bad }, { "", a1, none },
+        { Bytes(201, 'b'), a1, none }, { "\"x\nz\"", part(cd, "x\nz"), none } };
+    // Part headers that are not one form-data disposition with a name, or not header lines.
+    for (const Bytes &headers : { Bytes("Content-Type: text/plain"), cd + "\r\nx", cd + "\r\n x: y", ": x\r\n" + cd,
+             Bytes("Content-Disposition: form-data"), Bytes("Content-Disposition: attachment; name=a"),
+             Bytes("Content-Disposition: form-data; name=\"a"), Bytes("Content-Disposition: form-data; name=\"a\"b") })
+        rows.append({ x, part(headers), bad });
+    QByteArrayList actual, expected;
+    for (const auto &[boundary, body, fields] : rows) {
+        const auto b = vidodu::BoundaryOf(("multipart/form-data; boundary=" + boundary).toStdString());
+        const auto parsed = b ? vidodu::ParseMultipart(std::string_view(body.data(), body.size()), *b) : std::nullopt;
+        QByteArrayList out;
+        for (const auto &f : parsed.value_or(std::vector<vidodu::FormField> {}))
+            out << Bytes::fromStdString(f.name) + '=' + Bytes(f.value.data(), qsizetype(f.value.size()));
+        actual << body + " -> " + (!b ? none : parsed ? out.join('|') : bad);
+        expected << body + " -> " + fields;
+    }
+    QCOMPARE(actual, expected);
     QVERIFY(!vidodu::BoundaryOf("multipart/mixed; boundary=xyz") && !vidodu::BoundaryOf("multipart/form-data"));
 }
 
@@ -240,17 +227,16 @@ void TestVidodu::throttle()
     QVERIFY(t.admit(a, now + vidodu::kFailureWindow) && t.admit("192.0.2.2", now));
 }
 
-void TestVidodu::commands_data()
+// Each command over a fresh tree: its reply, and exactly the change it makes on disk (none when
+// it answers "NG").
+void TestVidodu::commands()
 {
-    QTest::addColumn<Bytes>("command");
-    QTest::addColumn<Bytes>("target"); // the path or file; null: not sent
-    QTest::addColumn<Bytes>("second"); // the content or new name; null: not sent
-    QTest::addColumn<Bytes>("reply");
-    QTest::addColumn<QString>("changes");
-    const auto row = [](const Bytes &command, const Bytes &target, const Bytes &second, const Bytes &reply,
-                         const QString &changes = {}) {
-        QTest::newRow(command + ' ' + target + ' ' + second) << command << target << second << reply << changes;
+    struct Row {
+        Bytes command, target, second,
+            reply; // target: the path or file; second: the content or new name; null: not sent
+        QString changes = {};
     };
+    QList<Row> rows;
     const Bytes none, nikki = "data/" + kNikki, old = nikki + "/2008/old.txt";
     const Bytes stamp = QDateTime::fromSecsSinceEpoch(kStamp).toString("yyyy/MM/dd HH:mm:ss").toLatin1();
     const QString oldFile = "日記/2008/old.txt=" + QString::fromLatin1(kOld), dead = "-.vidodu-save-old=old ";
@@ -266,47 +252,45 @@ void TestVidodu::commands_data()
             { "RENAMEFOLDER", "data/a.txt", "b" }, { "RENAMEFOLDER", "data", "b" }, { "DELETEFILE", "data/sub", none },
             { "RENAMEFILE", "data/a.txt", kHyou }, { "RENAMEFILE", "data/sub", "b" },
             { "RENAMEFILE", "data/a.txt", none }, { "FORMAT", "data", none }, { "check", none, none } })
-        row(command, target, second, "NG");
-    row("CHECK", none, none, "OK\n");
+        rows.append({ command, target, second, "NG" });
+    rows.append({ "CHECK", none, none, "OK\n" });
     // Folders by name; hidden ones, links and names that cannot travel left out; no LF after the last line.
-    row("LISTFOLDERS", "data", none, "data\nsub\n" + kNikki);
-    row("LISTFOLDERS", "data/sub", none, "data/sub");
+    rows.append({ "LISTFOLDERS", "data", none, "data\nsub\n" + kNikki });
+    rows.append({ "LISTFOLDERS", "data/sub", none, "data/sub" });
     // Regular files only: name TAB local time TAB size.
-    row("LISTFILES", "data", none, "data\na.txt\t" + stamp + "\t1\n" + kHyou + "\t" + stamp + "\t3");
-    row("READFILE", old, none, old + "\n" + kOld);
+    rows.append({ "LISTFILES", "data", none, "data\na.txt\t" + stamp + "\t1\n" + kHyou + "\t" + stamp + "\t3" });
+    rows.append({ "READFILE", old, none, old + "\n" + kOld });
     // Saves store the bytes under the UTF-8 name, keep the mode, leave no temporary file, and
     // remove what a save that died left in the folder.
-    row("SAVEFILE", "data/sub/m", "x\r\n", "Save OK\n", "+sub/m=x\r\n");
-    row("SAVEFILE", "data/a.txt", kOld, "Save OK\n",
-        dead + "-a.txt=a 640 +a.txt=" + QString::fromLatin1(kOld) + " 640");
-    row("SAVEFILE", "data/" + kHyou, "", "Save OK\n", dead + "-" + hyou + " +表.txt=");
-    row("NEWFOLDER", "data/sub/" + kNikki, none, "New Folder OK\n", "+sub/日記/");
-    row("NEWFOLDER", "data/sub/a..b\x81\x60\x83\x7c", none, "New Folder OK\n", "+sub/a..b～ポ/");
+    rows.append({ "SAVEFILE", "data/sub/m", "x\r\n", "Save OK\n", "+sub/m=x\r\n" });
+    rows.append({ "SAVEFILE", "data/a.txt", kOld, "Save OK\n",
+        dead + "-a.txt=a 640 +a.txt=" + QString::fromLatin1(kOld) + " 640" });
+    rows.append({ "SAVEFILE", "data/" + kHyou, "", "Save OK\n", dead + "-" + hyou + " +表.txt=" });
+    rows.append({ "NEWFOLDER", "data/sub/" + kNikki, none, "New Folder OK\n", "+sub/日記/" });
+    rows.append({ "NEWFOLDER", "data/sub/a..b\x81\x60\x83\x7c", none, "New Folder OK\n", "+sub/a..b～ポ/" });
     // A folder goes with its tree; links inside go, what they point to stays.
-    row("DELETEFOLDER", nikki, none, "Delete Folder OK\n", "-" + nikkiTree);
-    row("RENAMEFOLDER", nikki, "d", "Rename Folder OK\n",
-        "-" + nikkiTree + " +d/ +d/2008/ +d" + oldFile.mid(2) + " +d/2008/out->outside");
-    row("DELETEFILE", "data/" + kHyou, none, "Delete File OK\n", "-" + hyou);
-    row("RENAMEFILE", "data/a.txt", kSoba, "Rename File OK\n", "-a.txt=a 640 +ｿﾊﾞｰ.txt=a 640");
-}
-
-// Each command's reply, and exactly the change it makes on disk (none when it answers "NG").
-void TestVidodu::commands()
-{
-    QFETCH(Bytes, command);
-    QFETCH(Bytes, target);
-    QFETCH(Bytes, second);
-    QFETCH(Bytes, reply);
-    QFETCH(QString, changes);
-    const bool file = command == "READFILE" || command == "SAVEFILE";
-    QList<Field> fields;
-    if (!target.isNull())
-        fields << Field(file ? "file" : "path", target);
-    if (!second.isNull())
-        fields << Field(file ? "content" : "name", second);
-    const QStringList before = disk();
-    QCOMPARE(run(command, fields), reply);
-    QCOMPARE(Changes(before, disk()), changes);
+    rows.append({ "DELETEFOLDER", nikki, none, "Delete Folder OK\n", "-" + nikkiTree });
+    rows.append({ "RENAMEFOLDER", nikki, "d", "Rename Folder OK\n",
+        "-" + nikkiTree + " +d/ +d/2008/ +d" + oldFile.mid(2) + " +d/2008/out->outside" });
+    rows.append({ "DELETEFILE", "data/" + kHyou, none, "Delete File OK\n", "-" + hyou });
+    rows.append({ "RENAMEFILE", "data/a.txt", kSoba, "Rename File OK\n", "-a.txt=a 640 +ｿﾊﾞｰ.txt=a 640" });
+    QStringList actual, expected;
+    for (const Row &r : rows) {
+        cleanup();
+        init();
+        const bool file = r.command == "READFILE" || r.command == "SAVEFILE";
+        QList<Field> fields;
+        if (!r.target.isNull())
+            fields << Field(file ? "file" : "path", r.target);
+        if (!r.second.isNull())
+            fields << Field(file ? "content" : "name", r.second);
+        const QStringList before = disk();
+        const QString request = QString::fromLatin1(r.command + ' ' + r.target + ' ' + r.second + " -> ");
+        const Bytes reply = run(r.command, fields);
+        actual << request + QString::fromLatin1(reply) + ' ' + Changes(before, disk());
+        expected << request + QString::fromLatin1(r.reply) + ' ' + r.changes;
+    }
+    QCOMPARE(actual, expected);
 }
 
 void TestVidodu::refusedPathsAndNames_data()
@@ -339,67 +323,55 @@ void TestVidodu::refusedPathsAndNames()
     QCOMPARE(disk(), before);
 }
 
-void TestVidodu::requests_data()
+// Who may ask, and how: a request as the editor on this machine sends it, changed by `setup`,
+// with Host, Origin and Sec-Fetch-Site from `headers` ("-" for none).
+void TestVidodu::requests()
 {
-    QTest::addColumn<QList<Field>>("fields");
-    QTest::addColumn<QString>("headers"); // Host, Origin and Sec-Fetch-Site; "-" for none
-    QTest::addColumn<QString>("setup"); // how the request or configuration differs from the editor's
-    QTest::addColumn<Bytes>("reply");
-    const QList<Field> right { { "command", "CHECK" }, { "pass", "right" } },
-        empty { { "command", "CHECK" }, { "pass", "" } };
-    const auto row = [](const char *name, const QList<Field> &fields, const QString &setup, const char *reply) {
-        QTest::newRow(name) << fields << "127.0.0.1:8080 - -" << setup << Bytes(reply);
+    const Config editor = m_config;
+    const Setup none = [](Config &, Request &) {}, remote = [](Config &, Request &r) { r.remoteAddress = "192.0.2.1"; };
+    QByteArrayList actual, expected;
+    const auto row = [&](const QList<Field> &fields, const char *reply, const Setup &setup = {},
+                         const QString &headers = "127.0.0.1:8080 - -") {
+        const QStringList h = headers.split(' ').replaceInStrings(QRegularExpression("^-$"), "");
+        m_config = editor;
+        QFile::remove(QString::fromStdString(vidodu::ThrottlePath(editor))); // each row its first check
+        Bytes label = headers.toUtf8();
+        for (const auto &[name, value] : fields)
+            label += ' ' + name + '=' + value;
+        m_request = { "POST", servertest::kEditorContentType.toStdString(), "127.0.0.1",
+            EditorBody(fields).toStdString(), h[0].toStdString(), h[1].toStdString(), h[2].toStdString() };
+        (setup ? setup : none)(m_config, m_request);
+        actual << label + " -> " + Bytes::fromStdString(HandleRequest(m_config, m_request, m_services));
+        expected << label + " -> " + reply;
     };
+    const QList<Field> right { { "command", "CHECK" }, { "pass", "right" } };
+    const QList<Field> empty { { "command", "CHECK" }, { "pass", "" } };
     // The empty password is for the editor on this machine: never for a page of another site in
     // a browser here, nor for a name that a DNS rebinding points at 127.0.0.1.
     for (const char *ok : { "127.0.0.1:8080 - -", "- - -", "localhost:10999 - -", "[::1]:9090 - -",
              "localhost http://localhost same-origin", "127.0.0.1 https://127.0.0.1 none" })
-        QTest::newRow(ok) << empty << ok << "" << Bytes("OK\n");
+        row(empty, "OK\n", none, ok);
     for (const char *refused : { "evil.example:8080 - -", "127.0.0.1:80x - -", "127.0.0.1: - -", "localhost:109990 - -",
              "[::1 - -", "[::1]x - -", "127.0.0.1:8080 http://127.0.0.1:3000 -", "127.0.0.1 null -",
              "- http://127.0.0.1 -", "127.0.0.1 - cross-site", "127.0.0.1 - same-site" })
-        QTest::newRow(refused) << empty << refused << "" << Bytes("NG");
-    QTest::newRow("right password from anywhere") << right << "evil.example - cross-site"
-                                                  << "remote" << Bytes("OK\n");
+        row(empty, "NG", none, refused);
     // Only the configured hash, or the empty password explicitly allowed, opens the script.
-    row("wrong password", { { "command", "CHECK" }, { "pass", "wrong" } }, "", "NG");
-    row("no hash configured", right, "nohash", "NG");
-    row("empty, not allowed", empty, "noempty", "NG");
-    row("empty from another address", empty, "remote", "NG");
+    row(right, "OK\n", remote, "evil.example - cross-site");
+    row({ { "command", "CHECK" }, { "pass", "wrong" } }, "NG");
+    row(right, "NG", [](Config &c, Request &) { c.passwordHash.clear(); });
+    row(empty, "NG", [](Config &c, Request &) { c.emptyPasswordFrom.clear(); });
+    row(empty, "NG", remote);
     // A well-formed POST within max_request_bytes with each field once; other fields are ignored.
-    row("other fields", right + QList<Field> { { "submit", "Send" } }, "", "OK\n");
-    row("field twice", right + QList<Field> { { "pass", "right" } }, "", "NG");
-    row("no pass", { { "command", "CHECK" } }, "", "NG");
-    row("no command", { { "pass", "right" } }, "", "NG");
-    row("body of max_request_bytes", right, "limit", "OK\n");
-    row("body over max_request_bytes", right, "over", "NG");
-    row("configuration not valid", right, "invalid", "NG");
-    row("GET", right, "GET", "NG");
-    row("not multipart", right, "urlencoded", "NG");
-}
-
-void TestVidodu::requests()
-{
-    QFETCH(QList<Field>, fields);
-    QFETCH(QString, headers);
-    QFETCH(QString, setup);
-    QFETCH(Bytes, reply);
-    const QStringList h = headers.split(' ').replaceInStrings(QRegularExpression("^-$"), "");
-    m_request = { "POST", servertest::EditorContentType().toStdString(), "127.0.0.1", EditorBody(fields).toStdString(),
-        h[0].toStdString(), h[1].toStdString(), h[2].toStdString() };
-    const std::map<QString, std::function<void()>> change {
-        { "remote", [&] { m_request.remoteAddress = "192.0.2.1"; } },
-        { "GET", [&] { m_request.method = "GET"; } },
-        { "urlencoded", [&] { m_request.contentType = "application/x-www-form-urlencoded"; } },
-        { "nohash", [&] { m_config.passwordHash.clear(); } },
-        { "noempty", [&] { m_config.emptyPasswordFrom.clear(); } },
-        { "invalid", [&] { m_config.valid = false; } },
-        { "limit", [&] { m_config.maxRequestBytes = m_request.body.size(); } },
-        { "over", [&] { m_config.maxRequestBytes = m_request.body.size() - 1; } },
-    };
-    if (!setup.isEmpty())
-        change.at(setup)();
-    QCOMPARE(Bytes::fromStdString(vidodu::HandleRequest(m_config, m_request, m_services)), reply);
+    row(right + QList<Field> { { "submit", "Send" } }, "OK\n");
+    row(right + QList<Field> { { "pass", "right" } }, "NG");
+    row({ { "command", "CHECK" } }, "NG");
+    row({ { "pass", "right" } }, "NG");
+    row(right, "OK\n", [](Config &c, Request &r) { c.maxRequestBytes = r.body.size(); });
+    row(right, "NG", [](Config &c, Request &r) { c.maxRequestBytes = r.body.size() - 1; });
+    row(right, "NG", [](Config &c, Request &) { c.valid = false; });
+    row(right, "NG", [](Config &, Request &r) { r.method = "GET"; });
+    row(right, "NG", [](Config &, Request &r) { r.contentType = "application/x-www-form-urlencoded"; });
+    QCOMPARE(actual, expected);
 }
 
 QTEST_GUILESS_MAIN(TestVidodu)

@@ -20,7 +20,6 @@ class TestProgram : public QObject {
 private slots:
     void initTestCase() { QVERIFY2(m_server.start(), qPrintable(m_server.errorText())); }
     void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
-    void cgi_data();
     void cgi();
     void hashPassword();
     void lighttpd();
@@ -34,19 +33,20 @@ private:
     {
         QFile file(m_dir.filePath("v.conf"));
         file.remove();
-        if (!conf.isNull() && !(file.open(QIODevice::WriteOnly) && file.write("root = " + root() + "\n" + conf) >= 0))
+        if (!conf.isNull()
+            && !(file.open(QIODevice::WriteOnly)
+                && file.write("root = " + m_server.rootDir().toUtf8() + "\n" + conf) >= 0))
             return "(unwritable)";
         file.close();
         return RunProgram("bash",
             { "-c", "ulimit -v 300000 -f ${LIMIT:-unlimited}; \"$0\" $ARGS; wc -c", m_server.cgiPath() },
             input + Bytes(2000, 'x'),
             QStringList { "GATEWAY_INTERFACE=CGI/1.1", "REQUEST_METHOD=POST", "REMOTE_ADDR=127.0.0.1",
-                "CONTENT_TYPE=" + servertest::EditorContentType(), "VIDODU_CONF=" + file.fileName(),
+                "CONTENT_TYPE=" + servertest::kEditorContentType, "VIDODU_CONF=" + file.fileName(),
                 "CONTENT_LENGTH=" + QString::number(input.size()), "PATH=/usr/bin:/bin" }
                 + env,
             errors);
     }
-    Bytes root() const { return m_server.rootDir().toUtf8(); }
     Bytes curl(const QStringList &arguments, const Bytes &input = {}, const QString &below = {})
     {
         return RunProgram(
@@ -57,14 +57,11 @@ private:
     QTemporaryDir m_dir;
 };
 
-void TestProgram::cgi_data()
+// Safe by default: only an explicit, valid configuration and a well-formed request open the
+// script. Every refusal an administrator can mend is one line in the error log, and the body
+// is read first so that every web server passes the "NG" on.
+void TestProgram::cgi()
 {
-    QTest::addColumn<Bytes>("conf"); // null: no file
-    QTest::addColumn<QStringList>("env");
-    QTest::addColumn<Bytes>("body");
-    QTest::addColumn<Bytes>("reply");
-    QTest::addColumn<Bytes>("log"); // the error log line after "vidodu.cgi: "
-    QTest::addColumn<int>("unread"); // body bytes the script left on its input
     const Bytes open = "# comment\r\n\nallow_empty_password_from = ::1, 127.0.0.1\nmax_request_bytes = 1024\r\n";
     const Bytes size = "CONF: max_request_bytes must be a number from 1024 to 1073741824";
     const auto check = [](const Bytes &pad) {
@@ -73,54 +70,43 @@ void TestProgram::cgi_data()
     const Bytes save = EditorBody(
         { { "command", "SAVEFILE" }, { "pass", "" }, { "file", "data/f" }, { "content", Bytes(3000, 's') } });
     const int all = int(kCheck.size()) + 2000;
-    const auto row = [&](const char *name, const Bytes &conf, const QStringList &env, const Bytes &reply,
-                         const Bytes &log = {}, int unread = 2000, const Bytes &body = kCheck) {
-        QTest::newRow(name) << conf << env << body << reply << log << unread;
+    QByteArrayList actual, expected;
+    // The configuration (null: no file), the environment, the reply, the error log line after
+    // "vidodu.cgi: ", the body bytes the script left on its input.
+    const auto row = [&](const Bytes &conf, const QStringList &env, const Bytes &reply, Bytes log = {},
+                         int unread = 2000, const Bytes &body = kCheck) {
+        Bytes errors;
+        actual << run(conf, env, body, &errors) + errors;
+        log.replace("CONF", m_dir.filePath("v.conf").toUtf8())
+            .replace("BIN", QFileInfo(m_server.cgiPath()).path().toUtf8());
+        expected << "Content-Type: text/plain\r\nContent-Length: " + Bytes::number(reply.size()) + "\r\n\r\n" + reply
+                + Bytes::number(unread) + "\n" + (log.isEmpty() ? Bytes() : "vidodu.cgi: " + log + "\n");
     };
-    row("empty password allowed", open, {}, "OK\n");
-    row("empty password_hash", "password_hash =\n", {}, "NG");
-    row("body of max_request_bytes", open, {}, "OK\n", {}, 2000, check(Bytes(1024 - check("").size(), 'p')));
-    row("arguments under a web server", open, { "ARGS=x" }, "OK\n");
+    row(open, {}, "OK\n");
+    row("password_hash =\n", {}, "NG");
+    row(open, {}, "OK\n", {}, 2000, check(Bytes(1024 - check("").size(), 'p'))); // a body of max_request_bytes
+    row(open, { "ARGS=x" }, "OK\n"); // arguments under a web server
     // A file size limit makes the save fail with "NG" instead of killing the script.
-    row("file size limit", "allow_empty_password_from = 127.0.0.1\n", { "LIMIT=1" }, "NG", {}, 2000, save);
-    row("unknown key", open + "port = 80\n", {}, "NG", "CONF: unknown key port");
-    row("no file", Bytes(), {}, "NG", "no configuration at CONF");
-    row("unreadable", Bytes(), { "VIDODU_CONF=/" }, "NG", "cannot read the configuration /: Is a directory");
-    row("none beside the program", Bytes(), { "VIDODU_CONF=" }, "NG", "no configuration at BIN/vidodu.conf");
-    row("relative root", "root = srv\n", {}, "NG", "CONF: root must be an absolute folder");
-    row("plain password", "password_hash = x\n", {}, "NG",
-        "CONF: password_hash must come from vidodu.cgi --hash-password");
-    row("size not a number", "max_request_bytes = 10M\n", {}, "NG", size);
-    row("size too small", "max_request_bytes = 1023\n", {}, "NG", size);
-    row("size too large", "max_request_bytes = 1073741825\n", {}, "NG", size);
-    row("public address", "allow_empty_password_from = ::1,192.0.2.1\n", {}, "NG",
+    row("allow_empty_password_from = 127.0.0.1\n", { "LIMIT=1" }, "NG", {}, 2000, save);
+    row(open + "port = 80\n", {}, "NG", "CONF: unknown key port");
+    row(Bytes(), {}, "NG", "no configuration at CONF");
+    row(Bytes(), { "VIDODU_CONF=/" }, "NG", "cannot read the configuration /: Is a directory");
+    row(Bytes(), { "VIDODU_CONF=" }, "NG", "no configuration at BIN/vidodu.conf");
+    row("root = srv\n", {}, "NG", "CONF: root must be an absolute folder");
+    row("password_hash = x\n", {}, "NG", "CONF: password_hash must come from vidodu.cgi --hash-password");
+    row("max_request_bytes = 10M\n", {}, "NG", size);
+    row("max_request_bytes = 1023\n", {}, "NG", size);
+    row("max_request_bytes = 1073741825\n", {}, "NG", size);
+    row("allow_empty_password_from = ::1,192.0.2.1\n", {}, "NG",
         "CONF: allow_empty_password_from takes loopback addresses only");
-    row("no equals sign", "\nroot /r\n", {}, "NG", "CONF: line 3: no '='");
-    row("GET", open, { "REQUEST_METHOD=GET" }, "NG", "method GET refused: the editor sends POST");
-    row("no length", open, { "CONTENT_LENGTH=3x" }, "NG", "request without a valid CONTENT_LENGTH", all);
-    row("over max_request_bytes", open, { "CONTENT_LENGTH=1025" }, "NG",
-        "request body of 1025 bytes is over max_request_bytes (1024)", all - 1024);
-    row("claimed body never comes", "max_request_bytes = 1073741824\n", { "CONTENT_LENGTH=1073741824" }, "NG", {}, 0);
-}
-
-// Safe by default: only an explicit, valid configuration and a well-formed request open the
-// script. Every refusal an administrator can mend is one line in the error log, and the body
-// is read first so that every web server passes the "NG" on.
-void TestProgram::cgi()
-{
-    QFETCH(Bytes, conf);
-    QFETCH(QStringList, env);
-    QFETCH(Bytes, body);
-    QFETCH(Bytes, reply);
-    QFETCH(Bytes, log);
-    QFETCH(int, unread);
-    Bytes errors;
-    QCOMPARE(run(conf, env, body, &errors),
-        "Content-Type: text/plain\r\nContent-Length: " + Bytes::number(reply.size()) + "\r\n\r\n" + reply
-            + Bytes::number(unread) + "\n");
-    const Bytes line = log.replace("CONF", m_dir.filePath("v.conf").toUtf8())
-                           .replace("BIN", QFileInfo(m_server.cgiPath()).path().toUtf8());
-    QCOMPARE(errors, log.isEmpty() ? Bytes() : "vidodu.cgi: " + line + "\n");
+    row("\nroot /r\n", {}, "NG", "CONF: line 3: no '='");
+    row(open, { "REQUEST_METHOD=GET" }, "NG", "method GET refused: the editor sends POST");
+    row(open, { "CONTENT_LENGTH=3x" }, "NG", "request without a valid CONTENT_LENGTH", all);
+    row(open, { "CONTENT_LENGTH=1025" }, "NG", "request body of 1025 bytes is over max_request_bytes (1024)",
+        all - 1024);
+    // A claimed body that never comes costs no memory before it comes.
+    row("max_request_bytes = 1073741824\n", { "CONTENT_LENGTH=1073741824" }, "NG", {}, 0);
+    QCOMPARE(actual, expected);
 }
 
 // By hand, --hash-password prints the configuration line whose hash the script then accepts
@@ -134,7 +120,8 @@ void TestProgram::hashPassword()
         return out + errors;
     };
     const Bytes line = hash("AZaz09_-Pass_wd\r\n"), refused = "vidodu.cgi: password refused: ";
-    QVERIFY2(line.startsWith("password_hash = $argon2id$") && line.endsWith("\n") && errors.isEmpty(), line.constData());
+    QVERIFY2(
+        line.startsWith("password_hash = $argon2id$") && line.endsWith("\n") && errors.isEmpty(), line.constData());
     for (const Bytes pass : { "AZaz09_-Pass_wd", "AZaz09_-Pass_we" })
         QCOMPARE(run(line, {}, EditorBody({ { "command", "CHECK" }, { "pass", pass } })).split('\n').value(3),
             pass.endsWith('d') ? "OK" : "NG2000");
