@@ -42,10 +42,8 @@ step_control() {
     expect "$deb: name and version" test "$(dpkg-deb -f "$deb" Package)_$(dpkg-deb -f "$deb" Version)" = "$(basename "$deb" "_$arch.deb")"
     expect "$deb: files owned by root" bash -c "! dpkg-deb -c '$deb' | awk '{print \$2}' | grep -v '^root/root\$'"
   done
-  for path in libqt6widgets6 libqt6network6 libqt6printsupport6 libicu72; do
-    expect "lumeno depends on $path" depends "$editor_deb" Depends "$path"
-  done
-  expect "lumeno recommends the Japanese font" depends "$editor_deb" Recommends fonts-ipafont-gothic
+  for path in Depends:libqt6widgets6 Depends:libqt6network6 Depends:libqt6printsupport6 Depends:libicu72 \
+    Recommends:fonts-ipafont-gothic; do expect "lumeno: $path" depends "$editor_deb" "${path%:*}" "${path#*:}"; done
   expect "lumeno-server depends on libsodium23" depends "$server_deb" Depends libsodium23
   # The server script must install on a web server without a desktop.
   expect "lumeno-server needs no Qt" bash -c "! dpkg-deb -f '$server_deb' Depends | grep -q libqt6"
@@ -53,9 +51,7 @@ step_control() {
   path=$(comm -12 <(dpkg-deb -c "$editor_deb" | grep -v '^d' | awk '{print $6}' | sort) \
     <(dpkg-deb -c "$server_deb" | grep -v '^d' | awk '{print $6}' | sort))
   expect "no file in both packages: $path" test -z "$path"
-  for path in lib/lumeno/lumeno lib/cgi-bin/vidodu.cgi; do
-    expect "$path is installed executable" test -x "$root/usr/$path"
-  done
+  for path in lib/lumeno/lumeno lib/cgi-bin/vidodu.cgi; do expect "$path is executable" test -x "$root/usr/$path"; done
   for path in lib/lumeno/Lumeno.chm share/doc/lumeno-server/{server.md,examples/{vidodu,apache2,lighttpd,nginx}.conf}; do
     expect "$path is installed" test -s "$root/usr/$path"
   done
@@ -64,7 +60,7 @@ step_control() {
 }
 
 step_desktop() {
-  local type=application/x-lumeno-localshortcut size icon
+  local type=application/x-lumeno-localshortcut icon
   expect "the desktop entry validates" desktop-file-validate "$share/applications/lumeno.desktop"
   expect "the desktop entry opens the shortcut type with the file" \
     bash -c "grep -qx 'Exec=lumeno %f' '$share/applications/lumeno.desktop' && grep -qx 'MimeType=$type;' '$share/applications/lumeno.desktop'"
@@ -75,11 +71,10 @@ step_desktop() {
   expect "the shortcut type names its icon" grep -qx "$type:application-x-lumeno-localshortcut" "$dir/mime/icons"
   expect "the shortcut type has a Japanese description" grep -q "ローカルショートカットファイル" "$dir/mime/$type.xml"
   expect "the desktop opens local shortcuts with Lumeno" grep -qx "$type=lumeno.desktop;" "$dir/applications/mimeinfo.cache"
-  for size in 16 22 24 32 48 64 128 256; do
-    for icon in apps/lumeno mimetypes/application-x-lumeno-localshortcut; do
-      icon=$share/icons/hicolor/${size}x${size}/$icon.png # width and height from the PNG header
-      expect "$icon is ${size}x${size}" test "$(od -An -tu1 -j16 -N8 "$icon" | awk '{printf "%dx%d", $3*256+$4, $7*256+$8}')" = "${size}x${size}"
-    done
+  # Both icons at every size, each as large as its folder says (width and height from the PNG header).
+  expect "16 icons" test "$(ls "$share"/icons/hicolor/{16,22,24,32,48,64,128,256}x*/{apps/lumeno,mimetypes/application-x-lumeno-localshortcut}.png | wc -l)" = 16
+  for icon in "$share"/icons/hicolor/*/*/*.png; do
+    expect "$icon" test "$(od -An -tu1 -j16 -N8 "$icon" | awk '{printf "%dx%d", $3*256+$4, $7*256+$8}')" = "$(basename "$(dirname "$(dirname "$icon")")")"
   done
 }
 
@@ -89,8 +84,7 @@ step_editor() {
   env -i PATH="$root/usr/bin:/usr/bin:/bin" HOME="$dir" LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen \
     XDG_CONFIG_HOME="$dir/config" XDG_DATA_HOME="$dir/data" XDG_RUNTIME_DIR="$dir/runtime" lumeno >"$dir/out.log" 2>&1 &
   # Through the link on the PATH the editor must still find the folder that holds Lumeno.chm.
-  expect "the editor wrote its own folder into its settings" \
-    poll "grep -qx 'ApplicationPath=$root/usr/lib/lumeno' '$dir/config/Lumeno/Lumeno.ini'"
+  expect "the editor wrote its own folder into its settings" poll "grep -qx 'ApplicationPath=$root/usr/lib/lumeno' '$dir/config/Lumeno/Lumeno.ini'"
   # The association the editor makes for its user stands beside the package's: it must be as valid.
   expect "the user's desktop entry validates" poll "desktop-file-validate '$dir/data/applications/lumeno.desktop'"
   sleep 2
@@ -110,9 +104,9 @@ ask() { # ask CGI CONF PASSWORD: the reply to CHECK framed as the editor frames 
 step_cgi() {
   local example port
   mkdir -p "$dir/store" "$dir/htdocs"
-  for example in apache2 lighttpd nginx; do
-    expect "$example.conf names the installed program and configuration" \
-      bash -c "grep -q /usr/lib/cgi-bin/vidodu.cgi '$examples/$example.conf' && grep -q /etc/lumeno/vidodu.conf '$examples/$example.conf'"
+  for example in "$examples"/{apache2,lighttpd,nginx}.conf; do
+    expect "$example names the installed program and configuration" \
+      bash -c "grep -q /usr/lib/cgi-bin/vidodu.cgi '$example' && grep -q /etc/lumeno/vidodu.conf '$example'"
   done
   # The example configuration with the two values a user fills in; until the user pastes a
   # password_hash line, no password is right.
@@ -130,8 +124,7 @@ server.document-root = "%s"\nserver.errorlog = "%s"\ninclude "%s"\n' "$port" "$d
     "$dir/example.conf" >"$dir/lighttpd.conf"
   lighttpd -D -f "$dir/lighttpd.conf" </dev/null >"$dir/lighttpd.log" 2>&1 &
   expect "lighttpd starts with the example configuration" poll "curl -s --noproxy '*' -o /dev/null http://127.0.0.1:$port/"
-  expect "CHECK through the example answers OK" \
-    test "$(curl -s --noproxy "*" -F command=CHECK -F pass=secret_1 "http://127.0.0.1:$port/vidodu.cgi")" = OK
+  expect "CHECK through the example answers OK" test "$(curl -s --noproxy "*" -F command=CHECK -F pass=secret_1 "http://127.0.0.1:$port/vidodu.cgi")" = OK
   # Below the script's path the script answers, never the web server with the program file.
   expect "GET /vidodu.cgi/x runs the script" test "$(curl -s --noproxy "*" "http://127.0.0.1:$port/vidodu.cgi/x")" = NG
   kill $! 2>/dev/null || true

@@ -15,6 +15,7 @@ QByteArray RunProgram(const QString &program, const QStringList &arguments, cons
     for (const QString &pair : env)
         environment.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
     p.setProcessEnvironment(env.isEmpty() ? QProcessEnvironment::systemEnvironment() : environment);
+    p.setProcessChannelMode(errors ? QProcess::SeparateChannels : QProcess::MergedChannels);
     p.start(program, arguments);
     p.write(input);
     p.closeWriteChannel();
@@ -30,17 +31,12 @@ QByteArray RunProgram(const QString &program, const QStringList &arguments, cons
 // SOURCE/tests/support/localserver.cpp, named to the compiler either absolutely or relative to
 // the build folder.
 LocalServer::LocalServer(const QString &cgiPath, const QString &scriptPath)
-    : m_cgiPath(cgiPath)
-    , m_scriptPath(scriptPath)
 {
     const QString bin = QCoreApplication::applicationDirPath();
-    if (m_cgiPath.isEmpty())
-        m_cgiPath = QDir::cleanPath(bin + (QFileInfo::exists(bin + "/vidodu.cgi") ? "" : "/..") + "/vidodu.cgi");
-    QFileInfo source(QStringLiteral(__FILE__));
-    if (source.isRelative())
-        source.setFile(bin + QStringLiteral("/../../") + source.filePath());
-    if (m_scriptPath.isEmpty())
-        m_scriptPath = source.absoluteDir().filePath(QStringLiteral("../../scripts/local-server.sh"));
+    const QString cgi = bin + (QFileInfo::exists(bin + "/vidodu.cgi") ? "" : "/..") + "/vidodu.cgi";
+    m_cgiPath = cgiPath.isEmpty() ? QDir::cleanPath(cgi) : cgiPath;
+    const QFileInfo source(QDir(bin + "/../..").filePath(QStringLiteral(__FILE__)));
+    m_scriptPath = scriptPath.isEmpty() ? source.absoluteDir().filePath("../../scripts/local-server.sh") : scriptPath;
 }
 
 LocalServer::~LocalServer()

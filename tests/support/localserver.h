@@ -15,9 +15,9 @@
 
 namespace testsupport {
 
-// Runs a program to its end with `input` on standard input: its standard output; its standard
-// error goes into `errors` and its exit status (-1: it crashed or hung) into `status`. `env`,
-// when given, is the whole environment ("NAME=value" each).
+// Runs a program to its end with `input` on standard input: its standard output, into which
+// its standard error is mixed unless `errors` takes it; its exit status (-1: it crashed or
+// hung) goes into `status`. `env`, when given, is the whole environment ("NAME=value" each).
 QByteArray RunProgram(const QString &program, const QStringList &arguments, const QByteArray &input = {},
     const QStringList &env = {}, QByteArray *errors = nullptr, int *status = nullptr);
 
@@ -27,8 +27,6 @@ public:
     // this source tree.
     explicit LocalServer(const QString &cgiPath = {}, const QString &scriptPath = {});
     ~LocalServer();
-    LocalServer(const LocalServer &) = delete;
-    LocalServer &operator=(const LocalServer &) = delete;
 
     // Starts over a new empty root (data/ already made). An empty password is accepted as
     // the right one; any other password is hashed into the configuration.
