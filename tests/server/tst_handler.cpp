@@ -29,7 +29,7 @@ namespace {
 // Japanese names as they travel (code page 932); on disk they are UTF-8.
 const Bytes kNikki = "\x93\xfa\x8b\x4c"; // 日記
 const Bytes kHyou = "\x95\x5c.txt"; // 表.txt: its trail byte is a backslash
-const Bytes kSoba = "\xbf\xca\xde\xb0.txt"; // ｿﾊﾞｰ.txt, half-width katakana
+const Bytes kSoba = "\xbf\xca\xde\xb0 1.txt"; // ｿﾊﾞｰ 1.txt: half-width katakana, a blank
 const Bytes kOld = Bytes("line\r\n\0\xff\r\n", 9); // every kind of byte, kept as it is
 constexpr qint64 kStamp = 1'600'000'000;
 
@@ -264,7 +264,7 @@ void TestVidodu::commands()
     rows.append({ "RENAMEFOLDER", nikki, "d", "Rename Folder OK\n",
         "-" + nikkiTree + " +d/ +d/2008/ +d" + oldFile.mid(2) + " +d/2008/out->outside" });
     rows.append({ "DELETEFILE", "data/" + kHyou, none, "Delete File OK\n", "-" + hyou });
-    rows.append({ "RENAMEFILE", "data/a.txt", kSoba, "Rename File OK\n", "-a.txt=a 640 +ｿﾊﾞｰ.txt=a 640" });
+    rows.append({ "RENAMEFILE", "data/a.txt", kSoba, "Rename File OK\n", "-a.txt=a 640 +ｿﾊﾞｰ 1.txt=a 640" });
     QStringList actual, expected;
     for (const Row &r : rows) {
         cleanup();
