@@ -5,25 +5,20 @@
 
 #include <QByteArray>
 #include <QList>
-#include <utility>
 
 namespace servertest {
 
 using Field = std::pair<QByteArray, QByteArray>;
 
 inline const QByteArray kBoundary = "===261205074201===Ab3dE5fG7hJ9kL1--------------------";
+inline const QByteArray kEditorContentType = "multipart/form-data; boundary=" + kBoundary;
 
-inline QByteArray EditorContentType(const QByteArray &boundary = kBoundary)
-{
-    return "multipart/form-data; boundary=" + boundary;
-}
-
-inline QByteArray EditorBody(const QList<Field> &fields, const QByteArray &boundary = kBoundary)
+inline QByteArray EditorBody(const QList<Field> &fields)
 {
     QByteArray body;
     for (const auto &[name, value] : fields)
-        body += "--" + boundary + "\r\nContent-Disposition:form-data;name=\"" + name + "\"\r\n\r\n" + value + "\r\n";
-    return body + "--" + boundary + "--";
+        body += "--" + kBoundary + "\r\nContent-Disposition:form-data;name=\"" + name + "\"\r\n\r\n" + value + "\r\n";
+    return body + "--" + kBoundary + "--";
 }
 
 } // namespace servertest

@@ -9,13 +9,17 @@
 //     modPublic::strServer = server.serverText();   // "127.0.0.1:PORT"
 //     ... files appear under server.dataDir() ...
 
-#include <QProcess>
-#include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
-#include <optional>
 
 namespace testsupport {
+
+// Runs a program to its end with `input` on standard input: its standard output, into which
+// its standard error is mixed unless `errors` takes it; its exit status (-1: it crashed or
+// hung) goes into `status`. `env`, when given, is the whole environment ("NAME=value" each).
+QByteArray RunProgram(const QString &program, const QStringList &arguments, const QByteArray &input = {},
+    const QStringList &env = {}, QByteArray *errors = nullptr, int *status = nullptr);
 
 class LocalServer {
 public:
@@ -23,30 +27,22 @@ public:
     // this source tree.
     explicit LocalServer(const QString &cgiPath = {}, const QString &scriptPath = {});
     ~LocalServer();
-    LocalServer(const LocalServer &) = delete;
-    LocalServer &operator=(const LocalServer &) = delete;
 
     // Starts over a new empty root (data/ already made). An empty password is accepted as
     // the right one; any other password is hashed into the configuration.
     bool start(const QString &password = {});
-    // Stops lighttpd; the root stays readable until the next start or the destructor.
-    void stop();
-    bool isRunning() const;
 
-    QString serverText() const; // "127.0.0.1:PORT", the text between http:// and /vidodu.cgi
-    QString url() const; // http://127.0.0.1:PORT/vidodu.cgi
-    QString rootDir() const; // the configured root; holds data/
-    QString dataDir() const; // rootDir() + "/data"
+    QString serverText() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
+    QString url() const { return QStringLiteral("http://%1/vidodu.cgi").arg(serverText()); }
+    QString rootDir() const { return m_dir ? m_dir->filePath(QStringLiteral("root")) : QString(); }
+    QString dataDir() const { return rootDir() + QStringLiteral("/data"); }
     QString cgiPath() const { return m_cgiPath; }
     QString errorText() const { return m_error; }
 
 private:
-    QString stateDir() const; // scripts/local-server.sh's configurations, logs and pid
-    QString m_cgiPath;
-    QString m_scriptPath;
-    QString m_error;
-    quint16 m_port = 0;
-    bool m_running = false;
+    void stop();
+    QString m_cgiPath, m_scriptPath, m_error;
+    int m_port = 0;
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
