@@ -3,6 +3,7 @@
 #include "platform/cp932.h"
 #include "protocol/modPublic.h"
 
+#include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
@@ -47,15 +48,30 @@ void setHeaderLines(QNetworkRequest &request, const QString &headerText)
     }
 }
 
+bool isThisMachine(const QString &host)
+{
+    return host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || QHostAddress(host).isLoopback();
+}
+
+// The system's proxies (on Linux the http_proxy and no_proxy environment, as other desktop
+// programs use it), except for the user's own machine, which is always reached directly.
+class SystemProxies final : public QNetworkProxyFactory {
+public:
+    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &query) override
+    {
+        if (isThisMachine(query.peerHostName()))
+            return { QNetworkProxy::NoProxy };
+        return systemProxyForQuery(query);
+    }
+};
+
 } // namespace
 
 inetConn::inetConn(QObject *parent)
     : QObject(parent)
     , m_manager(new QNetworkAccessManager(this))
 {
-    // The script is reached directly: a proxy from the environment would take loopback and
-    // the user's own server somewhere else.
-    m_manager->setProxy(QNetworkProxy::NoProxy);
+    m_manager->setProxyFactory(new SystemProxies);
     m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     m_stallTimer.setSingleShot(true);
     m_stallTimer.setInterval(modPublic::kStallTimeoutMs);

@@ -2,9 +2,9 @@
 
 // The HTTP transfer control: starts a request, tells its progress through StateChanged, and
 // hands out the response body piece by piece. Text goes out and comes back in code page 932.
-// No proxy is used, redirects are not followed and the HTTP status is not looked at: the body
-// of whatever response completed is the reply. A transfer that fails, or makes no progress
-// for the stall time-out, ends in icError with an empty body.
+// The system's proxy is used, but never for this machine itself; redirects are not followed and the HTTP status is not
+// looked at: the body of whatever response completed is the reply. A transfer that fails, or makes no progress for the
+// stall time-out, ends in icError with an empty body.
 
 #include <QByteArray>
 #include <QObject>
