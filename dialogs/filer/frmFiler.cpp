@@ -2,6 +2,7 @@
 
 #include "dialogs/filer/filerrules.h"
 #include "dialogs/filer/pickview.h"
+#include "platform/cp932.h"
 #include "platform/dialogs.h"
 #include "platform/twips.h"
 #include "protocol/modPublic.h"
@@ -247,6 +248,8 @@ void frmFiler::cmdOK_Click()
                          : QStringLiteral("ファイルを選択してください。"));
         return;
     }
+    if (!NameTravels(name))
+        return; // the name stays in the field for the user to mend
     modPublic::blnFilerOK = true;
     modPublic::strCurrentFolder = SelectedFolderPath();
     modPublic::strCurrentFile = name;
@@ -260,6 +263,23 @@ void frmFiler::closeEvent(QCloseEvent *event)
         event->ignore();
     else
         QDialog::closeEvent(event);
+}
+
+bool frmFiler::NameTravels(const QString &name)
+{
+    if (cp932::CanEncode(name))
+        return true;
+    platform::ShowError(
+        this, QStringLiteral("名前にShift-JISで使用できない文字が含まれています。\r\n別の文字を使用してください。"));
+    return false;
+}
+
+QString frmFiler::AskName(const QString &prompt, const QString &initialText)
+{
+    QString name = platform::dialogs().InputBox(this, prompt, initialText);
+    while (!name.isEmpty() && !NameTravels(name))
+        name = platform::dialogs().InputBox(this, prompt, name);
+    return name;
 }
 
 QString frmFiler::SelectedFolderPath() const

@@ -54,6 +54,11 @@ private:
     void ResetTree();
     void AddFolderNodes(const QString &path, const QStringList &names);
     void FillFileList(const QStringList &lines);
+    // False, after telling the user, when code page 932 cannot carry the name: it would reach
+    // the server with "?" in place of those characters, as another name.
+    bool NameTravels(const QString &name);
+    // The input box until its answer is a name that travels; empty when the user cancels.
+    QString AskName(const QString &prompt, const QString &initialText);
     QString SelectedFolderPath() const;
     QString SelectedFileName() const;
     // Runs one server request with the dialog disabled and the wait cursor up; "NG" is failure.

@@ -100,8 +100,7 @@ void frmFiler::RefreshFileList(const QString &folder)
 
 void frmFiler::NewFolder(const QString &folder)
 {
-    const QString name
-        = platform::dialogs().InputBox(this, QStringLiteral("作成するフォルダ名を入力してください。"), {});
+    const QString name = AskName(QStringLiteral("作成するフォルダ名を入力してください。"), {});
     if (name.isEmpty())
         return;
     if (!Succeeded([&] { return modPublic::NewRemoteFolder(Joined(folder, name)); })) {
@@ -138,7 +137,7 @@ void frmFiler::RenameFolder(const QString &folder)
         platform::ShowError(this, QStringLiteral("ルートフォルダの名前は変更できません。"));
         return;
     }
-    const QString name = platform::dialogs().InputBox(this, QStringLiteral("新しいフォルダ名を入力してください。"), {});
+    const QString name = AskName(QStringLiteral("新しいフォルダ名を入力してください。"), {});
     if (name.isEmpty())
         return;
     if (!Succeeded([&] { return modPublic::RenameRemoteFolder(folder, name); })) {
@@ -165,8 +164,7 @@ void frmFiler::RenameFile(const QString &folder)
     const QString file = SelectedFileName();
     if (file.isEmpty())
         return;
-    const QString name
-        = platform::dialogs().InputBox(this, QStringLiteral("新しいファイル名を入力してください。"), file);
+    const QString name = AskName(QStringLiteral("新しいファイル名を入力してください。"), file);
     if (name.isEmpty() || name == file)
         return;
     if (!Succeeded([&] { return modPublic::RenameRemoteFile(Joined(folder, file), name); })) {
