@@ -139,16 +139,16 @@ void Document::OpenDocument()
 
 bool Document::LoadRemoteDocument(const HistoryItem &file)
 {
-    QString text;
+    std::optional<QString> text;
     {
         InProgress progress(seams, QStringLiteral("読み込んでいます…"));
         text = seams.readFile(file.Path, file.File);
     }
-    if (text == modPublic::kNG) {
+    if (!text) {
         platform::ShowError(m_owner, QStringLiteral("ファイルの取得に失敗しました。"));
         return false;
     }
-    seams.setText(text);
+    seams.setText(*text);
     modPublic::strCurrentFolder = file.Path;
     modPublic::strCurrentFile = file.File;
     seams.showFileName(file.File);

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -32,8 +33,9 @@ struct DocumentSeams {
     // The file browser, modal, in modPublic::lngFilerMode; it answers through modPublic's
     // blnFilerOK, strCurrentFolder and strCurrentFile.
     std::function<void()> showFiler;
-    // The server: the file's text, or "NG"; the save's answer, "NG" on failure.
-    std::function<QString(const QString &folder, const QString &file)> readFile;
+    // The server: the file's text, nothing when it could not be read; the save's answer, "NG"
+    // on failure.
+    std::function<std::optional<QString>(const QString &folder, const QString &file)> readFile;
     std::function<QString(const QString &folder, const QString &file, const QString &text)> saveFile;
 };
 

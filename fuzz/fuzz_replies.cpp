@@ -40,15 +40,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (status == QLatin1String("OK"))
         Require(reply.startsWith(path + QLatin1Char('\n')));
 
-    const QStringList listing = modPublic::ListingReplyResult(reply, path);
-    if (listing != QStringList { kNG })
+    const std::optional<QStringList> listing = modPublic::ListingReplyResult(reply, path);
+    if (listing)
         Require(
-            listing.isEmpty() ? reply == path : reply == path + QLatin1Char('\n') + listing.join(QLatin1Char('\n')));
+            listing->isEmpty() ? reply == path : reply == path + QLatin1Char('\n') + listing->join(QLatin1Char('\n')));
     else
-        Require(reply.section(QLatin1Char('\n'), 0, 0) != path || reply == path + QStringLiteral("\nNG"));
+        Require(reply.section(QLatin1Char('\n'), 0, 0) != path);
 
-    const QString read = modPublic::ReadReplyResult(reply, path);
-    if (read != kNG)
-        Require(reply == path + QLatin1Char('\n') + read);
+    const std::optional<QString> read = modPublic::ReadReplyResult(reply, path);
+    if (read)
+        Require(reply == path + QLatin1Char('\n') + *read);
+    else
+        Require(!reply.startsWith(path + QLatin1Char('\n')));
     return 0;
 }

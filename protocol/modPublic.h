@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 #include <utility>
 
 class inetConn;
@@ -51,9 +52,10 @@ void setStallTimeoutForTesting(int ms); // 0 or less restores kStallTimeoutMs
 
 // --- The ten operations -------------------------------------------------------------------
 bool CheckServer(const QString &server, const QString &password);
-QStringList ListRemoteFolders(const QString &folderPath);
-QStringList ListRemoteFiles(const QString &folderPath);
-QString ReadRemoteFile(const QString &folderPath, const QString &fileName);
+// Listings and files: nothing when the server did not give them.
+std::optional<QStringList> ListRemoteFolders(const QString &folderPath);
+std::optional<QStringList> ListRemoteFiles(const QString &folderPath);
+std::optional<QString> ReadRemoteFile(const QString &folderPath, const QString &fileName);
 QString SaveRemoteFile(const QString &folderPath, const QString &fileName, const QString &content);
 QString NewRemoteFolder(const QString &folderPath);
 QString DeleteRemoteFolder(const QString &folderPath);

@@ -30,7 +30,7 @@ QString joinPath(const QString &folderPath, const QString &fileName)
     return folderPath + QLatin1Char('/') + fileName;
 }
 
-QStringList listing(const QString &word, const QString &folderPath)
+std::optional<QStringList> listing(const QString &word, const QString &folderPath)
 {
     const QString reply = currentServerCommand(word, { { QStringLiteral("path"), folderPath } });
     return ListingReplyResult(reply, folderPath);
@@ -48,17 +48,17 @@ bool CheckServer(const QString &server, const QString &password)
     return CheckReplyResult(ServerCommand(server, { commandField(QStringLiteral("CHECK")), passField(password) }));
 }
 
-QStringList ListRemoteFolders(const QString &folderPath)
+std::optional<QStringList> ListRemoteFolders(const QString &folderPath)
 {
     return listing(QStringLiteral("LISTFOLDERS"), folderPath);
 }
 
-QStringList ListRemoteFiles(const QString &folderPath)
+std::optional<QStringList> ListRemoteFiles(const QString &folderPath)
 {
     return listing(QStringLiteral("LISTFILES"), folderPath);
 }
 
-QString ReadRemoteFile(const QString &folderPath, const QString &fileName)
+std::optional<QString> ReadRemoteFile(const QString &folderPath, const QString &fileName)
 {
     const QString filePath = joinPath(folderPath, fileName);
     const QString reply = currentServerCommand(QStringLiteral("READFILE"), { { QStringLiteral("file"), filePath } });

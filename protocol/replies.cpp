@@ -21,22 +21,20 @@ QString StatusReplyResult(const QString &reply, QStringView successLine)
     return QStringView(reply).left(lineEnd) == successLine ? kOK : kNG;
 }
 
-QStringList ListingReplyResult(const QString &reply, QStringView folderPath)
+std::optional<QStringList> ListingReplyResult(const QString &reply, QStringView folderPath)
 {
     QStringList lines = reply.split(QLatin1Char('\n'), Qt::KeepEmptyParts);
     if (lines.constFirst() != folderPath)
-        return { kNG };
+        return std::nullopt;
     lines.removeFirst();
     return lines;
 }
 
-QString ReadReplyResult(const QString &reply, QStringView filePath)
+std::optional<QString> ReadReplyResult(const QString &reply, QStringView filePath)
 {
-    if (reply == kNG)
-        return kNG;
     const qsizetype lineEnd = reply.indexOf(QLatin1Char('\n'));
     if (lineEnd < 0 || QStringView(reply).left(lineEnd) != filePath)
-        return kNG;
+        return std::nullopt;
     return reply.mid(lineEnd + 1);
 }
 

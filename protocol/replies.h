@@ -1,11 +1,12 @@
 #pragma once
 
 // What a reply of the script means. Lines end at LF only: a CR stays part of its line, and
-// every comparison is exact and case-sensitive. A failure is the text "NG", or the list
-// holding the single item "NG".
+// every comparison is exact and case-sensitive. A failed status is the text "NG"; a listing or
+// a file that could not be had is no result at all, so that no content passes for a failure.
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace modPublic {
 
@@ -15,9 +16,9 @@ bool CheckReplyResult(const QString &reply);
 // A reply without any LF fails: the script always ends its status line with one.
 QString StatusReplyResult(const QString &reply, QStringView successLine);
 // LISTFOLDERS / LISTFILES: the lines after the first, which must equal folderPath.
-QStringList ListingReplyResult(const QString &reply, QStringView folderPath);
+std::optional<QStringList> ListingReplyResult(const QString &reply, QStringView folderPath);
 // READFILE: everything after the first LF, when the line before it equals filePath.
 // A reply without any LF fails rather than passing for an empty file.
-QString ReadReplyResult(const QString &reply, QStringView filePath);
+std::optional<QString> ReadReplyResult(const QString &reply, QStringView filePath);
 
 } // namespace modPublic

@@ -119,19 +119,17 @@ int run(int files, int client, int seconds, const QString &mix, const QString &o
             const bool ok = CheckServer(strServer, strPassword);
             log << "check " << one.elapsed() << (ok ? " ok\n" : " FAILED\n");
         } else if (pick < 4) {
-            const QString text = ReadRemoteFile(kFolder, fileName(f));
-            const auto id = parsePayload(text);
-            const char *result = text == QLatin1String("NG") ? " FAILED" : !id || id->file != f ? " TORN" : " ok";
+            const std::optional<QString> text = ReadRemoteFile(kFolder, fileName(f));
+            const auto id = text ? parsePayload(*text) : std::nullopt;
+            const char *result = !text ? " FAILED" : !id || id->file != f ? " TORN" : " ok";
             log << "open " << one.elapsed() << result << '\n';
         } else if (pick < 7) {
             const QString result = SaveRemoteFile(kFolder, fileName(f), payload(f, client, seq, random));
             log << "save " << one.elapsed() << (result == QLatin1String("OK") ? " ok " : " FAILED ") << f << ' '
                 << client << ' ' << seq << '\n';
         } else {
-            const QStringList listing = ListRemoteFiles(kFolder);
-            const char *result = listing.value(0) == QLatin1String("NG") ? " FAILED"
-                : wholeListing(listing, files)                           ? " ok"
-                                                                         : " TORN";
+            const std::optional<QStringList> listing = ListRemoteFiles(kFolder);
+            const char *result = !listing ? " FAILED" : wholeListing(*listing, files) ? " ok" : " TORN";
             log << "list " << one.elapsed() << result << '\n';
         }
     }
@@ -149,7 +147,7 @@ int verify(int files, const QString &saveLogPath)
         saved.insert(QString::fromLatin1(saveLog.readLine()).trimmed());
     int bad = 0;
     for (int f = 0; f < files; ++f) {
-        const auto id = parsePayload(ReadRemoteFile(kFolder, fileName(f)));
+        const auto id = parsePayload(ReadRemoteFile(kFolder, fileName(f)).value_or(QString()));
         const bool known = id && id->file == f
             && (id->client == 0 || saved.contains(QStringLiteral("%1 %2 %3").arg(f).arg(id->client).arg(id->seq)));
         if (!known) {

@@ -91,9 +91,9 @@ int peakRead(const QStringList &args)
     if (!CheckServer(strServer, strPassword)) // brings the network code in before measuring
         return 2;
     const qint64 before = statusKiB("VmRSS:");
-    const QString text = ReadRemoteFile(QStringLiteral("data"), args.at(2));
+    const std::optional<QString> text = ReadRemoteFile(QStringLiteral("data"), args.at(2));
     const qint64 peak = statusKiB("VmHWM:");
-    if (text == QStringLiteral("NG") || cp932::ByteCount(text) != bytes)
+    if (!text || cp932::ByteCount(*text) != bytes)
         return 3;
     std::printf("%lld %lld\n", static_cast<long long>(before), static_cast<long long>(peak));
     return 0;
@@ -124,7 +124,7 @@ int compare(int rounds)
         timer.start();
         const QString saved = SaveRemoteFile(QStringLiteral("data"), name, document);
         const double ourSave = timer.nsecsElapsed() / 1e9;
-        const QString read = ReadRemoteFile(QStringLiteral("data"), name);
+        const std::optional<QString> read = ReadRemoteFile(QStringLiteral("data"), name);
         const double ourSeconds = timer.nsecsElapsed() / 1e9;
         if (saved != QStringLiteral("OK") || read != document) {
             std::fprintf(stderr, "the protocol layer's round trip failed\n");

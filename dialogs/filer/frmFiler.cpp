@@ -32,11 +32,6 @@ QString NodeKey(const QTreeWidgetItem *node)
     return node ? node->data(0, Qt::UserRole).toString() : QString();
 }
 
-bool IsFailure(const QStringList &listing)
-{
-    return !listing.isEmpty() && listing.first() == kNG;
-}
-
 } // namespace
 
 // While a request waits for its reply, window events go on: the dialog stays disabled so that
@@ -181,21 +176,21 @@ void frmFiler::ShowFolder(const QString &path)
 {
     QTreeWidgetItem *node = m_nodes.value(path);
     if (node && node->childCount() == 0) {
-        const QStringList folders = Listing(&modPublic::ListRemoteFolders, path);
-        if (IsFailure(folders))
+        const std::optional<QStringList> folders = Listing(&modPublic::ListRemoteFolders, path);
+        if (!folders)
             platform::ShowError(this, kFolderListFailed);
         else
-            AddFolderNodes(path, folders);
+            AddFolderNodes(path, *folders);
     }
     lsviewFiles->clear();
     // A name picked in another folder must not be opened from this one.
     if (!IsSaveMode())
         txtName->clear();
-    const QStringList files = Listing(&modPublic::ListRemoteFiles, path);
-    if (IsFailure(files))
+    const std::optional<QStringList> files = Listing(&modPublic::ListRemoteFiles, path);
+    if (!files)
         platform::ShowError(this, kFileListFailed);
     else
-        FillFileList(files);
+        FillFileList(*files);
 }
 
 void frmFiler::FillFileList(const QStringList &lines)
@@ -294,7 +289,8 @@ QString frmFiler::SelectedFileName() const
     return selected.isEmpty() ? QString() : selected.first()->text(0);
 }
 
-QStringList frmFiler::Listing(QStringList (*operation)(const QString &), const QString &path)
+std::optional<QStringList> frmFiler::Listing(
+    std::optional<QStringList> (*operation)(const QString &), const QString &path)
 {
     BusyScope busy(*this);
     return operation(path);

@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QIcon>
 #include <functional>
+#include <optional>
 
 class PickView;
 class QLineEdit;
@@ -61,8 +62,9 @@ private:
     QString AskName(const QString &prompt, const QString &initialText);
     QString SelectedFolderPath() const;
     QString SelectedFileName() const;
-    // Runs one server request with the dialog disabled and the wait cursor up; "NG" is failure.
-    QStringList Listing(QStringList (*operation)(const QString &), const QString &path);
+    // Runs one server request with the dialog disabled and the wait cursor up; "NG" or no
+    // listing is failure.
+    std::optional<QStringList> Listing(std::optional<QStringList> (*operation)(const QString &), const QString &path);
     bool Succeeded(const std::function<QString()> &request);
 
     PickView *trviewFolders = nullptr;
