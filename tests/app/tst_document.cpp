@@ -138,25 +138,22 @@ shortcut not written | data/a.txt | A | create /no/such/x.lmk | O |  |  | file? 
         for (const QChar letter : answers)
             m_dialogs->answerMessage(answer.at(letter));
         const QString argument = command.section(u' ', 1);
-        if (command == QLatin1String("new"))
-            m_document->NewDocument();
-        else if (command == QLatin1String("open"))
-            m_document->OpenDocument();
-        else if (command == QLatin1String("save"))
-            m_document->SaveCurrentDocument();
-        else if (command == QLatin1String("saveAs"))
-            m_document->SaveDocumentAs();
-        else if (command.startsWith(QLatin1String("recent")))
-            m_document->OpenRecentFile(argument.toInt());
-        else if (command.startsWith(QLatin1String("shortcut")))
-            m_document->OpenShortcut(argument);
-        else if (command.startsWith(QLatin1String("drop")))
-            m_document->OpenDroppedFiles(argument.split(u' '));
-        else if (!argument.isEmpty())
-            m_dialogs->answerSaveFile(argument), m_document->CreateShortcut(),
-                m_document->OpenShortcut(argument + ".lmk");
-        else
+        const QStringList commands { "new", "open", "save", "saveAs", "recent", "shortcut", "drop", "create" };
+        switch (commands.indexOf(command.section(u' ', 0, 0))) {
+        case 0: m_document->NewDocument(); break;
+        case 1: m_document->OpenDocument(); break;
+        case 2: m_document->SaveCurrentDocument(); break;
+        case 3: m_document->SaveDocumentAs(); break;
+        case 4: m_document->OpenRecentFile(argument.toInt()); break;
+        case 5: m_document->OpenShortcut(argument); break;
+        case 6: m_document->OpenDroppedFiles(argument.split(u' ')); break;
+        default:
+            if (!argument.isEmpty())
+                m_dialogs->answerSaveFile(argument);
             m_document->CreateShortcut();
+            if (!argument.isEmpty())
+                m_document->OpenShortcut(argument + ".lmk");
+        }
         // The save prompt stops on Cancel when Enter is pressed, the other questions on No.
         for (const testsupport::AskedMessage &asked : m_dialogs->messages)
             if (asked.request.buttons != platform::MsgButtons::OK)
