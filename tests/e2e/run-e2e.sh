@@ -155,7 +155,8 @@ start_lumeno "$HOME/下書き.lmk"
 until_true 30 "the shortcut's document in the editor" editor_text_is $'前の文\n'
 
 # --- 2. type ASCII, paste Japanese, save with Ctrl+S ----------------------------------------
-xdotool key ctrl+End type --delay 20 'Hello, world' key Return
+xdotool key ctrl+End type --delay 20 'Hello, world'
+xdotool key Return
 paste 'にほんご漢字ｶﾀｶﾅ' Return
 paste '貼り付けた文。①'
 text1=$'前の文\r\nHello, world\r\nにほんご漢字ｶﾀｶﾅ\r\n貼り付けた文。①'
