@@ -24,32 +24,32 @@ private slots:
             m_log.append(
                 question.startsWith(QLatin1String("message: ")) ? u'?' + question.mid(9, 6) : QStringLiteral("file?"));
         };
-        const auto filer = [this] {
-            m_log.append(QStringLiteral("filer%1").arg(modPublic::lngFilerMode));
-            modPublic::blnFilerOK = !m_filerChoice.isEmpty();
-            if (modPublic::blnFilerOK)
-                modPublic::strCurrentFolder = QStringLiteral("data"), modPublic::strCurrentFile = m_filerChoice;
-        };
-        const auto read = [this](const QString &folder, const QString &file) {
-            m_log.append(QStringLiteral("read ") + file);
-            return m_failing || folder != QLatin1String("data") ? modPublic::kNG : file.toUpper();
-        };
-        const auto save = [this](const QString &, const QString &file, const QString &) {
-            m_log.append(QStringLiteral("save ") + file);
-            return m_failing ? modPublic::kNG : QStringLiteral("OK");
-        };
         m_document = std::make_unique<app::Document>(nullptr,
             app::DocumentSeams {
                 .text = [this] { return m_text; },
                 .setText = [this](const QString &text) { m_log.append(QStringLiteral("text=") + (m_text = text)); },
                 .showFileName = [this](const QString &name) { m_log.append(QStringLiteral("name=") + name); },
                 .historyChanged = [this] { m_log.append(QStringLiteral("history")); },
-                .lockWindow
-                = [this](bool locked) { m_log.append(locked ? QStringLiteral("lock") : QStringLiteral("unlock")); },
+                .lockWindow = [this](bool locked) { m_log.append(locked ? "lock" : "unlock"); },
                 .showProgress = [this](const QString &note) { m_log.append(note.isEmpty() ? "idle" : "busy"); },
-                .showFiler = filer,
-                .readFile = read,
-                .saveFile = save,
+                .showFiler =
+                    [this] {
+                        m_log.append(QStringLiteral("filer%1").arg(modPublic::lngFilerMode));
+                        modPublic::blnFilerOK = !m_filerChoice.isEmpty();
+                        if (modPublic::blnFilerOK)
+                            modPublic::strCurrentFolder = QStringLiteral("data"),
+                            modPublic::strCurrentFile = m_filerChoice;
+                    },
+                .readFile =
+                    [this](const QString &folder, const QString &file) {
+                        m_log.append(QStringLiteral("read ") + file);
+                        return m_failing || folder != QLatin1String("data") ? modPublic::kNG : file.toUpper();
+                    },
+                .saveFile =
+                    [this](const QString &, const QString &file, const QString &) {
+                        m_log.append(QStringLiteral("save ") + file);
+                        return m_failing ? modPublic::kNG : QStringLiteral("OK");
+                    },
             });
     }
     void cleanup() { m_dialogs.reset(); }
