@@ -35,10 +35,10 @@ private slots:
                 .showFiler =
                     [this] {
                         m_log.append(QStringLiteral("filer%1").arg(modPublic::lngFilerMode));
-                        modPublic::blnFilerOK = !m_filerChoice.isEmpty();
-                        if (modPublic::blnFilerOK)
-                            modPublic::strCurrentFolder = QStringLiteral("data"),
-                            modPublic::strCurrentFile = m_filerChoice;
+                        if (!(modPublic::blnFilerOK = !m_filerChoice.isEmpty()))
+                            return;
+                        modPublic::strCurrentFolder = QStringLiteral("data");
+                        modPublic::strCurrentFile = m_filerChoice;
                     },
                 .readFile =
                     [this](const QString &folder, const QString &file) {
