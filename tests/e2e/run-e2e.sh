@@ -19,7 +19,7 @@ done
 rm -rf "$out"
 mkdir -p "$out"
 work=$(mktemp -d)
-xvfb_pid="" lumeno_pid="" server_state="$work/server" main="" run=0
+xvfb_pid="" lumeno_pid="" server_state="$work/server" root="$work/root" main="" run=0
 
 cleanup() {
   [ -z "$lumeno_pid" ] || kill "$lumeno_pid" 2>/dev/null || true
@@ -58,15 +58,11 @@ until_true 20 "Xvfb" test -s "$work/display"
 export DISPLAY=":$(cat "$work/display")"
 export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/runtime
 export QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8
-mkdir -p "$HOME" "$XDG_CONFIG_HOME/Lumeno" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
+mkdir -p -m 700 "$HOME" "$XDG_CONFIG_HOME/Lumeno" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
 
-root=$work/root
 start_server() { # [--port N]
-  local started
-  started=$("$source_dir/scripts/local-server.sh" start --state "$server_state" --root "$root" \
-    --cgi "$bin_dir/vidodu.cgi" --allow-empty-password "$@") || fail "lighttpd did not start"
-  port=$(sed -n 's/^PORT=//p' <<<"$started")
+  port=$("$source_dir/scripts/local-server.sh" start --state "$server_state" --root "$root" \
+    --cgi "$bin_dir/vidodu.cgi" --allow-empty-password "$@" | sed -n 's/^PORT=//p') || fail "lighttpd did not start"
 }
 start_server
 sjis() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
@@ -80,7 +76,6 @@ sjis $'data/手紙\t下書き.txt\r\n' >"$HOME/下書き.lmk"
 windows() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | wc -l; }
 more_than() { [ "$(windows "$1")" -gt "$2" ]; }
 at_most() { [ "$(windows "$1")" -le "$2" ]; }
-gone() { ! kill -0 "$1" 2>/dev/null; }
 
 start_lumeno() { # ARGS...: starts the editor and waits for its window
   run=$((run + 1))
@@ -90,30 +85,19 @@ start_lumeno() { # ARGS...: starts the editor and waits for its window
   main=$(xdotool search --onlyvisible --name '^Lumeno$' | head -n 1)
 }
 
-quit_lumeno() { # through the File menu's 終了(&Q); the editor reads keys in order
-  focus_main
-  xdotool key alt+f q
-  until_true 30 "the editor to end" gone "$lumeno_pid"
-  wait "$lumeno_pid" || fail "lumeno ended with status $?"
-  lumeno_pid=""
-}
-
 # Without a window manager nobody hands the focus back when a dialog closes: do what one does.
 focus_main() { xdotool windowfocus --sync "$main"; }
 
-dialog() { # the dialog named $1, once it is shown, given the focus
-  until_true 30 "the window $1" more_than "$1" 0
-  dialog_id=$(xdotool search --onlyvisible --name "^$1\$" | head -n 1)
+# TITLE [SCREENSHOT]: the window so titled that is not the main window, once shown, given the
+# focus. A message or input box is titled Lumeno like the main window; its text is not readable
+# from outside on X: the screenshot shows it, tests/app check the texts.
+dialog() {
+  local main_too=0
+  [ "$1" != Lumeno ] || main_too=1
+  until_true 60 "the window $1" more_than "$1" "$main_too"
+  dialog_id=$(xdotool search --onlyvisible --name "^$1\$" | grep -vx "$main" | head -n 1)
   xdotool windowfocus --sync "$dialog_id"
-}
-
-# A message or input box: titled Lumeno like the main window, and not the main window. Its
-# text is not readable from outside on X: the screenshot shows it; tests/app check the texts.
-message_box() { # DESCRIPTION SCREENSHOT
-  until_true 60 "$1" more_than Lumeno 1
-  dialog_id=$(xdotool search --onlyvisible --name '^Lumeno$' | grep -vx "$main" | head -n 1)
-  xdotool windowfocus --sync "$dialog_id"
-  shot "$2"
+  [ -z "${2:-}" ] || shot "$2"
 }
 
 # A dialog disables itself while its request waits for the server, and keys or clicks sent
@@ -171,7 +155,6 @@ start_lumeno "$HOME/下書き.lmk"
 until_true 30 "the shortcut's document in the editor" editor_text_is $'前の文\n'
 
 # --- 2. type ASCII, paste Japanese, save with Ctrl+S ----------------------------------------
-focus_main
 xdotool key ctrl+End type --delay 20 'Hello, world'
 xdotool key Return
 paste 'にほんご漢字ｶﾀｶﾅ' Return
@@ -183,44 +166,40 @@ until_true 30 "the saved file" file_is 手紙/下書き.txt "$text1"
 
 # --- 3. the server stops during the next save: a message, the text stays, saved once back ---
 "$source_dir/scripts/local-server.sh" stop --state "$server_state"
-focus_main
 xdotool key Return
 paste '追記' ctrl+s
 text2="$text1"$'\r\n追記'
-message_box "the failure message" save-failed-message
+dialog Lumeno save-failed-message
 xdotool key Return
 until_true 10 "the message to close" at_most Lumeno 1
-dialog_id=""
 file_is 手紙/下書き.txt "$text1" || fail "the failed save changed the file"
 until_true 10 "the text after the failed save" editor_text_is "${text2//$'\r'/}"
 start_server --port "$port"
-focus_main
 xdotool key ctrl+s
 until_true 30 "the save once the server is back" file_is 手紙/下書き.txt "$text2"
 
 # --- 4. save under a new name into a new folder, through the file browser ------------------
-focus_main
 xdotool key F12
 dialog ファイルの保存
 click "$root_node_x" "$root_node_y" # the folder buttons act on the selected folder
 click "$newfolder_x" "$newfolder_y"
-message_box "the folder name box" new-folder-name
+dialog Lumeno new-folder-name
 paste '清書' Return
 until_true 30 "the new folder" test -d "$root/data/清書"
 until_true 10 "the name box to close" at_most Lumeno 1
 dialog ファイルの保存
 click "$root_node_x" "$root_node_y"
-# Open data, then 手紙, then 清書 (names sort by their bytes), each once the browser is idle.
-for key in Right Down Down; do settle && xdotool key "$key"; done
-settle
-xdotool key alt+n
+# Open data, then 手紙, then 清書 (names sort by their bytes), then the name box, each once the
+# browser is idle.
+for key in Right Down Down alt+n; do settle && xdotool key "$key"; done
 paste '完成稿.txt' Return
 until_true 30 "the file saved under its new name" file_is 清書/完成稿.txt "$text2"
 until_true 10 "the browser to close" at_most ファイルの保存 0
-dialog_id=""
 
 # --- 5. quit through the menu; the settings store keeps the server and the recent file -----
-quit_lumeno
+focus_main
+xdotool key alt+f q # 終了(&Q); the editor reads keys in order
+wait "$lumeno_pid" || fail "lumeno ended with status $?"
 for line in "Server=127.0.0.1:$port" Wrap=True Count=1 Path1=data/手紙 File1=下書き.txt File2= \
   CurrentVersion=1.00.0000 'Width=[0-9.]+'; do
   grep -qxE "$line" "$ini" || fail "the settings store lacks $line: $(cat "$ini")"
@@ -229,7 +208,6 @@ done
 # --- 6. after a restart, reopen the older file from the recent-files menu -------------------
 start_lumeno
 focus_main
-xdotool key alt+f Up Up Right # 終了 is last, the recent files just above it
-xdotool key Return
+xdotool key alt+f Up Up Right Return # 終了 is last, the recent files just above it
 until_true 30 "the recent file in the editor" editor_text_is "${text2//$'\r'/}"
 echo "run-e2e.sh: all steps passed"

@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
-#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -17,43 +16,37 @@
 
 using platform::MsgAnswer;
 
-namespace {
-
-struct SeenBox {
-    QString title;
-    int icon = -1;
-    QStringList buttons; // sorted
-    QString defaultButton;
-};
-
-// Looks at the modal dialog once it is open, then presses the button with this text.
-void AnswerModalWith(const QString &buttonText, SeenBox &seen)
-{
-    QTimer::singleShot(0, [buttonText, &seen] {
-        QWidget *modal = QApplication::activeModalWidget();
-        QVERIFY(modal);
-        seen.title = modal->windowTitle();
-        if (auto *box = qobject_cast<QMessageBox *>(modal))
-            seen.icon = box->icon();
-        const auto buttons = modal->findChild<QDialogButtonBox *>()->buttons();
-        QPushButton *press = nullptr;
-        for (QAbstractButton *button : buttons) {
-            seen.buttons.append(button->text());
-            if (static_cast<QPushButton *>(button)->isDefault())
-                seen.defaultButton = button->text();
-            if (button->text() == buttonText)
-                press = static_cast<QPushButton *>(button);
-        }
-        seen.buttons.sort();
-        QVERIFY2(press, qPrintable(seen.buttons.join(u' ')));
-        press->click();
-    });
-}
-
-} // namespace
-
 class tst_QtDialogs : public QObject {
     Q_OBJECT
+
+    // Once the modal dialog is open, notes "title icon default | buttons" and presses `press`.
+    void AnswerModalWith(const QString &press)
+    {
+        QTimer::singleShot(0, this, [this, press] {
+            QWidget *modal = QApplication::activeModalWidget();
+            QVERIFY(modal);
+            const auto *box = qobject_cast<QMessageBox *>(modal);
+            QStringList buttons;
+            QString defaultButton;
+            QAbstractButton *pressed = nullptr;
+            for (QAbstractButton *button : modal->findChild<QDialogButtonBox *>()->buttons()) {
+                buttons.append(button->text());
+                if (static_cast<QPushButton *>(button)->isDefault())
+                    defaultButton = button->text();
+                if (button->text() == press)
+                    pressed = button;
+            }
+            buttons.sort();
+            m_seen = QStringLiteral("%1 %2 %3 | %4")
+                         .arg(modal->windowTitle())
+                         .arg(box ? int(box->icon()) : -1)
+                         .arg(defaultButton, buttons.join(u' '));
+            QVERIFY2(pressed, qPrintable(m_seen));
+            pressed->click();
+        });
+    }
+    QString m_seen;
+    platform::QtDialogs m_dialogs;
 
 private slots:
     void initTestCase()
@@ -68,28 +61,27 @@ private slots:
     void messageBoxes_data()
     {
         QTest::addColumn<int>("kind");
-        QTest::addColumn<int>("icon");
-        QTest::addColumn<QStringList>("buttons");
-        QTest::addColumn<QString>("defaultButton");
         QTest::addColumn<QString>("press");
+        QTest::addColumn<QString>("seen"); // icons: 1 information, 2 warning, 4 question
         QTest::addColumn<int>("answer");
-        const QString yes = QStringLiteral("はい(&Y)"), no = QStringLiteral("いいえ(&N)");
-        const QString cancel = QStringLiteral("キャンセル"), ok = QStringLiteral("OK");
-        QTest::newRow("error") << 0 << int(QMessageBox::Warning) << QStringList { ok } << ok << ok
-                               << int(MsgAnswer::OK);
-        QTest::newRow("notice") << 1 << int(QMessageBox::Information) << QStringList { ok } << ok << ok
-                                << int(MsgAnswer::OK);
-        QTest::newRow("yes/no") << 2 << int(QMessageBox::Question) << QStringList { yes, no } << no << yes
-                                << int(MsgAnswer::Yes);
-        QTest::newRow("save prompt") << 3 << int(QMessageBox::Question) << QStringList { yes, no, cancel } << cancel
-                                     << no << int(MsgAnswer::No);
+        QTest::newRow("error") << 0 << "OK"
+                               << "Lumeno 2 OK | OK" << int(MsgAnswer::OK);
+        QTest::newRow("notice") << 1 << "OK"
+                                << "Lumeno 1 OK | OK" << int(MsgAnswer::OK);
+        QTest::newRow("yes/no") << 2 << "はい(&Y)"
+                                << "Lumeno 4 いいえ(&N) | いいえ(&N) はい(&Y)" << int(MsgAnswer::Yes);
+        QTest::newRow("input box, Cancel") << 4 << "キャンセル"
+                                           << "Lumeno -1 OK | OK キャンセル" << int(MsgAnswer::OK);
+        QTest::newRow("save prompt") << 3 << "いいえ(&N)"
+                                     << "Lumeno 4 キャンセル | いいえ(&N) はい(&Y) キャンセル" << int(MsgAnswer::No);
     }
+    // Each kind of message has its icon, its buttons in Japanese and its default button; the
+    // input box's Cancel answers the empty text.
     void messageBoxes()
     {
         QFETCH(int, kind);
         QFETCH(QString, press);
-        SeenBox seen;
-        AnswerModalWith(press, seen);
+        AnswerModalWith(press);
         const QString text = QStringLiteral("変更された内容をファイルに保存しますか？");
         MsgAnswer answer = MsgAnswer::OK;
         switch (kind) {
@@ -97,29 +89,11 @@ private slots:
         case 1: platform::ShowInformation(nullptr, text); break;
         case 2: answer = platform::AskYesNo(nullptr, text) ? MsgAnswer::Yes : MsgAnswer::No; break;
         case 3: answer = platform::AskYesNoCancel(nullptr, text); break;
+        case 4: QCOMPARE(platform::dialogs().InputBox(nullptr, text, QStringLiteral("a")), QString()); break;
         }
-        QCOMPARE(seen.title, QStringLiteral("Lumeno"));
-        QTEST(seen.icon, "icon");
-        QFETCH(QStringList, buttons);
-        buttons.sort();
-        QCOMPARE(seen.buttons, buttons);
-        QTEST(seen.defaultButton, "defaultButton");
+        QTEST(m_seen, "seen");
         QTEST(int(answer), "answer");
     }
-
-    // The input box's buttons read in Japanese; Cancel answers the empty text.
-    void inputBox()
-    {
-        SeenBox seen;
-        AnswerModalWith(QStringLiteral("キャンセル"), seen);
-        QCOMPARE(
-            platform::dialogs().InputBox(nullptr, QStringLiteral("新しいフォルダ名"), QStringLiteral("a")), QString());
-        QCOMPARE(seen.title, QStringLiteral("Lumeno"));
-        QCOMPARE(seen.buttons, (QStringList { QStringLiteral("OK"), QStringLiteral("キャンセル") }));
-    }
-
-private:
-    platform::QtDialogs m_dialogs;
 };
 
 QTEST_MAIN(tst_QtDialogs)

@@ -10,12 +10,6 @@ void Fail(const QString &what)
     QTest::qFail(qPrintable(what), __FILE__, __LINE__);
 }
 
-namespace {
-
-QtMessageHandler g_testHandler = nullptr;
-
-} // namespace
-
 FakeDialogs::~FakeDialogs()
 {
     if (!m_messages.empty() || !m_inputs.empty() || !m_saveFiles.empty() || !m_fonts.empty() || !m_prints.empty())
@@ -64,10 +58,11 @@ void usePrivateRuntimeDir()
     qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit());
     // The offscreen platform cannot pass a window's size hints on, and says so at every show:
     // that note is no fault of the program, and the tests fail on every other message.
-    g_testHandler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
-        if (text != QLatin1String("This plugin does not support propagateSizeHints()"))
-            g_testHandler(type, context, text);
-    });
+    static const QtMessageHandler previous
+        = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+              if (text != QLatin1String("This plugin does not support propagateSizeHints()"))
+                  previous(type, context, text);
+          });
 }
 
 } // namespace testsupport

@@ -10,8 +10,6 @@
 #include "platform/settingsstore.h"
 #include "platform/shell.h"
 
-#include <QList>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <deque>
