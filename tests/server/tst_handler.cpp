@@ -42,15 +42,14 @@ QStringList Snapshot(const QString &dir)
     while (it.hasNext()) {
         const QFileInfo info(it.next());
         QFile f(info.filePath());
-        const int mode = int(info.permissions() & 0x0777);
+        const QString mode = QString::number(info.permissions() & 0x0777, 16);
         out << info.filePath().mid(dir.size() + 1);
         if (info.isSymLink())
             out.last() += "->" + QFileInfo(info.symLinkTarget()).fileName();
         else if (info.isDir())
             out.last() += '/';
         else if (info.isFile() && f.open(QIODevice::ReadOnly))
-            out.last()
-                += '=' + QString::fromLatin1(f.readAll()) + (mode == 0x644 ? "" : ' ' + QString::number(mode, 16));
+            out.last() += '=' + QString::fromLatin1(f.readAll()) + (mode == "644" ? "" : ' ' + mode);
     }
     out.sort();
     return out;
@@ -132,10 +131,7 @@ void TestVidodu::multipart()
     const Bytes a1 = EditorBody({ { "a", "1" } }), cr = "a\r\n--\r\n--" + b.left(9) + "\r\n", in = "x\r\n--" + b + "x";
     const Bytes cd = "Content-Disposition: form-data; name=a";
     // Boundary parameter, body, the fields parsed.
-    QList<std::array<Bytes, 3>> rows { { b, EditorBody({ { "command", "CHECK" }, { "pass", "" } }),
-                                           "command=CHECK|pass=" },
-        { b, EditorBody({ { "content", cr } }), "content=" + cr },
-        { b, EditorBody({ { "content", in } }), "content=" + in },
+    QList<std::array<Bytes, 3>> rows { { b, EditorBody({ { "c", cr }, { "d", in } }), "c=" + cr + "|d=" + in },
         { "\"x\\\";z\"", part("Content-Disposition: form-data; name=\"a\"", "x\";z") + "\r\n", "a=1" },
         { "xyz; charset=x", part("CONTENT-DISPOSITION: form-data; NAME=a"), "a=1" },
         { x, part("content-type: text/plain\r\ncontent-disposition: form-data; name=p"), "p=1" },
@@ -313,8 +309,8 @@ void TestVidodu::requests()
         actual << headers.toUtf8() + " -> " + Bytes::fromStdString(HandleRequest(m_config, m_request, m_services));
         expected << headers.toUtf8() + " -> " + reply;
     };
-    const QList<Field> right { { "command", "CHECK" }, { "pass", "right" } };
-    const QList<Field> empty { { "command", "CHECK" }, { "pass", "" } };
+    const QList<Field> right { { "command", "CHECK" }, { "pass", "right" } },
+        empty { { "command", "CHECK" }, { "pass", "" } };
     // The empty password is for the editor on this machine: never for a page of another site in
     // a browser here, nor for a name that a DNS rebinding points at 127.0.0.1.
     for (const char *ok : { "127.0.0.1:8080 - -", "- - -", "localhost:10999 - -", "[::1]:9090 - -",

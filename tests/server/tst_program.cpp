@@ -42,10 +42,6 @@ private:
                 "CONTENT_LENGTH=" + QString::number(input.size()), "PATH=/usr/bin:/bin" }
                 + env);
     }
-    Bytes curl(const QStringList &arguments, const Bytes &input = {}, const QString &below = {})
-    {
-        return RunProgram("curl", QStringList { "-s", "--noproxy", "*", m_server.url() + below } + arguments, input);
-    }
 
     testsupport::LocalServer m_server;
     QTemporaryDir m_dir;
@@ -127,6 +123,9 @@ void TestProgram::hashPassword()
 // byte for byte.
 void TestProgram::lighttpd()
 {
+    const auto curl = [&](const QStringList &arguments, const Bytes &input = {}, const QString &below = {}) {
+        return RunProgram("curl", QStringList { "-s", "--noproxy", "*", m_server.url() + below } + arguments, input);
+    };
     const QStringList check { "-F", "command=CHECK", "-F", "pass=" };
     QCOMPARE(curl(check), "OK\n");
     for (const QString header : { "Host: evil.example", "Origin: http://evil.example", "Sec-Fetch-Site: cross-site" })
