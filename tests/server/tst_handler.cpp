@@ -8,28 +8,21 @@
 #include "server/multipart.h"
 #include "server/throttle.h"
 
-#include <QDateTime>
-#include <QDirIterator>
 #include <QtTest>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <utime.h>
 
-using servertest::EditorBody;
-using servertest::Field;
+using namespace servertest;
+using namespace vidodu;
 using Bytes = QByteArray;
-using vidodu::Config;
-using vidodu::HandleRequest;
-using vidodu::Request;
-using Setup = std::function<void(Config &, Request &)>;
 
 namespace {
 
 // Japanese names as they travel (code page 932); on disk they are UTF-8.
 const Bytes kNikki = "\x93\xfa\x8b\x4c"; // 日記
 const Bytes kHyou = "\x95\x5c.txt"; // 表.txt: its trail byte is a backslash
-const Bytes kSoba = "\xbf\xca\xde\xb0 1.txt"; // ｿﾊﾞｰ 1.txt: half-width katakana, a blank
 const Bytes kOld = Bytes("line\r\n\0\xff\r\n", 9); // every kind of byte, kept as it is
 constexpr qint64 kStamp = 1'600'000'000;
 
@@ -49,28 +42,17 @@ QStringList Snapshot(const QString &dir)
     while (it.hasNext()) {
         const QFileInfo info(it.next());
         QFile f(info.filePath());
-        const int mode = int(info.permissions() & 0x0777);
+        const QString mode = QString::number(info.permissions() & 0x0777, 16);
         out << info.filePath().mid(dir.size() + 1);
         if (info.isSymLink())
             out.last() += "->" + QFileInfo(info.symLinkTarget()).fileName();
         else if (info.isDir())
             out.last() += '/';
         else if (info.isFile() && f.open(QIODevice::ReadOnly))
-            out.last()
-                += '=' + QString::fromLatin1(f.readAll()) + (mode == 0x644 ? "" : ' ' + QString::number(mode, 16));
+            out.last() += '=' + QString::fromLatin1(f.readAll()) + (mode == "644" ? "" : ' ' + mode);
     }
     out.sort();
     return out;
-}
-
-// What changed between two snapshots: "-line" for each line gone, then "+line" for each new one.
-QString Changes(const QStringList &before, const QStringList &after)
-{
-    QStringList out;
-    for (const QString &line : before + after)
-        if (before.contains(line) != after.contains(line))
-            out << (after.contains(line) ? '+' : '-') + line;
-    return out.join(' ');
 }
 
 } // namespace
@@ -93,7 +75,7 @@ private:
     Bytes run(const Bytes &command, const QList<Field> &fields = {}, const Bytes &pass = "")
     {
         m_request.body = EditorBody(QList<Field> { { "command", command }, { "pass", pass } } + fields).toStdString();
-        return Bytes::fromStdString(vidodu::HandleRequest(m_config, m_request, m_services));
+        return Bytes::fromStdString(HandleRequest(m_config, m_request, m_services));
     }
     QString data() const { return m_dir->filePath("root/data"); }
     QStringList disk() const { return Snapshot(data()) + Snapshot(m_dir->filePath("outside")); }
@@ -101,7 +83,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     int m_lock = -1, m_checks = 0;
     Config m_config;
-    vidodu::Services m_services;
+    Services m_services;
     Request m_request;
 };
 
@@ -129,7 +111,7 @@ void TestVidodu::init()
     m_lock = open(QFile::encodeName(data() + "/.vidodu-save-live"), O_RDONLY | O_CLOEXEC);
     QCOMPARE(flock(m_lock, LOCK_EX), 0);
     m_config = { true, {}, m_dir->filePath("root").toStdString(), "$argon2id$stand-in", { "127.0.0.1" }, 4096 };
-    m_request = { "POST", servertest::kEditorContentType.toStdString(), "127.0.0.1", "", "127.0.0.1:8080", "", "" };
+    m_request = { "POST", kEditorContentType.toStdString(), "127.0.0.1", "", "127.0.0.1:8080", "", "" };
     m_checks = 0;
     // The hash check is replaced by a counter: "right" is the right password.
     m_services.checkPassword
@@ -145,14 +127,11 @@ void TestVidodu::multipart()
     const auto part = [](const Bytes &headers, const Bytes &boundary = "xyz") {
         return "--" + boundary + "\r\n" + headers + "\r\n\r\n1\r\n--" + boundary + "--";
     };
-    const Bytes b = servertest::kBoundary, x = "xyz", bad = "(malformed)", none = "(no boundary)";
+    const Bytes b = kBoundary, x = "xyz", bad = "(malformed)", none = "(no boundary)";
     const Bytes a1 = EditorBody({ { "a", "1" } }), cr = "a\r\n--\r\n--" + b.left(9) + "\r\n", in = "x\r\n--" + b + "x";
     const Bytes cd = "Content-Disposition: form-data; name=a";
     // Boundary parameter, body, the fields parsed.
-    QList<std::array<Bytes, 3>> rows { { b, EditorBody({ { "command", "CHECK" }, { "pass", "" } }),
-                                           "command=CHECK|pass=" },
-        { b, EditorBody({ { "content", cr } }), "content=" + cr },
-        { b, EditorBody({ { "content", in } }), "content=" + in },
+    QList<std::array<Bytes, 3>> rows { { b, EditorBody({ { "c", cr }, { "d", in } }), "c=" + cr + "|d=" + in },
         { "\"x\\\";z\"", part("Content-Disposition: form-data; name=\"a\"", "x\";z") + "\r\n", "a=1" },
         { "xyz; charset=x", part("CONTENT-DISPOSITION: form-data; NAME=a"), "a=1" },
         { x, part("content-type: text/plain\r\ncontent-disposition: form-data; name=p"), "p=1" },
@@ -167,16 +146,16 @@ void TestVidodu::multipart()
         rows.append({ x, part(headers), bad });
     QByteArrayList actual, expected;
     for (const auto &[boundary, body, fields] : rows) {
-        const auto b = vidodu::BoundaryOf(("multipart/form-data; boundary=" + boundary).toStdString());
-        const auto parsed = b ? vidodu::ParseMultipart(std::string_view(body.data(), body.size()), *b) : std::nullopt;
+        const auto b = BoundaryOf(("multipart/form-data; boundary=" + boundary).toStdString());
+        const auto parsed = b ? ParseMultipart(std::string_view(body.data(), body.size()), *b) : std::nullopt;
         QByteArrayList out;
-        for (const auto &f : parsed.value_or(std::vector<vidodu::FormField> {}))
+        for (const auto &f : parsed.value_or(std::vector<FormField> {}))
             out << Bytes::fromStdString(f.name) + '=' + Bytes(f.value.data(), qsizetype(f.value.size()));
         actual << body + " -> " + (!b ? none : parsed ? out.join('|') : bad);
         expected << body + " -> " + fields;
     }
     QCOMPARE(actual, expected);
-    QVERIFY(!vidodu::BoundaryOf("multipart/mixed; boundary=xyz") && !vidodu::BoundaryOf("multipart/form-data"));
+    QVERIFY(!BoundaryOf("multipart/mixed; boundary=xyz") && !BoundaryOf("multipart/form-data"));
 }
 
 // The handler counts every check and takes a right one back: right passwords never shut an
@@ -194,28 +173,28 @@ void TestVidodu::throttle()
     m_request.remoteAddress = "2001:db8::2:3:4:5";
     QCOMPARE(run("CHECK", {}, "right"), "NG");
     QCOMPARE(m_checks, 21);
-    QCOMPARE(vidodu::AddressKey("::ffff:192.0.2.1") + vidodu::AddressKey("x 1 1\n"), "192.0.2.1?");
-    const auto table = vidodu::ParseFailures("192.0.2.1 999990 3\n"
-                                             "192.0.2.2 999400 5\n" // window over
-                                             "192.0.2.3 999999 99999 -1\n" // counts clamped
-                                             "192.0.2.7 999999 2 5\n192.0.2.8 999990 0\n"
-                                             "x 999990 1\n192.0.2.4 1000001 1\n192.0.2.5 x 1\n192.0.2.6 999990\n",
+    QCOMPARE(AddressKey("::ffff:192.0.2.1") + AddressKey("x 1 1\n"), "192.0.2.1?");
+    const auto table = ParseFailures("192.0.2.1 999990 3\n"
+                                     "192.0.2.2 999400 5\n" // window over
+                                     "192.0.2.3 999999 99999 -1\n" // counts clamped
+                                     "192.0.2.7 999999 2 5\n192.0.2.8 999990 0\n"
+                                     "x 999990 1\n192.0.2.4 1000001 1\n192.0.2.5 x 1\n192.0.2.6 999990\n",
         1'000'000);
-    QCOMPARE(vidodu::FormatFailures(table), "192.0.2.1 999990 3 0\n192.0.2.3 999999 10 0\n192.0.2.7 999999 2 2\n");
+    QCOMPARE(FormatFailures(table), "192.0.2.1 999990 3 0\n192.0.2.3 999999 10 0\n192.0.2.7 999999 2 2\n");
 
-    const vidodu::Throttle t(m_dir->filePath("state").toStdString());
+    const Throttle t(m_dir->filePath("state").toStdString());
     const std::string a = "192.0.2.1";
     const std::time_t now = 1'800'000'000;
     int pauses = 0;
-    for (int i = 0; i < vidodu::kMaxFailures; ++i)
+    for (int i = 0; i < kMaxFailures; ++i)
         QVERIFY(t.admit(a, now));
     QVERIFY(!t.admit(a, now)); // without a pause: refused at once
     QVERIFY(t.admit(a, now, [&] { (++pauses == 3) ? t.settle(a, now, true) : void(); }));
-    for (int i = 0; i < vidodu::kMaxFailures; ++i)
+    for (int i = 0; i < kMaxFailures; ++i)
         t.settle(a, now, false);
-    QVERIFY(!t.admit(a, now + vidodu::kFailureWindow - 1, [&] { ++pauses; }));
+    QVERIFY(!t.admit(a, now + kFailureWindow - 1, [&] { ++pauses; }));
     QCOMPARE(pauses, 3); // shut out: no waiting
-    QVERIFY(t.admit(a, now + vidodu::kFailureWindow) && t.admit("192.0.2.2", now));
+    QVERIFY(t.admit(a, now + kFailureWindow) && t.admit("192.0.2.2", now));
 }
 
 // Each command over a fresh tree: its reply, and exactly the change it makes on disk (none when
@@ -227,44 +206,42 @@ void TestVidodu::commands()
         Bytes command, target, second, reply;
         QString changes = {};
     };
-    QList<Row> rows;
     const Bytes none, nikki = "data/" + kNikki, old = nikki + "/2008/old.txt";
     const Bytes stamp = QDateTime::fromSecsSinceEpoch(kStamp).toString("yyyy/MM/dd HH:mm:ss").toLatin1();
     const QString oldFile = "日記/2008/old.txt=" + QString::fromLatin1(kOld), dead = "-.vidodu-save-old=old ";
     const QString hyou = "表.txt=" + QString::fromLatin1("表"),
                   nikkiTree = "日記/ -日記/2008/ -" + oldFile + " -日記/2008/out->outside";
     // Refusals: "NG" and no change (a named pipe must not hold the request).
-    for (const auto &[command, target, second] :
-        std::initializer_list<std::array<Bytes, 3>> { { "READFILE", "data/none.txt", none },
-            { "READFILE", "data/pipe", none }, { "READFILE", none, none }, { "SAVEFILE", "data/none/a", "" },
-            { "SAVEFILE", "data/sub", "" }, { "SAVEFILE", "data/a.txt", none }, { "NEWFOLDER", "data/sub", none },
-            { "NEWFOLDER", "data/none/x", none }, { "NEWFOLDER", "data", none }, { "DELETEFOLDER", "data/a.txt", none },
-            { "DELETEFOLDER", "data", none }, { "RENAMEFOLDER", "data/sub", kNikki },
-            { "RENAMEFOLDER", "data/a.txt", "b" }, { "RENAMEFOLDER", "data", "b" }, { "DELETEFILE", "data/sub", none },
-            { "RENAMEFILE", "data/a.txt", kHyou }, { "RENAMEFILE", "data/sub", "b" },
-            { "RENAMEFILE", "data/a.txt", none }, { "FORMAT", "data", none }, { "check", none, none } })
-        rows.append({ command, target, second, "NG" });
-    rows.append({ "CHECK", none, none, "OK\n" });
-    // Folders by name; hidden ones, links and names that cannot travel left out; no LF after the last line.
-    rows.append({ "LISTFOLDERS", "data", none, "data\nsub\n" + kNikki });
-    rows.append({ "LISTFOLDERS", "data/sub", none, "data/sub" });
-    // Regular files only: name TAB local time TAB size.
-    rows.append({ "LISTFILES", "data", none, "data\na.txt\t" + stamp + "\t1\n" + kHyou + "\t" + stamp + "\t3" });
-    rows.append({ "READFILE", old, none, old + "\n" + kOld });
-    // Saves store the bytes under the UTF-8 name, keep the mode, leave no temporary file, and
-    // remove what a save that died left in the folder.
-    rows.append({ "SAVEFILE", "data/sub/m", "x\r\n", "Save OK\n", "+sub/m=x\r\n" });
-    rows.append({ "SAVEFILE", "data/a.txt", kOld, "Save OK\n",
-        dead + "-a.txt=a 640 +a.txt=" + QString::fromLatin1(kOld) + " 640" });
-    rows.append({ "SAVEFILE", "data/" + kHyou, "", "Save OK\n", dead + "-" + hyou + " +表.txt=" });
-    rows.append({ "NEWFOLDER", "data/sub/" + kNikki, none, "New Folder OK\n", "+sub/日記/" });
-    rows.append({ "NEWFOLDER", "data/sub/a..b\x81\x60\x83\x7c", none, "New Folder OK\n", "+sub/a..b～ポ/" });
-    // A folder goes with its tree; links inside go, what they point to stays.
-    rows.append({ "DELETEFOLDER", nikki, none, "Delete Folder OK\n", "-" + nikkiTree });
-    rows.append({ "RENAMEFOLDER", nikki, "d", "Rename Folder OK\n",
-        "-" + nikkiTree + " +d/ +d/2008/ +d" + oldFile.mid(2) + " +d/2008/out->outside" });
-    rows.append({ "DELETEFILE", "data/" + kHyou, none, "Delete File OK\n", "-" + hyou });
-    rows.append({ "RENAMEFILE", "data/a.txt", kSoba, "Rename File OK\n", "-a.txt=a 640 +ｿﾊﾞｰ 1.txt=a 640" });
+    const QList<Row> rows { { "READFILE", "data/none.txt", none, "NG" }, { "READFILE", "data/pipe", none, "NG" },
+        { "READFILE", none, none, "NG" }, { "SAVEFILE", "data/none/a", "", "NG" }, { "SAVEFILE", "data/sub", "", "NG" },
+        { "SAVEFILE", "data/a.txt", none, "NG" }, { "NEWFOLDER", "data/sub", none, "NG" },
+        { "NEWFOLDER", "data/none/x", none, "NG" }, { "NEWFOLDER", "data", none, "NG" },
+        { "DELETEFOLDER", "data/a.txt", none, "NG" }, { "DELETEFOLDER", "data", none, "NG" },
+        { "RENAMEFOLDER", "data/sub", kNikki, "NG" }, { "RENAMEFOLDER", "data/a.txt", "b", "NG" },
+        { "RENAMEFOLDER", "data", "b", "NG" }, { "DELETEFILE", "data/sub", none, "NG" },
+        { "RENAMEFILE", "data/a.txt", kHyou, "NG" }, { "RENAMEFILE", "data/sub", "b", "NG" },
+        { "RENAMEFILE", "data/a.txt", none, "NG" }, { "FORMAT", "data", none, "NG" }, { "check", none, none, "NG" },
+        { "CHECK", none, none, "OK\n" },
+        // Folders by name; hidden ones, links and names that cannot travel left out; no LF after the last line.
+        { "LISTFOLDERS", "data", none, "data\nsub\n" + kNikki }, { "LISTFOLDERS", "data/sub", none, "data/sub" },
+        // Regular files only: name TAB local time TAB size.
+        { "LISTFILES", "data", none, "data\na.txt\t" + stamp + "\t1\n" + kHyou + "\t" + stamp + "\t3" },
+        { "READFILE", old, none, old + "\n" + kOld },
+        // Saves store the bytes under the UTF-8 name, keep the mode, leave no temporary file, and
+        // remove what a save that died left in the folder.
+        { "SAVEFILE", "data/sub/m", "x\r\n", "Save OK\n", "+sub/m=x\r\n" },
+        { "SAVEFILE", "data/a.txt", kOld, "Save OK\n",
+            dead + "-a.txt=a 640 +a.txt=" + QString::fromLatin1(kOld) + " 640" },
+        { "SAVEFILE", "data/" + kHyou, "", "Save OK\n", dead + "-" + hyou + " +表.txt=" },
+        { "NEWFOLDER", "data/sub/" + kNikki, none, "New Folder OK\n", "+sub/日記/" },
+        { "NEWFOLDER", "data/sub/a..b\x81\x60\x83\x7c", none, "New Folder OK\n", "+sub/a..b～ポ/" },
+        // A folder goes with its tree; links inside go, what they point to stays.
+        { "DELETEFOLDER", nikki, none, "Delete Folder OK\n", "-" + nikkiTree },
+        { "RENAMEFOLDER", nikki, "d", "Rename Folder OK\n",
+            "-" + nikkiTree + " +d/ +d/2008/ +d" + oldFile.mid(2) + " +d/2008/out->outside" },
+        { "DELETEFILE", "data/" + kHyou, none, "Delete File OK\n", "-" + hyou },
+        { "RENAMEFILE", "data/a.txt", "\xbf\xca\xde\xb0 1.txt", "Rename File OK\n",
+            "-a.txt=a 640 +ｿﾊﾞｰ 1.txt=a 640" } };
     QStringList actual, expected;
     for (const Row &r : rows) {
         cleanup();
@@ -274,8 +251,13 @@ void TestVidodu::commands()
         fields.removeIf([](const Field &f) { return f.second.isNull(); });
         const QStringList before = disk();
         const QString request = QString::fromLatin1(r.command + ' ' + r.target + ' ' + r.second + " -> ");
-        const Bytes reply = run(r.command, fields);
-        actual << request + QString::fromLatin1(reply) + ' ' + Changes(before, disk());
+        const QString reply = QString::fromLatin1(run(r.command, fields));
+        const QStringList after = disk();
+        QStringList changes; // "-line" for each line gone, then "+line" for each new one
+        for (const QString &line : before + after)
+            if (before.contains(line) != after.contains(line))
+                changes << (after.contains(line) ? '+' : '-') + line;
+        actual << request + reply + ' ' + changes.join(' ');
         expected << request + QString::fromLatin1(r.reply) + ' ' + r.changes;
     }
     QCOMPARE(actual, expected);
@@ -312,30 +294,32 @@ void TestVidodu::refusedPathsAndNames()
 void TestVidodu::requests()
 {
     const Config editor = m_config;
-    const Setup none = [](Config &, Request &) {}, remote = [](Config &, Request &r) { r.remoteAddress = "192.0.2.1"; };
+    const auto remote = [](Config &, Request &r) { r.remoteAddress = "192.0.2.1"; };
     QByteArrayList actual, expected;
-    const auto row = [&](const QList<Field> &fields, const char *reply, const Setup &setup = {},
+    const auto row = [&](const QList<Field> &fields, const char *reply,
+                         const std::function<void(Config &, Request &)> &setup = {},
                          const QString &headers = "127.0.0.1:8080 - -") {
         const QStringList h = headers.split(' ').replaceInStrings(QRegularExpression("^-$"), "");
         m_config = editor;
-        QFile::remove(QString::fromStdString(vidodu::ThrottlePath(editor))); // each row its first check
-        m_request = { "POST", servertest::kEditorContentType.toStdString(), "127.0.0.1",
-            EditorBody(fields).toStdString(), h[0].toStdString(), h[1].toStdString(), h[2].toStdString() };
-        (setup ? setup : none)(m_config, m_request);
+        QFile::remove(QString::fromStdString(ThrottlePath(editor))); // each row its first check
+        m_request = { "POST", kEditorContentType.toStdString(), "127.0.0.1", EditorBody(fields).toStdString(),
+            h[0].toStdString(), h[1].toStdString(), h[2].toStdString() };
+        if (setup)
+            setup(m_config, m_request);
         actual << headers.toUtf8() + " -> " + Bytes::fromStdString(HandleRequest(m_config, m_request, m_services));
         expected << headers.toUtf8() + " -> " + reply;
     };
-    const QList<Field> right { { "command", "CHECK" }, { "pass", "right" } };
-    const QList<Field> empty { { "command", "CHECK" }, { "pass", "" } };
+    const QList<Field> right { { "command", "CHECK" }, { "pass", "right" } },
+        empty { { "command", "CHECK" }, { "pass", "" } };
     // The empty password is for the editor on this machine: never for a page of another site in
     // a browser here, nor for a name that a DNS rebinding points at 127.0.0.1.
     for (const char *ok : { "127.0.0.1:8080 - -", "- - -", "localhost:10999 - -", "[::1]:9090 - -",
              "localhost http://localhost same-origin", "127.0.0.1 https://127.0.0.1 none" })
-        row(empty, "OK\n", none, ok);
+        row(empty, "OK\n", {}, ok);
     for (const char *refused : { "evil.example:8080 - -", "127.0.0.1:80x - -", "127.0.0.1: - -", "localhost:109990 - -",
              "[::1 - -", "[::1]x - -", "127.0.0.1:8080 http://127.0.0.1:3000 -", "127.0.0.1 null -",
              "- http://127.0.0.1 -", "127.0.0.1 - cross-site", "127.0.0.1 - same-site" })
-        row(empty, "NG", none, refused);
+        row(empty, "NG", {}, refused);
     // Only the configured hash, or the empty password explicitly allowed, opens the script.
     row(right, "OK\n", remote, "evil.example - cross-site");
     row({ { "command", "CHECK" }, { "pass", "wrong" } }, "NG");

@@ -8,9 +8,8 @@
 #include <QtTest>
 
 using Bytes = QByteArray;
-using servertest::EditorBody;
-
-using testsupport::RunProgram;
+using namespace servertest;
+using namespace testsupport;
 
 class TestProgram : public QObject {
     Q_OBJECT
@@ -38,16 +37,12 @@ private:
             { "-c", "ulimit -v 300000 -f ${LIMIT:-unlimited}; \"$0\" $ARGS; wc -c", m_server.cgiPath() },
             input + Bytes(2000, 'x'),
             QStringList { "GATEWAY_INTERFACE=CGI/1.1", "REQUEST_METHOD=POST", "REMOTE_ADDR=127.0.0.1",
-                "CONTENT_TYPE=" + servertest::kEditorContentType, "VIDODU_CONF=" + file.fileName(),
+                "CONTENT_TYPE=" + kEditorContentType, "VIDODU_CONF=" + file.fileName(),
                 "CONTENT_LENGTH=" + QString::number(input.size()), "PATH=/usr/bin:/bin" }
                 + env);
     }
-    Bytes curl(const QStringList &arguments, const Bytes &input = {}, const QString &below = {})
-    {
-        return RunProgram("curl", QStringList { "-s", "--noproxy", "*", m_server.url() + below } + arguments, input);
-    }
 
-    testsupport::LocalServer m_server;
+    LocalServer m_server;
     QTemporaryDir m_dir;
 };
 
@@ -127,6 +122,9 @@ void TestProgram::hashPassword()
 // byte for byte.
 void TestProgram::lighttpd()
 {
+    const auto curl = [&](const QStringList &arguments, const Bytes &input = {}, const QString &below = {}) {
+        return RunProgram("curl", QStringList { "-s", "--noproxy", "*", m_server.url() + below } + arguments, input);
+    };
     const QStringList check { "-F", "command=CHECK", "-F", "pass=" };
     QCOMPARE(curl(check), "OK\n");
     for (const QString header : { "Host: evil.example", "Origin: http://evil.example", "Sec-Fetch-Site: cross-site" })

@@ -7,21 +7,19 @@
 
 namespace testsupport {
 
-QByteArray RunProgram(const QString &program, const QStringList &arguments, const QByteArray &input,
-    const QStringList &env, QByteArray *errors, int *status)
+QByteArray RunProgram(
+    const QString &program, const QStringList &arguments, const QByteArray &input, const QStringList &env, int *status)
 {
     QProcess p;
     QProcessEnvironment environment;
     for (const QString &pair : env)
         environment.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
     p.setProcessEnvironment(env.isEmpty() ? QProcessEnvironment::systemEnvironment() : environment);
-    p.setProcessChannelMode(errors ? QProcess::SeparateChannels : QProcess::MergedChannels);
+    p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(program, arguments);
     p.write(input);
     p.closeWriteChannel();
     const bool done = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit;
-    if (errors)
-        *errors = p.readAllStandardError();
     if (status)
         *status = done ? p.exitCode() : -1;
     return p.readAllStandardOutput();
@@ -39,11 +37,6 @@ LocalServer::LocalServer(const QString &cgiPath, const QString &scriptPath)
     m_scriptPath = scriptPath.isEmpty() ? source.absoluteDir().filePath("../../scripts/local-server.sh") : scriptPath;
 }
 
-LocalServer::~LocalServer()
-{
-    stop();
-}
-
 // scripts/local-server.sh writes the configurations, picks a free port, starts lighttpd and
 // waits until it answers.
 bool LocalServer::start(const QString &password)
@@ -52,17 +45,17 @@ bool LocalServer::start(const QString &password)
     m_dir = std::make_unique<QTemporaryDir>();
     QStringList arguments { m_scriptPath, "start", "--state", m_dir->filePath("state"), "--root", rootDir(), "--cgi",
         m_cgiPath, "--allow-empty-password" };
-    QByteArray out, errors;
+    QByteArray out;
     int status = 0;
     if (!password.isEmpty()) {
-        out = RunProgram(m_cgiPath, { "--hash-password" }, password.toUtf8() + '\n', {}, &errors, &status);
+        out = RunProgram(m_cgiPath, { "--hash-password" }, password.toUtf8() + '\n', {}, &status);
         arguments.last() = "--password-hash";
         arguments << QString::fromUtf8(out).section(u'=', 1).trimmed();
     }
     if (status == 0 && QDir().mkpath(dataDir()))
-        out = RunProgram("bash", arguments, {}, {}, &errors, &status);
+        out = RunProgram("bash", arguments, {}, {}, &status);
     m_port = status == 0 ? QRegularExpression("PORT=(\\d+)").match(QString::fromUtf8(out)).captured(1).toInt() : 0;
-    m_error = m_port ? QString() : arguments.join(u' ') + " failed: " + QString::fromUtf8(out + errors);
+    m_error = m_port ? QString() : arguments.join(u' ') + " failed: " + QString::fromUtf8(out);
     return m_port != 0;
 }
 

@@ -15,18 +15,18 @@
 
 namespace testsupport {
 
-// Runs a program to its end with `input` on standard input: its standard output, into which
-// its standard error is mixed unless `errors` takes it; its exit status (-1: it crashed or
-// hung) goes into `status`. `env`, when given, is the whole environment ("NAME=value" each).
+// Runs a program to its end with `input` on standard input: its standard output and error,
+// mixed; its exit status (-1: it crashed or hung) goes into `status`. `env`, when given, is
+// the whole environment ("NAME=value" each).
 QByteArray RunProgram(const QString &program, const QStringList &arguments, const QByteArray &input = {},
-    const QStringList &env = {}, QByteArray *errors = nullptr, int *status = nullptr);
+    const QStringList &env = {}, int *status = nullptr);
 
 class LocalServer {
 public:
     // Empty paths: the vidodu.cgi of this build (build/bin) and scripts/local-server.sh of
     // this source tree.
     explicit LocalServer(const QString &cgiPath = {}, const QString &scriptPath = {});
-    ~LocalServer();
+    ~LocalServer() { stop(); }
 
     // Starts over a new empty root (data/ already made). An empty password is accepted as
     // the right one; any other password is hashed into the configuration.
