@@ -40,11 +40,12 @@ private slots:
                         modPublic::strCurrentFolder = QStringLiteral("data");
                         modPublic::strCurrentFile = m_filerChoice;
                     },
-                .readFile =
-                    [this](const QString &folder, const QString &file) {
-                        m_log.append(QStringLiteral("read ") + file);
-                        return m_failing || folder != QLatin1String("data") ? modPublic::kNG : file.toUpper();
-                    },
+                .readFile = [this](const QString &folder, const QString &file) -> std::optional<QString> {
+                    m_log.append(QStringLiteral("read ") + file);
+                    if (m_failing || folder != QLatin1String("data"))
+                        return std::nullopt;
+                    return file.toUpper();
+                },
                 .saveFile =
                     [this](const QString &, const QString &file, const QString &) {
                         m_log.append(QStringLiteral("save ") + file);
@@ -80,6 +81,7 @@ new, Yes, save fails | data/a.txt* | A | new | YO |  | NG | ?変更された内 
 new, Yes, untitled, no name | * | A | new | Y |  |  | ?変更された内 lock filer1 unlock | /* x a.txt
 open | data/a.txt | A | open |  | b.txt |  | lock filer0 busy read b.txt idle text=B.TXT name=b.txt history unlock | data/b.txt x a.txt b.txt
 open, browser cancelled | data/a.txt | A | open |  |  |  | lock filer0 unlock | data/a.txt x a.txt
+open a document whose text is NG | data/a.txt | A | open |  | ng |  | lock filer0 busy read ng idle text=NG name=ng history unlock | data/ng x a.txt ng
 open, read fails: name back | data/a.txt | A | open | O | b.txt | NG | lock filer0 busy read b.txt idle ?ファイルの取 unlock | data/a.txt x a.txt
 open, Cancel | data/a.txt* | A | open | C |  |  | ?変更された内 | data/a.txt* x a.txt
 save | data/a.txt* | A | save |  |  |  | lock busy save a.txt idle unlock | data/a.txt x a.txt
@@ -165,7 +167,7 @@ shortcut not written | data/a.txt | A | create /no/such/x.lmk | O |  |  | file? 
         const QString lmk = m_dir.filePath(QStringLiteral("again.lmk"));
         QVERIFY(app::WriteShortcut(lmk, { QStringLiteral("data"), QStringLiteral("b.txt") }));
         const auto read = m_document->seams.readFile;
-        m_document->seams.readFile = [&](const QString &folder, const QString &file) {
+        m_document->seams.readFile = [&](const QString &folder, const QString &file) -> std::optional<QString> {
             m_document->OpenShortcut(lmk);
             return read(folder, file);
         };

@@ -33,7 +33,7 @@ struct Fixture {
             if ((modPublic::blnFilerOK = !choices.isEmpty()))
                 modPublic::strCurrentFile = choices.takeFirst();
         };
-        window.document.seams.readFile = [this](const QString &, const QString &file) {
+        window.document.seams.readFile = [this](const QString &, const QString &file) -> std::optional<QString> {
             log.append(QStringLiteral("read %1 busy=%2 enabled=%3 panel=%4")
                            .arg(file)
                            .arg(window.BusyIndicator()->isVisible())
