@@ -222,25 +222,6 @@ private slots:
         server.onRequest = nullptr;
         QVERIFY(CheckServer(server.serverText(), "pw"));
     }
-
-    // GetChunk hands out at most the asked bytes and never half a double-byte character; asked
-    // for less than one character, it still moves on.
-    void chunksNeverCutACharacter()
-    {
-        ScriptedHttpServer server;
-        server.reply(QStringLiteral("ab") + QString(40000, QChar(0x65E5)));
-        inetConn control;
-        QSignalSpy states(&control, &inetConn::StateChanged);
-        control.Execute(ServerUrl(server.serverText()), "POST", "x", "Content-Type: text/plain\r\n");
-        QTRY_VERIFY(states.contains(QVariantList { int(inetConn::icResponseCompleted) }));
-        QCOMPARE(control.GetChunk(1), QStringLiteral("a"));
-        QCOMPARE(control.GetChunk(0), QStringLiteral("b"));
-        QCOMPARE(control.GetChunk(1), QString(QChar(0x65E5)));
-        const QString big = control.GetChunk(65535);
-        QCOMPARE(cp932::ByteCount(big), 65534); // one more character would take 65536
-        QCOMPARE(big.size() + 1 + control.GetChunk(65535).size(), 40000);
-        QCOMPARE(control.GetChunk(65535), QString());
-    }
 };
 
 QTEST_GUILESS_MAIN(tst_Protocol)
