@@ -60,18 +60,19 @@ void ScriptedHttpServer::read(QTcpSocket *socket)
 {
     const QByteArray buffer = socket->property("buffer").toByteArray() + socket->readAll();
     const qsizetype headEnd = buffer.indexOf("\r\n\r\n");
-    Request request { buffer.left(headEnd + 2), {}, {}, {} };
+    Request request;
     static const QRegularExpression length(
         QStringLiteral("\r\nContent-Length: *(\\d+)"), QRegularExpression::CaseInsensitiveOption);
-    const qsizetype end = headEnd + 4 + length.match(QString::fromLatin1(request.head)).captured(1).toLongLong();
+    const qsizetype end
+        = headEnd + 4 + length.match(QString::fromLatin1(buffer.left(headEnd + 2))).captured(1).toLongLong();
     socket->setProperty("buffer", headEnd < 0 || buffer.size() < end ? buffer : buffer.mid(end));
     if (headEnd < 0 || buffer.size() < end)
         return;
-    request.body = buffer.mid(headEnd + 4, end - headEnd - 4);
     // Each part: its disposition line with the name, an empty line, and the value up to the next delimiter.
     static const QRegularExpression part(
         QStringLiteral("name=\"([^\"]*)\"\r\n\r\n(.*?)\r\n--"), QRegularExpression::DotMatchesEverythingOption);
-    for (const QRegularExpressionMatch &field : part.globalMatch(cp932::Decode(request.body))) {
+    for (const QRegularExpressionMatch &field :
+        part.globalMatch(cp932::Decode(buffer.mid(headEnd + 4, end - headEnd - 4)))) {
         request.fields.append({ field.captured(1), field.captured(2) });
         if (field.captured(1) == QLatin1String("command"))
             request.command = field.captured(2);
