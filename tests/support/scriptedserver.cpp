@@ -25,18 +25,6 @@ void sendPieces(const QPointer<QTcpSocket> &socket, QList<QByteArray> pieces, in
 
 } // namespace
 
-QString ScriptedHttpServer::Request::command() const
-{
-    QString text;
-    for (const auto &[name, value] : fields) {
-        if (name == QLatin1String("command"))
-            text = value;
-        else if (name != QLatin1String("pass"))
-            text += QLatin1Char(' ') + name + QLatin1Char('=') + value;
-    }
-    return text;
-}
-
 ScriptedHttpServer::ScriptedHttpServer()
 {
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
@@ -72,34 +60,38 @@ void ScriptedHttpServer::read(QTcpSocket *socket)
 {
     const QByteArray buffer = socket->property("buffer").toByteArray() + socket->readAll();
     const qsizetype headEnd = buffer.indexOf("\r\n\r\n");
-    Request request { buffer.left(headEnd + 2), {}, {} };
+    Request request;
     static const QRegularExpression length(
         QStringLiteral("\r\nContent-Length: *(\\d+)"), QRegularExpression::CaseInsensitiveOption);
-    const qsizetype end = headEnd + 4 + length.match(QString::fromLatin1(request.head)).captured(1).toLongLong();
+    const qsizetype end
+        = headEnd + 4 + length.match(QString::fromLatin1(buffer.left(headEnd + 2))).captured(1).toLongLong();
     socket->setProperty("buffer", headEnd < 0 || buffer.size() < end ? buffer : buffer.mid(end));
     if (headEnd < 0 || buffer.size() < end)
         return;
-    request.body = buffer.mid(headEnd + 4, end - headEnd - 4);
     // Each part: its disposition line with the name, an empty line, and the value up to the next delimiter.
     static const QRegularExpression part(
         QStringLiteral("name=\"([^\"]*)\"\r\n\r\n(.*?)\r\n--"), QRegularExpression::DotMatchesEverythingOption);
-    for (const QRegularExpressionMatch &field : part.globalMatch(cp932::Decode(request.body)))
+    for (const QRegularExpressionMatch &field :
+        part.globalMatch(cp932::Decode(buffer.mid(headEnd + 4, end - headEnd - 4)))) {
         request.fields.append({ field.captured(1), field.captured(2) });
+        if (field.captured(1) == QLatin1String("command"))
+            request.command = field.captured(2);
+        else if (field.captured(1) != QLatin1String("pass"))
+            request.command += QLatin1Char(' ') + field.captured(1) + QLatin1Char('=') + field.captured(2);
+    }
     requests.append(request);
     if (onRequest)
         onRequest();
-    QString failure = QStringLiteral("no answer queued for \"%1\"").arg(request.command());
-    if (!m_answers.empty()) {
-        Answer &next = m_answers.front();
-        failure = QStringLiteral("expected \"%1\", got \"%2\"").arg(next.request, request.command());
-        if (next.request.isEmpty() || next.request == request.command()) {
-            sendPieces(socket, next.pieces, next.gapMs, next.closeAfter);
-            if (!next.everyTime)
-                m_answers.pop_front();
-            return;
-        }
+    const Answer *next = m_answers.empty() ? nullptr : &m_answers.front();
+    if (next && (next->request.isEmpty() || next->request == request.command)) {
+        sendPieces(socket, next->pieces, next->gapMs, next->closeAfter);
+        if (!next->everyTime)
+            m_answers.pop_front();
+        return;
     }
-    QTest::qFail(qPrintable(failure), __FILE__, __LINE__);
+    QTest::qFail(qPrintable(QStringLiteral("expected \"%1\", got \"%2\"")
+                                .arg(next ? next->request : QStringLiteral("no request"), request.command)),
+        __FILE__, __LINE__);
     socket->disconnectFromHost();
 }
 

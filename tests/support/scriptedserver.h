@@ -22,11 +22,8 @@ namespace testsupport {
 class ScriptedHttpServer : public QObject {
 public:
     struct Request {
-        QByteArray head; // the request line and the header lines
-        QByteArray body; // as it came, code page 932
         QList<std::pair<QString, QString>> fields; // the multipart fields, decoded
-        // "COMMAND name=value ...": the command and every field after the password.
-        QString command() const;
+        QString command; // "COMMAND name=value ...": the command and every field after the password
     };
 
     ScriptedHttpServer();
