@@ -410,6 +410,29 @@ private slots:
         QCOMPARE(modPublic::strCurrentFolder + '|' + modPublic::strCurrentFile, "data/a|n.txt" + typed);
     }
 
+    // A name that code page 932 cannot carry ("〜" U+301C, "¥", emoji) is refused before any
+    // request and kept for mending: the input box asks again with it, the save field keeps it.
+    void filerRefusesNamesTheCodePageLacks()
+    {
+        const QString refused
+            = QStringLiteral("名前にShift-JISで使用できない文字が含まれています。\r\n別の文字を使用してください。");
+        OpenFiler(1);
+        ListA();
+        Pick(Tree(), Node("a"));
+        for (const char *name : { "a〜", "¥", "😀" }) {
+            asked->answerInput(QString::fromUtf8(name));
+            asked->answerMessage(MsgAnswer::OK, refused);
+            asked->answerInput(QString()); // the user gives up
+            Tool("newfolder")->trigger();
+            QCOMPARE(asked->inputs.takeLast().initialText, QString::fromUtf8(name));
+        }
+        Find<QLineEdit>("txtName")->setText(QStringLiteral("a〜.txt"));
+        asked->answerMessage(MsgAnswer::OK, refused);
+        Click("cmdOK");
+        QVERIFY(dlg->isVisible() && !modPublic::blnFilerOK);
+        QCOMPARE(Find<QLineEdit>("txtName")->text(), QStringLiteral("a〜.txt"));
+    }
+
     void filerCommands_data() { AddRows(kCommands); }
 
     // Each toolbar command asks what it needs, sends one request on the picked folder or file and,

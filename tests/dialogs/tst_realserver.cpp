@@ -37,7 +37,7 @@ private slots:
         QCOMPARE(NewRemoteFolder("data/日本語ソ表"), "OK");
         QCOMPARE(ListRemoteFolders("data"), QStringList { "日本語ソ表" });
         QCOMPARE(SaveRemoteFile("data/日本語ソ表", "メモ①.txt", "本文\r\n"), "OK");
-        const QStringList listed = ListRemoteFiles("data/日本語ソ表");
+        const QStringList listed = ListRemoteFiles("data/日本語ソ表").value_or(QStringList());
         QCOMPARE(listed.size(), 1);
         const std::optional<filer::FileEntry> entry = filer::ParseFileLine(listed.first());
         QVERIFY(entry);
@@ -54,14 +54,14 @@ private slots:
         QString big;
         for (int n = 0; big.size() < 5 * 1024 * 1024; ++n)
             big += QString::number(n) + QStringLiteral(" 吾輩は猫ｶﾀｶﾅ～①\\\r\n--===261205074201===\r\n\r\nNG\r\n");
-        for (const QString &document : { big, QString() }) {
+        for (const QString &document : { big, QString(), QStringLiteral("NG") }) {
             QCOMPARE(SaveRemoteFile("data", "文書.txt", document), "OK");
             QFile file(onDisk("data/文書.txt").filePath());
             QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == cp932::Encode(document));
             QVERIFY(ReadRemoteFile("data", "文書.txt") == document);
         }
         strPassword = QStringLiteral("wrong");
-        QCOMPARE(ListRemoteFiles("data"), QStringList { "NG" });
+        QVERIFY(!ListRemoteFiles("data"));
     }
 };
 
