@@ -38,11 +38,6 @@ QString MakeBoundary();
 // window events go on, and returns the response body (empty when the transfer failed).
 QString ServerCommand(const QString &server, const FieldList &fields);
 
-// Tests put a scripted server in place of the whole request cycle; nullptr restores the wire.
-// The handler runs as the one request in flight: a request made while it runs gets "".
-using CommandHandler = std::function<QString(const QString &server, const FieldList &fields)>;
-void setCommandHandler(CommandHandler handler);
-
 // The main window hands in its transfer control; until then (and in dialogs tested on their
 // own) one process-wide control is made on first use. nullptr goes back to that one.
 void setTransferControl(inetConn *control);

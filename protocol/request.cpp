@@ -13,7 +13,6 @@ namespace modPublic {
 
 namespace {
 
-CommandHandler g_commandHandler;
 QPointer<inetConn> g_registeredControl;
 QPointer<inetConn> g_sharedControl;
 int g_stallTimeoutMs = kStallTimeoutMs;
@@ -63,11 +62,6 @@ inetConn *transferControl()
 
 } // namespace
 
-void setCommandHandler(CommandHandler handler)
-{
-    g_commandHandler = std::move(handler);
-}
-
 void setTransferControl(inetConn *control)
 {
     if (g_registeredControl == control)
@@ -89,12 +83,6 @@ QString ServerCommand(const QString &server, const FieldList &fields)
     if (g_requestInFlight)
         return {};
     const InFlight inFlight;
-    if (g_commandHandler) {
-        const CommandHandler handler = g_commandHandler; // it may replace itself while it runs
-        strReply = handler(server, fields);
-        return strReply;
-    }
-
     inetConn *control = transferControl();
     const QPointer<inetConn> guard(control);
     control->setStallTimeout(g_stallTimeoutMs);
