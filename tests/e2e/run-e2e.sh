@@ -85,6 +85,8 @@ start_lumeno() { # ARGS...: starts the editor and waits for its window
   main=$(xdotool search --onlyvisible --name '^Lumeno$' | head -n 1)
 }
 
+exited() { ! ps -o stat= -p "$1" | grep -qv '^Z'; } # gone, or a zombie not yet waited for
+
 # Without a window manager nobody hands the focus back when a dialog closes: do what one does.
 focus_main() { xdotool windowfocus --sync "$main"; }
 
@@ -199,6 +201,7 @@ until_true 10 "the browser to close" at_most ファイルの保存 0
 # --- 5. quit through the menu; the settings store keeps the server and the recent file -----
 focus_main
 xdotool key alt+f q # 終了(&Q); the editor reads keys in order
+until_true 30 "the editor to quit" exited "$lumeno_pid"
 wait "$lumeno_pid" || fail "lumeno ended with status $?"
 for line in "Server=127.0.0.1:$port" Wrap=True Count=1 Path1=data/手紙 File1=下書き.txt File2= \
   CurrentVersion=1.00.0000 'Width=[0-9.]+'; do
