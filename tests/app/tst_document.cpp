@@ -4,6 +4,7 @@
 #include "app/shortcutfile.h"
 #include "protocol/modPublic.h"
 #include "support/fakeplatform.h"
+#include "support/tables.h"
 
 #include <QTest>
 
@@ -56,11 +57,6 @@ private slots:
     void cleanup() { m_dialogs.reset(); }
     void lifeCycle_data()
     {
-        for (const char *column : { "start", "text", "command", "answers", "filer" })
-            QTest::addColumn<QString>(column);
-        QTest::addColumn<bool>("failing");
-        QTest::addColumn<QString>("log");
-        QTest::addColumn<QString>("state");
         QVERIFY(app::WriteShortcut(m_dir.filePath("b.lmk"), { QStringLiteral("data"), QStringLiteral("b.txt") }));
         QFile file(m_dir.filePath("l.txt"));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("\x82\xa0") == 2);
@@ -69,46 +65,7 @@ private slots:
         QFile huge(m_dir.filePath(QStringLiteral("huge.txt"))), edge(m_dir.filePath(QStringLiteral("edge.lmk")));
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(app::kLargestDroppedFile + 1));
         QVERIFY(app::WriteShortcut(edge.fileName(), { "data", "e.txt" }) && edge.resize(app::kLargestDroppedFile));
-        // name | start (the current file, "" untitled; a star: modified) | text | command | the
-        // prompts' answers (Yes, No, Cancel, OK) | the browser's choice ("" Cancel) | NG: the server
-        // fails | log | state (the current file, a star when modified, the recent files)
-        static const char table[] = R"(
-new, unmodified | data/a.txt | A | new |  |  |  | text= name=(No File) | / x a.txt
-new, Cancel keeps all | data/a.txt* | A | new | C |  |  | ?変更された内 | data/a.txt* x a.txt
-new, No drops the text | data/a.txt* | A | new | N |  |  | ?変更された内 text= name=(No File) | / x a.txt
-new, Yes saves first | data/a.txt* | A | new | Y |  |  | ?変更された内 lock busy save a.txt idle unlock text= name=(No File) | / x a.txt
-new, Yes, save fails | data/a.txt* | A | new | YO |  | NG | ?変更された内 lock busy save a.txt idle ?ファイルの保 unlock | data/a.txt* x a.txt
-new, Yes, untitled, no name | * | A | new | Y |  |  | ?変更された内 lock filer1 unlock | /* x a.txt
-open | data/a.txt | A | open |  | b.txt |  | lock filer0 busy read b.txt idle text=B.TXT name=b.txt history unlock | data/b.txt x a.txt b.txt
-open, browser cancelled | data/a.txt | A | open |  |  |  | lock filer0 unlock | data/a.txt x a.txt
-open a document whose text is NG | data/a.txt | A | open |  | ng |  | lock filer0 busy read ng idle text=NG name=ng history unlock | data/ng x a.txt ng
-open, read fails: name back | data/a.txt | A | open | O | b.txt | NG | lock filer0 busy read b.txt idle ?ファイルの取 unlock | data/a.txt x a.txt
-open, Cancel | data/a.txt* | A | open | C |  |  | ?変更された内 | data/a.txt* x a.txt
-save | data/a.txt* | A | save |  |  |  | lock busy save a.txt idle unlock | data/a.txt x a.txt
-save untitled asks a name | * | A | save |  | c.txt |  | lock filer1 busy save c.txt idle name=c.txt unlock | data/c.txt x a.txt
-save as fails: chosen name stays | data/a.txt* | A | saveAs | O | c.txt | NG | lock filer1 busy save c.txt idle ?ファイルの保 unlock | data/c.txt* x a.txt
-save, no Shift-JIS: No | data/a.txt* | ǅ | save | N |  |  | ?この文書には | data/a.txt* x a.txt
-save as, no Shift-JIS: Yes | data/a.txt* | ǅ | saveAs | Y | c.txt |  | ?この文書には lock filer1 busy save c.txt idle name=c.txt unlock | data/c.txt x a.txt
-recent moves to the end | data/a.txt | A | recent 0 |  |  |  | lock busy read x idle text=X name=x history unlock | data/x a.txt x
-recent past the list | data/a.txt | A | recent 2 |  |  |  |  | data/a.txt x a.txt
-shortcut |  | A | shortcut $dir/b.lmk |  |  |  | lock busy read b.txt idle text=B.TXT name=b.txt history unlock | data/b.txt x a.txt b.txt
-shortcut, not .lmk |  | A | shortcut $dir/l.txt |  |  |  |  | / x a.txt
-drop a text file | data/a.txt | A | drop $dir/l.txt |  |  |  | text=あ name=(No File) | / x a.txt
-drop two: first only | data/a.txt* | A | drop $dir/b.lmk $dir/l.txt | NO |  |  | ?変更された内 ?複数のファイ lock busy read b.txt idle text=B.TXT name=b.txt history unlock | data/b.txt x a.txt b.txt
-drop an empty file | data/a.txt | A | drop $dir/empty.txt |  |  |  |  | data/a.txt x a.txt
-drop, too large: before the prompt | data/a.txt* | A | drop $dir/huge.txt | O |  |  | ?ドロップされ | data/a.txt* x a.txt
-drop, largest allowed | data/a.txt | A | drop $dir/edge.lmk |  |  |  | lock busy read e.txt idle text=E.TXT name=e.txt history unlock | data/e.txt x a.txt e.txt
-drop, Cancel | data/a.txt* | A | drop $dir/l.txt | C |  |  | ?変更された内 | data/a.txt* x a.txt
-shortcut of no file |  | A | create | O |  |  | ?ファイルを開 | / x a.txt
-shortcut written | data/a.txt | A | create $dir/made |  |  |  | file? lock busy read a.txt idle text=A.TXT name=a.txt history unlock | data/a.txt x a.txt
-shortcut not written | data/a.txt | A | create /no/such/x.lmk | O |  |  | file? ?ローカルショ | data/a.txt x a.txt
-)";
-        for (const QString &line : QString::fromUtf8(table).split(u'\n', Qt::SkipEmptyParts)) {
-            QStringList c = line.split(u'|');
-            for (QString &cell : c)
-                cell = cell.trimmed().replace("$dir", m_dir.path());
-            QTest::newRow(qPrintable(c[0])) << c[1] << c[2] << c[3] << c[4] << c[5] << (c[6] == "NG") << c[7] << c[8];
-        }
+        testsupport::AddTableRows(QStringLiteral("document-life-cycle.txt"));
     }
     // Each command asks what it must, in order, reaches the server and the browser only with the
     // window locked and the busy note up, and leaves the document, its name and the recent files
@@ -126,13 +83,13 @@ shortcut not written | data/a.txt | A | create /no/such/x.lmk | O |  |  | file? 
         m_text = text;
         QFETCH(QString, filer);
         m_filerChoice = filer;
-        QFETCH(bool, failing);
-        m_failing = failing;
+        QFETCH(QString, server);
+        m_failing = server == QLatin1String("NG");
         const std::map<QChar, MsgAnswer> answer { { u'Y', MsgAnswer::Yes }, { u'N', MsgAnswer::No },
             { u'C', MsgAnswer::Cancel }, { u'O', MsgAnswer::OK } };
         for (const QChar letter : answers)
             m_dialogs->answerMessage(answer.at(letter));
-        const QString argument = command.section(u' ', 1);
+        const QString argument = command.section(u' ', 1).replace(QLatin1String("$dir"), m_dir.path());
         const QStringList commands { "new", "open", "save", "saveAs", "recent", "shortcut", "drop", "create" };
         switch (commands.indexOf(command.section(u' ', 0, 0))) {
         case 0: m_document->NewDocument(); break;

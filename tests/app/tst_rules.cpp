@@ -8,6 +8,7 @@
 #include "app/textcounts.h"
 #include "platform/twips.h"
 #include "support/fakeplatform.h"
+#include "support/tables.h"
 
 #include <QPlainTextDocumentLayout>
 #include <QRandomGenerator>
@@ -25,17 +26,7 @@ private slots:
     void initTestCase() { testsupport::usePrivateRuntimeDir(); }
     void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
 
-    void counts_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("panel");
-        QTest::newRow("empty") << "" << QStringLiteral("0バイト, 0文字（全角: 0文字, 半角: 0文字）");
-        QTest::newRow("kana, letter, CR LF") << "あa\r\n"
-                                             << QStringLiteral("5バイト, 4文字（全角: 1文字, 半角: 3文字）");
-        QTest::newRow("half-width katakana") << "ｶﾀｶﾅﾞ" << QStringLiteral("5バイト, 5文字（全角: 0文字, 半角: 5文字）");
-        QTest::newRow("outside the code page")
-            << "¥😀漢" << QStringLiteral("5バイト, 4文字（全角: 1文字, 半角: 3文字）");
-    }
+    void counts_data() { testsupport::AddTableRows(QStringLiteral("text-counts.txt")); }
     // The status bar's count in the program's wording: code page 932 bytes, characters, and
     // which of them are full-width; what the code page lacks counts as one "?" each.
     void counts()
@@ -85,19 +76,7 @@ private slots:
         }
     }
 
-    void history_data()
-    {
-        QTest::addColumn<QString>("before");
-        QTest::addColumn<QString>("added");
-        QTest::addColumn<QString>("after");
-        const char *rows[][4] = { { "first", "", "a", "a" }, { "appended last", "a b", "c", "a b c" },
-            { "listed moves last", "a b c", "a", "b c a" }, { "last stays", "a b c", "c", "a b c" },
-            { "full drops oldest", "0 1 2 3 4 5 6 7 8 9", "x", "1 2 3 4 5 6 7 8 9 x" },
-            { "full, listed", "0 1 2 3 4 5 6 7 8 9", "0", "1 2 3 4 5 6 7 8 9 0" },
-            { "ampersand escaped", "", "R&D", "R&&D" } };
-        for (const auto &[name, before, added, after] : rows)
-            QTest::newRow(name) << before << added << after;
-    }
+    void history_data() { testsupport::AddTableRows(QStringLiteral("recent-files.txt")); }
     // The recent files: the oldest first, the most recent last, each file once, ten at most;
     // the same name in another folder is another file.
     void history()
@@ -115,49 +94,20 @@ private slots:
         QCOMPARE(history[app::HistoryLength(history) - 1].Path, QStringLiteral("other"));
     }
 
-    void shortcutFile_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("target"); // folder | name, empty when unusable
-        QTest::newRow("tabs in the name") << QByteArray("F\tx\ty\r\n") << "F|x\ty";
-        QTest::newRow("no line break") << QByteArray("data\ta.txt") << "data|a.txt";
-        QTest::newRow("LF, second line ignored") << QByteArray("data\ta\nother\tb\n") << "data|a";
-        QTest::newRow("CR alone ends the line") << QByteArray("data\ta\rb") << "data|a";
-        QTest::newRow("code page 932") << QByteArray("data/\x94\x4e\t\x83\x81.txt\r\n") << "data/年|メ.txt";
-        QTest::newRow("tab on the second line") << QByteArray("data\r\n\ta.txt") << QString();
-    }
+    void shortcutFile_data() { testsupport::AddTableRows(QStringLiteral("shortcut-files.txt")); }
     // Only the first line counts: the folder before the first TAB, the name all after it; the
     // extension in any case. (What the program writes it reads back: tst_document.)
     void shortcutFile()
     {
-        QFETCH(QByteArray, bytes);
-        const std::optional<app::HistoryItem> parsed = app::ParseShortcut(bytes);
-        QTEST(parsed ? parsed->Path + u'|' + parsed->File : QString(), "target");
+        QFETCH(QString, bytes);
+        const std::optional<app::HistoryItem> parsed = app::ParseShortcut(bytes.toLatin1());
+        QTEST(parsed.value_or(app::HistoryItem {}).Path, "folder");
+        QTEST(parsed.value_or(app::HistoryItem {}).File, "file");
         QVERIFY(
             app::HasShortcutExtension(QStringLiteral("a.LMK")) && !app::HasShortcutExtension(QStringLiteral("almk")));
     }
 
-    void startupSettings_data()
-    {
-        QTest::addColumn<QString>("stored"); // Section/Key=value;...
-        QTest::addColumn<QString>("read"); // window | server | font | history | wrap
-        // name => the stored values => what start-up reads
-        static const char table[] = R"(
-first run =>  => 1 2 3 4 | 127.0.0.1 | ＭＳ ゴシック 11pt | - | 1
-as stored => Window/Left=15;Window/Width=9000;Setting/Server=x.jp;Setting/FontName=IPAGothic;Setting/FontSize=10.5;Setting/Wrap=False;History/Count=2;History/File1=a;History/File2=b => 15 2 9000 4 | x.jp | IPAGothic 10pt | a b | 0
-not numbers => Window/Width=wide;Window/Left=1e;Setting/FontSize=big;Setting/Wrap=yes => 1 2 3 4 | 127.0.0.1 | ＭＳ ゴシック 11pt | - | 1
-font size 0, blank name => Setting/FontSize=0;Setting/FontName=  => 1 2 3 4 | 127.0.0.1 | ＭＳ ゴシック 11pt | - | 1
-font size 400 => Setting/FontSize=400 => 1 2 3 4 | 127.0.0.1 | ＭＳ ゴシック 400pt | - | 1
-font size past 400 => Setting/FontSize=400.5 => 1 2 3 4 | 127.0.0.1 | ＭＳ ゴシック 11pt | - | 1
-count past ten => History/Count=25;History/File1=a;History/File10=j;History/File11=k => 1 2 3 4 | 127.0.0.1 | ＭＳ ゴシック 11pt | a | 1
-count below zero => History/Count=-1;History/File1=a => 1 2 3 4 | 127.0.0.1 | ＭＳ ゴシック 11pt | - | 1
-count short of the files => History/Count=1;History/File1=a;History/File2=b => 1 2 3 4 | 127.0.0.1 | ＭＳ ゴシック 11pt | a | 1
-)";
-        for (const QString &line : QString::fromUtf8(table).split(u'\n', Qt::SkipEmptyParts)) {
-            const QStringList c = line.split(QStringLiteral(" => "));
-            QTest::newRow(qPrintable(c[0])) << c[1] << c[2];
-        }
-    }
+    void startupSettings_data() { testsupport::AddTableRows(QStringLiteral("startup-settings.txt")); }
     // Every value read at start-up is checked: one that does not convert or lies outside its
     // range counts as absent and the default holds (for the window: its own placement).
     void startupSettings()
@@ -168,32 +118,16 @@ count short of the files => History/Count=1;History/File1=a;History/File2=b => 1
             settings.store().SaveSetting(
                 entry.section(u'/', 0, 0), entry.section(u'/', 1).section(u'=', 0, 0), entry.section(u'=', 1));
         const app::StartupSettings read = app::ReadStartupSettings(settings.store(), { 1, 2, 3, 4 });
-        const QString history = app::HistoryCaptions(read.history).join(u' ');
-        QTEST(QStringLiteral("%1 %2 %3 %4 | %5 | %6 | %7 | %8")
-                  .arg(read.window.left)
-                  .arg(read.window.top)
-                  .arg(read.window.width)
-                  .arg(read.window.height)
-                  .arg(read.server, app::FontPanelText(read.font), history.isEmpty() ? QStringLiteral("-") : history)
-                  .arg(int(read.wrap)),
-            "read");
+        const auto &window = read.window;
+        QTEST(QStringLiteral("%1 %2 %3 %4").arg(window.left).arg(window.top).arg(window.width).arg(window.height),
+            "window");
+        QTEST(read.server, "server");
+        QTEST(app::FontPanelText(read.font), "font");
+        QTEST(app::HistoryCaptions(read.history).join(u' '), "history");
+        QTEST(QString::number(read.wrap), "wrap");
     }
 
-    void association_data()
-    {
-        QTest::addColumn<QString>("obstacle"); // a file where a folder goes; with "/", a folder where a file goes
-        QTest::addColumn<QString>("step"); // whose message is shown; empty: none
-        const QString icons = QStringLiteral("icons/hicolor/48x48/");
-        const std::pair<QString, const char *> rows[] = { { "", "" }, { "mime/packages/Lumeno.LocalShortcut.xml", "" },
-            { "mime", "RegCreateKeyEx[1]" }, { "mime/packages/Lumeno.LocalShortcut.xml/", "RegSetValueEx[1]" },
-            { "applications", "RegCreateKeyEx[2]" }, { "applications/lumeno.desktop/", "RegSetValueEx[2-1]" },
-            { icons + "mimetypes", "RegCreateKeyEx[3]" },
-            { icons + "mimetypes/application-x-lumeno-localshortcut.png/", "RegSetValueEx[3]" },
-            { icons + "apps", "RegCreateKeyEx[4]" }, { icons + "apps/lumeno.png/", "RegSetValueEx[4]" } };
-        for (const auto &[obstacle, step] : rows)
-            QTest::newRow(qPrintable(obstacle.isEmpty() ? QStringLiteral("all written") : obstacle))
-                << obstacle << step;
-    }
+    void association_data() { testsupport::AddTableRows(QStringLiteral("association.txt")); }
     // The shortcut type's association is written only when its package is absent, each step
     // that fails shows its own message, and the entry runs the program with the file.
     void association()
