@@ -4,6 +4,7 @@
 #include "platform/machine.h"
 #include "platform/settingsstore.h"
 #include "support/fakeplatform.h"
+#include "support/tables.h"
 
 #include <QFile>
 #include <QSysInfo>
@@ -48,36 +49,15 @@ private slots:
         QCOMPARE(cp932::CanEncode(text), mapped);
         QCOMPARE(cp932::Decode(bytes) == text, mapped);
     }
-    void cp932InvalidBytes_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("text");
-        const QString bad(QChar::ReplacementCharacter);
-        QTest::newRow("undefined single bytes") << QByteArray("\x80\xA0\xFD\xFE\xFF") << bad.repeated(5);
-        QTest::newRow("lead byte at the end") << QByteArray("A\x82") << "A" + bad;
-        QTest::newRow("lead before a line break") << QByteArray("\x82\r\nB") << bad + "\r\nB";
-        QTest::newRow("lead before DEL") << QByteArray("\x82\x7F") << bad + "\x7F";
-        QTest::newRow("unassigned pair") << QByteArray("\x82\x40z") << bad + "z";
-        QTest::newRow("half-width between") << QByteArray("\xB1\x82\xA0\xB2") << QStringLiteral("ｱあｲ");
-        QTest::newRow("nul kept") << QByteArray("a\0b", 3) << QString::fromUtf16(u"a\0b", 3);
-    }
+    void cp932InvalidBytes_data() { testsupport::AddTableRows(QStringLiteral("cp932-invalid.txt")); }
     // Bytes that form no character each cost one U+FFFD and never swallow a following character.
     void cp932InvalidBytes()
     {
-        QFETCH(QByteArray, bytes);
-        QTEST(cp932::Decode(bytes), "text");
+        QFETCH(QString, bytes);
+        QTEST(cp932::Decode(bytes.toLatin1()), "text");
     }
 
-    void storedValues_data()
-    {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<QString>("read"); // number integer truth; "-1" and "d": the caller's default
-        const char *rows[][2] = { { "True", "-1 -1 1" }, { "False", "-1 -1 0" }, { "", "-1 -1 d" }, { "-3", "-3 -3 d" },
-            { "10.5", "10.5 -1 d" }, { "12px", "-1 -1 d" }, { "a, b", "-1 -1 d" },
-            { "ＭＳ ゴシック　ｶﾀｶﾅ", "-1 -1 d" } };
-        for (const auto &[stored, read] : rows)
-            QTest::newRow(*stored ? stored : "empty") << QString::fromUtf8(stored) << read;
-    }
+    void storedValues_data() { testsupport::AddTableRows(QStringLiteral("stored-values.txt")); }
     // A value is text that comes back the same from the file; only the words True and False are
     // truth values, only decimal numbers (whole ones that fit, for integers) are numbers; anything
     // else, and a key never written, is the caller's default.

@@ -6,6 +6,7 @@
 #include "platform/services.h"
 #include "platform/translations.h"
 #include "support/fakeplatform.h"
+#include "support/tables.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -58,41 +59,30 @@ private slots:
     void cleanupTestCase() { platform::services().dialogs = nullptr; }
     void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
 
-    void messageBoxes_data()
-    {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("press");
-        QTest::addColumn<QString>("seen"); // icons: 1 information, 2 warning, 4 question
-        QTest::addColumn<int>("answer");
-        QTest::newRow("error") << 0 << "OK"
-                               << "Lumeno 2 OK | OK" << int(MsgAnswer::OK);
-        QTest::newRow("notice") << 1 << "OK"
-                                << "Lumeno 1 OK | OK" << int(MsgAnswer::OK);
-        QTest::newRow("yes/no") << 2 << "はい(&Y)"
-                                << "Lumeno 4 いいえ(&N) | いいえ(&N) はい(&Y)" << int(MsgAnswer::Yes);
-        QTest::newRow("input box, Cancel") << 4 << "キャンセル"
-                                           << "Lumeno -1 OK | OK キャンセル" << int(MsgAnswer::OK);
-        QTest::newRow("save prompt") << 3 << "いいえ(&N)"
-                                     << "Lumeno 4 キャンセル | いいえ(&N) はい(&Y) キャンセル" << int(MsgAnswer::No);
-    }
+    void messageBoxes_data() { testsupport::AddTableRows(QStringLiteral("message-boxes.txt")); }
     // Each kind of message has its icon, its buttons in Japanese and its default button; the
     // input box's Cancel answers the empty text.
     void messageBoxes()
     {
-        QFETCH(int, kind);
+        QFETCH(QString, kind);
         QFETCH(QString, press);
         AnswerModalWith(press);
         const QString text = QStringLiteral("変更された内容をファイルに保存しますか？");
         MsgAnswer answer = MsgAnswer::OK;
-        switch (kind) {
-        case 0: platform::ShowError(nullptr, text); break;
-        case 1: platform::ShowInformation(nullptr, text); break;
-        case 2: answer = platform::AskYesNo(nullptr, text) ? MsgAnswer::Yes : MsgAnswer::No; break;
-        case 3: answer = platform::AskYesNoCancel(nullptr, text); break;
-        case 4: QCOMPARE(platform::dialogs().InputBox(nullptr, text, QStringLiteral("a")), QString()); break;
-        }
+        if (kind == "error")
+            platform::ShowError(nullptr, text);
+        else if (kind == "notice")
+            platform::ShowInformation(nullptr, text);
+        else if (kind == "yes/no")
+            answer = platform::AskYesNo(nullptr, text) ? MsgAnswer::Yes : MsgAnswer::No;
+        else if (kind == "save prompt")
+            answer = platform::AskYesNoCancel(nullptr, text);
+        else
+            QCOMPARE(platform::dialogs().InputBox(nullptr, text, QStringLiteral("a")), QString());
         QTEST(m_seen, "seen");
-        QTEST(int(answer), "answer");
+        const QMap<MsgAnswer, QString> letters { { MsgAnswer::Yes, "Y" }, { MsgAnswer::No, "N" },
+            { MsgAnswer::OK, "O" } };
+        QTEST(letters.value(answer), "answer");
     }
 };
 

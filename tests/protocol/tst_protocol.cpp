@@ -8,6 +8,7 @@
 #include "protocol/modPublic.h"
 #include "protocol/replies.h"
 #include "support/scriptedserver.h"
+#include "support/tables.h"
 
 #include <QNetworkProxy>
 #include <QRegularExpression>
@@ -35,25 +36,6 @@ QByteArray chunk(const QByteArray &data)
 {
     return QByteArray::number(data.size(), 16) + "\r\n" + data + "\r\n";
 }
-
-// Each reply rule, a reply and what it means: 'c' CHECK, 's' the status of SAVEFILE, 'l' the
-// listing of data/a (count and items: no list and one empty item differ), 'r' READFILE of data/a/n.
-struct Reply {
-    char rule;
-    const char *reply, *expected;
-};
-const Reply kReplies[] = {
-    { 'c', "OKAY", "true" }, { 'c', "ok", "false" }, { 's', "Save OK\n", "OK" }, { 's', "Save OK\nNG", "OK" },
-    { 's', "Save OK", "NG" }, // the script always ends its status line
-    { 's', "Save OK\r\n", "NG" }, // CR stays part of the line
-    { 's', "New Folder OK\n", "NG" }, { 'l', "data/a\nx\ny", "2[x|y]" }, { 'l', "data/a", "0[]" },
-    { 'l', "data/a\nx\n", "2[x|]" }, { 'l', "data/b\nx", "none" }, { 'l', "NG", "none" },
-    { 'l', "data/a\nNG\nx", "2[NG|x]" }, // a folder named NG is content
-    { 'r', "data/a/n\nx\r\n\r\n", "x\r\n\r\n" }, { 'r', "data/a/n\n", "" },
-    { 'r', "data/a/n", "none" }, // no LF: a failure, not an empty file
-    { 'r', "data/a/m\nhello", "none" }, { 'r', "NG", "none" },
-    { 'r', "data/a/n\nNG", "NG" }, // a document that reads NG is content
-};
 
 using Pieces = QList<QByteArray>;
 
@@ -106,26 +88,21 @@ private slots:
             QRegularExpression(QStringLiteral("^===\\d{12}===[A-Za-z0-9]{15}-{20}$")).match(MakeBoundary()).hasMatch());
     }
 
-    void replyRules_data()
-    {
-        QTest::addColumn<int>("row");
-        for (int row = 0; row < int(std::size(kReplies)); ++row)
-            QTest::addRow("%c %s", kReplies[row].rule, QByteArray(kReplies[row].reply).replace('\n', "|").constData())
-                << row;
-    }
+    void replyRules_data() { testsupport::AddTableRows(QStringLiteral("reply-rules.txt")); }
 
     // Lines end at LF only and compare exactly: CHECK passes on a reply beginning with "OK"; a
     // status command on its own success line; a listing gives the lines after the folder's path;
     // READFILE everything after the file's path.
     void replyRules()
     {
-        QFETCH(int, row);
-        const QString reply = QString::fromUtf8(kReplies[row].reply);
+        QFETCH(QString, rule);
+        QFETCH(QString, reply);
         const auto listing = ListingReplyResult(reply, u"data/a");
-        const QString results[] = { QVariant(CheckReplyResult(reply)).toString(), StatusReplyResult(reply, u"Save OK"),
-            listing ? QString::number(listing->size()) + u'[' + listing->join(u'|') + u']' : "none",
-            ReadReplyResult(reply, u"data/a/n").value_or("none") };
-        QCOMPARE(results[QByteArray("cslr").indexOf(kReplies[row].rule)], QString::fromUtf8(kReplies[row].expected));
+        const QMap<QString, QString> results { { "check", QVariant(CheckReplyResult(reply)).toString() },
+            { "status", StatusReplyResult(reply, u"Save OK") },
+            { "listing", listing ? QString::number(listing->size()) + u'[' + listing->join(u'|') + u']' : "none" },
+            { "read", ReadReplyResult(reply, u"data/a/n").value_or("none") } };
+        QTEST(results.value(rule), "expected");
     }
 
     void replies_data()
