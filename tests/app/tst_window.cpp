@@ -8,6 +8,7 @@
 #include "support/fakeplatform.h"
 #include "support/keyboard.h"
 #include "support/layout.h"
+#include "support/tables.h"
 
 #include <QAction>
 #include <QApplication>
@@ -72,28 +73,11 @@ private slots:
     void initTestCase() { testsupport::usePrivateRuntimeDir(); }
     void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
 
-    void commands_data()
-    {
-        QTest::addColumn<QString>("action"); // a toolbar button's key; "menu" and the key: the menu item
-        QTest::addColumn<QString>("effect"); // requests | text | clipboard | opened address
-        const QString kept = QStringLiteral("|ab\r\ncd|xy|");
-        const std::pair<const char *, QString> rows[]
-            = { { "new", "||xy|" }, { "open", "filer0" + kept }, { "save", "save a.txt ab\r\ncd" + kept },
-                  { "SaveAs", "filer1" + kept }, { "cut", "||ab\ncd|" }, { "copy", "|ab\r\ncd|ab\ncd|" },
-                  { "paste", "|xy|xy|" }, { "google", kept + "http://www.google.co.jp/search?hl=ja&q=ab%0Acd" },
-                  { "wikipedia", kept + "http://ja.wikipedia.org/wiki/ab%0Acd" },
-                  { "help", kept + "file://APP/Lumeno.chm" }, { "print", kept }, { "font", kept } };
-        for (const auto &[key, effect] : rows) {
-            const QString menu = QStringLiteral("menu") + QChar(key[0]).toUpper() + (key + 1);
-            QTest::newRow(qPrintable(menu)) << menu << effect;
-            if (QChar(key[0]).isLower()) // the toolbar has no Save As
-                QTest::newRow(key) << key << effect;
-        }
-    }
+    void commands_data() { testsupport::AddTableRows(QStringLiteral("window-commands.txt")); }
     // Each menu item and toolbar button runs its own command, on the selection where it has one.
     void commands()
     {
-        QFETCH(QString, action);
+        const QString action = QString::fromLatin1(QTest::currentDataTag());
         Fixture f;
         f.window.SetDocumentText(QStringLiteral("ab\r\ncd"));
         f.window.txtMain->selectAll();
@@ -104,10 +88,12 @@ private slots:
         if (action.endsWith(QLatin1String("ont")))
             f.dialogs.answerFont(std::nullopt);
         f.window.findChild<QAction *>(action)->trigger();
-        const QString opened = QString::fromUtf8(f.shell.opened.value(0).toEncoded())
-                                   .replace(QCoreApplication::applicationDirPath(), "APP");
-        QTEST(
-            QStringList({ f.log.join(u','), f.window.DocumentText(), f.clipboard.text, opened }).join(u'|'), "effect");
+        QTEST(f.log.join(u','), "requests");
+        QTEST(f.window.DocumentText(), "text");
+        QTEST(f.clipboard.text, "clipboard");
+        QTEST(QString::fromUtf8(f.shell.opened.value(0).toEncoded())
+                  .replace(QCoreApplication::applicationDirPath(), "APP"),
+            "opened");
         // The shortcut command needs an open file.
         emit f.window.mhdFile->aboutToShow();
         QCOMPARE(f.window.menuShortcut->isEnabled(), !action.endsWith(QLatin1String("ew")));

@@ -3,6 +3,7 @@
 #include "codec/codec.h"
 #include "platform/random.h"
 #include "support/fakeplatform.h"
+#include "support/tables.h"
 
 #include <QFile>
 #include <QSet>
@@ -70,18 +71,7 @@ private slots:
         QCOMPARE(codes.size(), 254);
     }
 
-    void refusals_data()
-    {
-        QTest::addColumn<QString>("password"); // refused by Encode
-        QTest::addColumn<QString>("code"); // refused by Decode
-        const QString good = QStringLiteral("H9jINwAA"); // "x" under an empty tag, key 200
-        QTest::newRow("too long / not whole quads") << "ABCDEFGHIJKLMNOP" << good.chopped(1);
-        QTest::newRow("blank / one quad short") << "pass word" << good.left(4);
-        QTest::newRow("kana / base64 plus") << "パスワード" << QString(good).replace(2, 1, u'+');
-        QTest::newRow("dot / padding") << "pass.1" << QStringLiteral("H9jINw==");
-        QTest::newRow("no nonzero byte") << "" << QStringLiteral("AAAAAAAA");
-        QTest::newRow("marker in the first byte") << "" << QStringLiteral("AQAAAAAA");
-    }
+    void refusals_data() { testsupport::AddTableRows(QStringLiteral("codec-refusals.txt")); }
     // A password the length digit or the alphabet cannot carry is refused rather than stored
     // mangled; anything Encode cannot have made decodes to the empty text.
     void refusals()
