@@ -12,10 +12,6 @@ function(lumeno_add_qtest)
   add_executable(${T_NAME} ${T_SOURCES})
   set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/tests)
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} lumeno_testsupport Qt6::Test)
-  target_compile_definitions(${T_NAME} PRIVATE
-    LUMENO_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
-    LUMENO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-    LUMENO_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
   add_test(NAME ${T_NAME} COMMAND ${T_NAME})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)

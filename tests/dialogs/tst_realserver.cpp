@@ -26,7 +26,7 @@ private slots:
     // and read back unchanged, an empty one too; a wrong password arrives as the failure.
     void onePass()
     {
-        testsupport::LocalServer server { {}, LUMENO_SOURCE_DIR "/scripts/local-server.sh" };
+        testsupport::LocalServer server;
         QVERIFY2(server.start(QStringLiteral("right-Pass_1")), qPrintable(server.errorText()));
         const auto onDisk = [&server](const QString &path) { return QFileInfo(server.rootDir() + u'/' + path); };
         strServer = server.serverText();

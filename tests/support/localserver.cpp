@@ -1,6 +1,5 @@
 #include "support/localserver.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
@@ -28,27 +27,16 @@ QByteArray RunProgram(
 // Test programs live in build/bin/tests, the programs in build/bin. This file is compiled from
 // SOURCE/tests/support/localserver.cpp, named to the compiler either absolutely or relative to
 // the build folder.
-LocalServer::LocalServer(const QString &cgiPath, const QString &scriptPath)
-{
-    const QString bin = QCoreApplication::applicationDirPath();
-    const QString cgi = bin + (QFileInfo::exists(bin + "/vidodu.cgi") ? "" : "/..") + "/vidodu.cgi";
-    m_cgiPath = cgiPath.isEmpty() ? QDir::cleanPath(cgi) : cgiPath;
-    const QFileInfo source(QDir(bin + "/../..").filePath(QStringLiteral(__FILE__)));
-    m_scriptPath = scriptPath.isEmpty() ? source.absoluteDir().filePath("../../scripts/local-server.sh") : scriptPath;
-}
-
-// scripts/local-server.sh writes the configurations, picks a free port, starts lighttpd and
-// waits until it answers.
 bool LocalServer::start(const QString &password)
 {
     stop();
     m_dir = std::make_unique<QTemporaryDir>();
     QStringList arguments { m_scriptPath, "start", "--state", m_dir->filePath("state"), "--root", rootDir(), "--cgi",
-        m_cgiPath, "--allow-empty-password" };
+        cgiPath(), "--allow-empty-password" };
     QByteArray out;
     int status = 0;
     if (!password.isEmpty()) {
-        out = RunProgram(m_cgiPath, { "--hash-password" }, password.toUtf8() + '\n', {}, &status);
+        out = RunProgram(cgiPath(), { "--hash-password" }, password.toUtf8() + '\n', {}, &status);
         arguments.last() = "--password-hash";
         arguments << QString::fromUtf8(out).section(u'=', 1).trimmed();
     }

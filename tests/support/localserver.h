@@ -23,9 +23,6 @@ QByteArray RunProgram(const QString &program, const QStringList &arguments, cons
 
 class LocalServer {
 public:
-    // Empty paths: the vidodu.cgi of this build (build/bin) and scripts/local-server.sh of
-    // this source tree.
-    explicit LocalServer(const QString &cgiPath = {}, const QString &scriptPath = {});
     ~LocalServer() { stop(); }
 
     // Starts over a new empty root (data/ already made). An empty password is accepted as
@@ -36,12 +33,13 @@ public:
     QString url() const { return QStringLiteral("http://%1/vidodu.cgi").arg(serverText()); }
     QString rootDir() const { return m_dir ? m_dir->filePath(QStringLiteral("root")) : QString(); }
     QString dataDir() const { return rootDir() + QStringLiteral("/data"); }
-    QString cgiPath() const { return m_cgiPath; }
+    QString cgiPath() const { return QStringLiteral(LUMENO_BIN_DIR "/vidodu.cgi"); }
     QString errorText() const { return m_error; }
 
 private:
     void stop();
-    QString m_cgiPath, m_scriptPath, m_error;
+    const QString m_scriptPath = QStringLiteral(LUMENO_SOURCE_DIR "/scripts/local-server.sh");
+    QString m_error;
     int m_port = 0;
     std::unique_ptr<QTemporaryDir> m_dir;
 };
