@@ -10,7 +10,6 @@
 #include "support/scriptedserver.h"
 #include "support/tables.h"
 
-#include <QNetworkProxy>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
