@@ -142,13 +142,7 @@ private slots:
         QCOMPARE(f.Stored(QStringLiteral("Window/Width")), QStringLiteral("7500"));
     }
 
-    void badStore_data()
-    {
-        QTest::addColumn<QString>("blocker"); // a folder where the store's file goes; else garbage in it
-        QTest::addColumn<QString>("message");
-        QTest::newRow("damaged") << "" << QStringLiteral("設定ファイルが壊れていたため");
-        QTest::newRow("cannot be written") << "Lumeno.ini/" << QStringLiteral("設定を保存できませんでした。");
-    }
+    void badStore_data() { testsupport::AddTableRows(QStringLiteral("bad-stores.txt")); }
     // A store that is damaged or cannot be written: the editor starts with its defaults and says
     // so once in the run, not again when it closes.
     void badStore()

@@ -40,8 +40,6 @@ QStringList SplitRow(const QString &line)
     return cells;
 }
 
-} // namespace
-
 QList<QStringList> ReadTable(const QString &name)
 {
     QFile file(QStringLiteral(LUMENO_TEST_DATA "/") + name);
@@ -55,6 +53,8 @@ QList<QStringList> ReadTable(const QString &name)
             rows.append(SplitRow(line));
     return rows;
 }
+
+} // namespace
 
 void AddTableRows(const QString &name)
 {
