@@ -245,6 +245,30 @@ private slots:
         QCOMPARE(modPublic::strCurrentFolder + '|' + modPublic::strCurrentFile, "data/a|n.txt" + typed);
     }
 
+    // Saving onto a name the chosen folder lists asks first; No keeps the browser open for
+    // another name, Yes hands the name on as one the user agreed to replace.
+    void filerAsksBeforeReplacing()
+    {
+        OpenFiler(1);
+        ListA();
+        Pick(Tree(), Node("a"));
+        modPublic::strCurrentFile.clear();
+        const auto ok = [this](const char *name) {
+            Find<QLineEdit>("txtName")->setText(QString::fromLatin1(name));
+            Click("cmdOK");
+            return QStringLiteral("%1 %2 %3")
+                .arg(dlg->isVisible())
+                .arg(modPublic::blnFilerReplaces)
+                .arg(modPublic::strCurrentFile);
+        };
+        asked->answerMessage(MsgAnswer::No, filer::kReplaceQuestion);
+        QCOMPARE(ok("n.txt"), "1 0 ");
+        QCOMPARE(ok("N.txt"), "0 0 N.txt"); // names differ in case on the server
+        dlg->show();
+        asked->answerMessage(MsgAnswer::Yes, filer::kReplaceQuestion);
+        QCOMPARE(ok("n.txt"), "0 1 n.txt");
+    }
+
     // A name that code page 932 cannot carry ("〜" U+301C, "¥", emoji) is refused before any
     // request and kept for mending: the input box asks again with it, the save field keeps it.
     void filerRefusesNamesTheCodePageLacks()
