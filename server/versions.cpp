@@ -50,7 +50,8 @@ std::optional<std::vector<ListedTag>> ParseTags(std::string_view list)
                 t.tag.begin(), t.tag.end(), [](char c) { return static_cast<unsigned char>(c) < 0x21 || c == 0x7f; }))
             return std::nullopt;
         tags.push_back(t);
-        for (i = close + 1; i < list.size() && IsBlank(list[i]);)
+        i = close + 1;
+        while (i < list.size() && IsBlank(list[i]))
             ++i;
         if (i < list.size() && list[i] != ',')
             return std::nullopt;
