@@ -87,9 +87,9 @@ private:
     // A command with the empty password (allowed from this machine) unless `pass` is given.
     Bytes run(const Bytes &command, const QList<Field> &fields = {}, const Bytes &pass = "")
     {
-        return Bytes::fromStdString(reply(command, fields, pass).body);
+        return Bytes::fromStdString(answer(command, fields, pass).body);
     }
-    Reply reply(const Bytes &command, const QList<Field> &fields = {}, const Bytes &pass = "")
+    Reply answer(const Bytes &command, const QList<Field> &fields = {}, const Bytes &pass = "")
     {
         m_request.body = EditorBody(QList<Field> { { "command", command }, { "pass", pass } } + fields).toStdString();
         return HandleRequest(m_config, m_request, m_services);
@@ -243,7 +243,7 @@ void TestVidodu::commands()
     m_request.precondition = { WithTags(ifmatch), WithTags(ifnonematch) };
     const QStringList before = disk();
     const QString stamp = QDateTime::fromSecsSinceEpoch(kStamp).toString("yyyy/MM/dd HH:mm:ss");
-    const Reply r = this->reply(command.toLatin1(), fields);
+    const Reply r = answer(command.toLatin1(), fields);
     const Bytes body = Bytes::fromStdString(r.body);
     QCOMPARE((r.status == 200 ? "" : QString::number(r.status) + ' ') + QString::fromLatin1(body),
         reply.replace("$stamp", stamp));

@@ -149,7 +149,7 @@ void TestProgram::lighttpd()
 void TestProgram::racingSaves()
 {
     for (int round = 0; round < 3; ++round) {
-        Bytes version(16 * 1024 * 1024, char('a' + round));
+        const Bytes version(16 * 1024 * 1024, char('a' + round));
         if (round > 0)
             QCOMPARE(curl(Save("data/race", "@-") + QStringList { "-w", kStatusAndTag }, version),
                 "Save OK\n\n200 " + Tag(version));
