@@ -52,6 +52,21 @@ QStringList Snapshot(const QString &dir)
     return out;
 }
 
+// A version as the script names it: the SHA-256 of the bytes in lower-case hex, quoted.
+QString Tag(const Bytes &bytes)
+{
+    return '"' + QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex() + '"';
+}
+
+// A precondition header from a table, each $tag(TEXT) standing for the version of TEXT.
+std::string WithTags(QString header)
+{
+    static const QRegularExpression tag(R"(\$tag\(([^)]*)\))");
+    for (auto m = tag.match(header); m.hasMatch(); m = tag.match(header))
+        header.replace(m.capturedStart(), m.capturedLength(), Tag(m.captured(1).toLatin1()));
+    return header.toStdString();
+}
+
 } // namespace
 
 class TestVidodu : public QObject {
@@ -72,8 +87,12 @@ private:
     // A command with the empty password (allowed from this machine) unless `pass` is given.
     Bytes run(const Bytes &command, const QList<Field> &fields = {}, const Bytes &pass = "")
     {
+        return Bytes::fromStdString(answer(command, fields, pass).body);
+    }
+    Reply answer(const Bytes &command, const QList<Field> &fields = {}, const Bytes &pass = "")
+    {
         m_request.body = EditorBody(QList<Field> { { "command", command }, { "pass", pass } } + fields).toStdString();
-        return Bytes::fromStdString(HandleRequest(m_config, m_request, m_services));
+        return HandleRequest(m_config, m_request, m_services);
     }
     QString data() const { return m_dir->filePath("root/data"); }
     QStringList disk() const { return Snapshot(data()) + Snapshot(m_dir->filePath("outside")); }
@@ -110,7 +129,7 @@ void TestVidodu::init()
     m_lock = open(QFile::encodeName(data() + "/.vidodu-save-live"), O_RDONLY | O_CLOEXEC);
     QCOMPARE(flock(m_lock, LOCK_EX), 0);
     m_config = { true, {}, m_dir->filePath("root").toStdString(), "$argon2id$stand-in", { "127.0.0.1" }, 4096 };
-    m_request = { "POST", kEditorContentType.toStdString(), "127.0.0.1", "", "127.0.0.1:8080", "", "" };
+    m_request = { "POST", kEditorContentType.toStdString(), "127.0.0.1", "", "127.0.0.1:8080", "", "", {} };
     m_checks = 0;
     // The hash check is replaced by a counter: "right" is the right password.
     m_services.checkPassword
@@ -205,22 +224,31 @@ void TestVidodu::commands_data()
     testsupport::AddTableRows(QStringLiteral("server-commands.txt"));
 }
 
-// Each command over a fresh tree: its reply, and exactly the change it makes on disk.
+// Each command over a fresh tree: its reply, and exactly the change it makes on disk. A
+// reading or a stored save carries the SHA-256 of the bytes it read or stored as its ETag.
 void TestVidodu::commands()
 {
     QFETCH(QString, command);
     QFETCH(QString, target);
     QFETCH(QString, second);
     QFETCH(QString, reply);
+    QFETCH(QString, ifmatch);
+    QFETCH(QString, ifnonematch);
     const bool file = command == "READFILE" || command == "SAVEFILE";
     QList<Field> fields;
     if (target != "-")
         fields.append({ file ? "file" : "path", target.toLatin1() });
     if (second != "-")
         fields.append({ file ? "content" : "name", second.toLatin1() });
+    m_request.precondition = { WithTags(ifmatch), WithTags(ifnonematch) };
     const QStringList before = disk();
     const QString stamp = QDateTime::fromSecsSinceEpoch(kStamp).toString("yyyy/MM/dd HH:mm:ss");
-    QCOMPARE(QString::fromLatin1(run(command.toLatin1(), fields)), reply.replace("$stamp", stamp));
+    const Reply r = answer(command.toLatin1(), fields);
+    const Bytes body = Bytes::fromStdString(r.body);
+    QCOMPARE((r.status == 200 ? "" : QString::number(r.status) + ' ') + QString::fromLatin1(body),
+        reply.replace("$stamp", stamp));
+    const Bytes stored = command == "READFILE" ? body.mid(body.indexOf('\n') + 1) : second.toLatin1();
+    QCOMPARE(QString::fromStdString(r.etag), file && body != "NG" ? Tag(stored) : QString());
     const QStringList after = disk();
     QStringList changes; // "-line" for each line gone, then "+line" for each new one
     for (const QString &line : before + after)
@@ -269,10 +297,10 @@ void TestVidodu::requests()
         m_config = editor;
         QFile::remove(QString::fromStdString(ThrottlePath(editor))); // each row its first check
         m_request = { "POST", kEditorContentType.toStdString(), "127.0.0.1", EditorBody(fields).toStdString(),
-            h[0].toStdString(), h[1].toStdString(), h[2].toStdString() };
+            h[0].toStdString(), h[1].toStdString(), h[2].toStdString(), {} };
         if (setup)
             setup(m_config, m_request);
-        actual << headers.toUtf8() + " -> " + Bytes::fromStdString(HandleRequest(m_config, m_request, m_services));
+        actual << headers.toUtf8() + " -> " + Bytes::fromStdString(HandleRequest(m_config, m_request, m_services).body);
         expected << headers.toUtf8() + " -> " + reply;
     };
     const QList<Field> right { { "command", "CHECK" }, { "pass", "right" } },

@@ -12,6 +12,24 @@ using Bytes = QByteArray;
 using namespace servertest;
 using namespace testsupport;
 
+namespace {
+
+// After curl's output: the HTTP status and the ETag header.
+const QString kStatusAndTag = QStringLiteral("\n%{http_code} %header{etag}");
+
+// A version as the script names it: the SHA-256 of the bytes in lower-case hex, quoted.
+Bytes Tag(const Bytes &bytes)
+{
+    return '"' + QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex() + '"';
+}
+
+QStringList Save(const QString &file, const QString &content)
+{
+    return { "-F", "command=SAVEFILE", "-F", "pass=", "-F", "file=" + file, "-F", "content=" + content };
+}
+
+} // namespace
+
 class TestProgram : public QObject {
     Q_OBJECT
 
@@ -22,8 +40,14 @@ private slots:
     void cgi();
     void hashPassword();
     void lighttpd();
+    void racingSaves();
 
 private:
+    Bytes curl(const QStringList &arguments, const Bytes &input = {}, const QString &below = {})
+    {
+        return RunProgram("curl", QStringList { "-s", "--noproxy", "*", m_server.url() + below } + arguments, input);
+    }
+
     // A CGI run of the script with the configuration "root = ROOT" and `conf` (none if null).
     // 2000 bytes follow the body; what the script leaves unread goes to wc. Memory is short, so
     // that a buffer made to a claimed length before the body comes shows. $ARGS are arguments,
@@ -64,21 +88,22 @@ void TestProgram::cgi()
     QFETCH(QString, reply);
     QFETCH(QString, log);
     QFETCH(QString, unread);
+    QFETCH(QString, headers);
     const auto check = [](const Bytes &pad) {
         return EditorBody({ { "command", "CHECK" }, { "pass", "" }, { "pad", pad } });
     };
+    const Bytes saved(3000, 's');
     const QMap<QString, Bytes> bodies { { "", check("") }, { "max", check(Bytes(1024 - check("").size(), 'p')) },
         { "save",
-            EditorBody({ { "command", "SAVEFILE" }, { "pass", "" }, { "file", "data/f" },
-                { "content", Bytes(3000, 's') } }) } };
+            EditorBody({ { "command", "SAVEFILE" }, { "pass", "" }, { "file", "data/f" }, { "content", saved } }) } };
     conf.replace("$open", "# comment\r\n\nallow_empty_password_from = ::1, 127.0.0.1\nmax_request_bytes = 1024\r\n");
     log.replace("CONF", m_dir.filePath("v.conf")).replace("BIN", QFileInfo(m_server.cgiPath()).path());
     const qsizetype all = check("").size() + 2000;
     const Bytes left = Bytes::number(unread.startsWith("all") ? all + unread.mid(3).toInt() : unread.toInt());
     QCOMPARE(run(conf == "-" ? Bytes() : conf.toUtf8(), env.split(u' ', Qt::SkipEmptyParts), bodies[body]),
         (log.isEmpty() ? Bytes() : "vidodu.cgi: " + log.toUtf8() + "\n")
-            + "Content-Type: text/plain\r\nContent-Length: " + Bytes::number(reply.size()) + "\r\n\r\n" + reply.toUtf8()
-            + left + "\n");
+            + "Content-Type: text/plain\r\nContent-Length: " + Bytes::number(reply.size()) + "\r\n"
+            + headers.toUtf8().replace("$saved", Tag(saved)) + "\r\n" + reply.toUtf8() + left + "\n");
 }
 
 // By hand, --hash-password prints the configuration line whose hash the script then accepts
@@ -101,12 +126,9 @@ void TestProgram::hashPassword()
 // Requests from curl and from browsers as lighttpd hands them over: curl -F frames with blanks,
 // a per-part Content-Type and a final CR LF; a browser's headers reach the script; below the
 // script's path the script still answers; a 20 MB document with every byte value comes back
-// byte for byte.
+// byte for byte, saved and read with its version.
 void TestProgram::lighttpd()
 {
-    const auto curl = [&](const QStringList &arguments, const Bytes &input = {}, const QString &below = {}) {
-        return RunProgram("curl", QStringList { "-s", "--noproxy", "*", m_server.url() + below } + arguments, input);
-    };
     const QStringList check { "-F", "command=CHECK", "-F", "pass=" };
     QCOMPARE(curl(check), "OK\n");
     for (const QString header : { "Host: evil.example", "Origin: http://evil.example", "Sec-Fetch-Site: cross-site" })
@@ -115,9 +137,41 @@ void TestProgram::lighttpd()
     Bytes big(20 * 1024 * 1024, '\0');
     for (int i = 0; i < big.size(); ++i)
         big[i] = char(i * 7 + i / 251);
-    QCOMPARE(
-        curl({ "-F", "command=SAVEFILE", "-F", "pass=", "-F", "file=data/big", "-F", "content=@-" }, big), "Save OK\n");
-    QVERIFY(curl({ "-F", "command=READFILE", "-F", "pass=", "-F", "file=data/big" }) == "data/big\n" + big);
+    QCOMPARE(curl(Save("data/big", "@-") + QStringList { "-w", kStatusAndTag }, big), "Save OK\n\n200 " + Tag(big));
+    QVERIFY(curl({ "-w", kStatusAndTag, "-F", "command=READFILE", "-F", "pass=", "-F", "file=data/big" })
+        == "data/big\n" + big + "\n200 " + Tag(big));
+}
+
+// Saves racing from one version, as two editors save one document at once: exactly one
+// replaces the file, the other is refused with 412 and writes nothing. First two save-as
+// under a new name, then two saves over a large version, whose check takes long enough
+// for the two to overlap.
+void TestProgram::racingSaves()
+{
+    for (int round = 0; round < 3; ++round) {
+        const Bytes version(16 * 1024 * 1024, char('a' + round));
+        if (round > 0)
+            QCOMPARE(curl(Save("data/race", "@-") + QStringList { "-w", kStatusAndTag }, version),
+                "Save OK\n\n200 " + Tag(version));
+        const QString header = round == 0 ? "If-None-Match: *" : "If-Match: " + Tag(version);
+        std::array<QProcess, 2> racers;
+        for (int i = 0; i < 2; ++i)
+            racers[i].start("curl",
+                QStringList { "-s", "--noproxy", "*", "-w", kStatusAndTag, "-H", header, m_server.url() }
+                    + Save("data/race", QString("racer %1").arg(i)));
+        QByteArrayList replies;
+        for (QProcess &racer : racers) {
+            QVERIFY(racer.waitForFinished());
+            replies << racer.readAllStandardOutput();
+        }
+        const int winner = replies[0].startsWith("Save OK") ? 0 : 1;
+        const Bytes won = "racer " + Bytes::number(winner);
+        QCOMPARE(replies[winner], "Save OK\n\n200 " + Tag(won));
+        QCOMPARE(replies[1 - winner], "NG\n412 ");
+        QFile stored(m_server.dataDir() + "/race");
+        QVERIFY(stored.open(QIODevice::ReadOnly));
+        QCOMPARE(stored.readAll(), won);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestProgram)
