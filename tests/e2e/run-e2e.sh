@@ -13,7 +13,7 @@ set -euo pipefail
 bin_dir=$(cd "$1" && pwd)
 out=$2
 source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-for tool in Xvfb xdotool xclip import iconv; do
+for tool in Xvfb xdotool xclip import iconv curl; do
   command -v "$tool" >/dev/null || { echo "run-e2e.sh: $tool is missing: skipped"; exit 77; }
 done
 rm -rf "$out"
@@ -180,6 +180,27 @@ start_server --port "$port"
 xdotool key ctrl+s
 until_true 30 "the save once the server is back" file_is 手紙/下書き.txt "$text2"
 
+# --- 3b. another machine saves the document first: nothing is replaced unasked -------------
+sjis 'data/手紙/下書き.txt' >"$work/path"
+sjis $'よその清書' >"$work/other"
+[ "$(curl -s --noproxy '*' -F command=SAVEFILE -F pass= -F "file=<$work/path" -F "content=<$work/other" \
+  "http://127.0.0.1:$port/vidodu.cgi")" = "Save OK" ] || fail "the other machine's save"
+focus_main
+xdotool key Return
+dialog_id= # the message box is gone: paste into the main window
+paste '最終稿' ctrl+s
+text3="$text2"$'\r\n最終稿'
+dialog Lumeno conflict-question
+xdotool key Return # Cancel is the default: the text stays unsaved
+until_true 10 "the question to close" at_most Lumeno 1
+file_is 手紙/下書き.txt $'よその清書' || fail "the conflict replaced the other machine's file unasked"
+focus_main
+xdotool key ctrl+s
+dialog Lumeno
+xdotool key alt+o # 上書き(&O)
+until_true 30 "the file replaced once the user said so" file_is 手紙/下書き.txt "$text3"
+focus_main
+
 # --- 4. save under a new name into a new folder, through the file browser ------------------
 xdotool key F12
 dialog ファイルの保存
@@ -195,7 +216,7 @@ click "$root_node_x" "$root_node_y"
 # browser is idle.
 for key in Right Down Down alt+n; do settle && xdotool key "$key"; done
 paste '完成稿.txt' Return
-until_true 30 "the file saved under its new name" file_is 清書/完成稿.txt "$text2"
+until_true 30 "the file saved under its new name" file_is 清書/完成稿.txt "$text3"
 until_true 10 "the browser to close" at_most ファイルの保存 0
 
 # --- 5. quit through the menu; the settings store keeps the server and the recent file -----
@@ -212,5 +233,5 @@ done
 start_lumeno
 focus_main
 xdotool key alt+f Up Up Right Return # 終了 is last, the recent files just above it
-until_true 30 "the recent file in the editor" editor_text_is "${text2//$'\r'/}"
+until_true 30 "the recent file in the editor" editor_text_is "${text3//$'\r'/}"
 echo "run-e2e.sh: all steps passed"
