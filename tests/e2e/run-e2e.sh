@@ -13,16 +13,17 @@ set -euo pipefail
 bin_dir=$(cd "$1" && pwd)
 out=$2
 source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-for tool in Xvfb xdotool xclip import iconv curl; do
+for tool in Xvfb xdotool xclip import iconv; do
   command -v "$tool" >/dev/null || { echo "run-e2e.sh: $tool is missing: skipped"; exit 77; }
 done
 rm -rf "$out"
 mkdir -p "$out"
 work=$(mktemp -d)
-xvfb_pid="" lumeno_pid="" server_state="$work/server" root="$work/root" main="" run=0
+xvfb_pid="" lumeno_pid="" second_pid="" server_state="$work/server" root="$work/root" main="" run=0
 
 cleanup() {
   [ -z "$lumeno_pid" ] || kill "$lumeno_pid" 2>/dev/null || true
+  [ -z "$second_pid" ] || kill "$second_pid" 2>/dev/null || true
   "$source_dir/scripts/local-server.sh" stop --state "$server_state" 2>/dev/null || true
   [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
   wait 2>/dev/null || true
@@ -180,11 +181,21 @@ start_server --port "$port"
 xdotool key ctrl+s
 until_true 30 "the save once the server is back" file_is 手紙/下書き.txt "$text2"
 
-# --- 3b. another machine saves the document first: nothing is replaced unasked -------------
-sjis 'data/手紙/下書き.txt' >"$work/path"
-sjis $'よその清書' >"$work/other"
-[ "$(curl -s --noproxy '*' -F command=SAVEFILE -F pass= -F "file=<$work/path" -F "content=<$work/other" \
-  "http://127.0.0.1:$port/vidodu.cgi")" = "Save OK" ] || fail "the other machine's save"
+# --- 3b. a second editor saves the same document first: the first asks before replacing it --
+first=$main
+"$bin_dir/lumeno" "$HOME/下書き.lmk" >"$out/lumeno-second.log" 2>&1 &
+second_pid=$!
+until_true 30 "the second editor" more_than Lumeno 1
+main=$(xdotool search --onlyvisible --name '^Lumeno$' | grep -vx "$first" | head -n 1)
+until_true 30 "the document in the second editor" editor_text_is "${text2//$'\r'/}"
+other="$text2"$'\r\nよその清書'
+xdotool key Return
+dialog_id=
+paste 'よその清書' ctrl+s
+until_true 30 "the second editor's save" file_is 手紙/下書き.txt "$other"
+xdotool key alt+f q
+until_true 30 "the second editor to quit" exited "$second_pid"
+main=$first
 focus_main
 xdotool key Return
 dialog_id= # the message box is gone: paste into the main window
@@ -193,7 +204,7 @@ text3="$text2"$'\r\n最終稿'
 dialog Lumeno conflict-question
 xdotool key Return # Cancel is the default: the text stays unsaved
 until_true 10 "the question to close" at_most Lumeno 1
-file_is 手紙/下書き.txt $'よその清書' || fail "the conflict replaced the other machine's file unasked"
+file_is 手紙/下書き.txt "$other" || fail "the conflict replaced the second editor's file unasked"
 focus_main
 xdotool key ctrl+s
 dialog Lumeno

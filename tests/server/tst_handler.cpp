@@ -82,6 +82,7 @@ private slots:
     void commands_data();
     void commands();
     void refusedPathsAndNames();
+    void requests_data();
     void requests();
 
 private:
@@ -269,54 +270,36 @@ void TestVidodu::refusedPathsAndNames()
     QCOMPARE(disk(), before);
 }
 
-// Who may ask, and how: a request as the editor on this machine sends it, changed by `setup`,
-// with Host, Origin and Sec-Fetch-Site from `headers` ("-" for none).
+void TestVidodu::requests_data()
+{
+    testsupport::AddTableRows(QStringLiteral("server-requests.txt"));
+}
+
+// Who may ask, and how: the editor's request with one change.
 void TestVidodu::requests()
 {
-    const Config editor = m_config;
-    const auto remote = [](Config &, Request &r) { r.remoteAddress = "192.0.2.1"; };
-    QByteArrayList actual, expected;
-    const auto row = [&](const QList<Field> &fields, const char *reply,
-                         const std::function<void(Config &, Request &)> &setup = {},
-                         const QString &headers = "127.0.0.1:8080 - -") {
-        const QStringList h = headers.split(' ').replaceInStrings(QRegularExpression("^-$"), "");
-        m_config = editor;
-        QFile::remove(QString::fromStdString(ThrottlePath(editor))); // each row its first check
-        m_request = { "POST", kEditorContentType.toStdString(), "127.0.0.1", EditorBody(fields).toStdString(),
-            h[0].toStdString(), h[1].toStdString(), h[2].toStdString(), {} };
-        if (setup)
-            setup(m_config, m_request);
-        actual << headers.toUtf8() + " -> " + Bytes::fromStdString(HandleRequest(m_config, m_request, m_services).body);
-        expected << headers.toUtf8() + " -> " + reply;
-    };
-    const QList<Field> right { { "command", "CHECK" }, { "pass", "right" } },
-        empty { { "command", "CHECK" }, { "pass", "" } };
-    // The empty password is for the editor on this machine: never for a page of another site in
-    // a browser here, nor for a name that a DNS rebinding points at 127.0.0.1.
-    for (const char *ok : { "127.0.0.1:8080 - -", "- - -", "localhost:10999 - -", "[::1]:9090 - -",
-             "localhost http://localhost same-origin", "127.0.0.1 https://127.0.0.1 none" })
-        row(empty, "OK\n", {}, ok);
-    for (const char *refused : { "evil.example:8080 - -", "127.0.0.1:80x - -", "127.0.0.1: - -", "localhost:109990 - -",
-             "[::1 - -", "[::1]x - -", "127.0.0.1:8080 http://127.0.0.1:3000 -", "127.0.0.1 null -",
-             "- http://127.0.0.1 -", "127.0.0.1 - cross-site", "127.0.0.1 - same-site" })
-        row(empty, "NG", {}, refused);
-    // Only the configured hash, or the empty password explicitly allowed, opens the script.
-    row(right, "OK\n", remote, "evil.example - cross-site");
-    row({ { "command", "CHECK" }, { "pass", "wrong" } }, "NG");
-    row(right, "NG", [](Config &c, Request &) { c.passwordHash.clear(); });
-    row(empty, "NG", [](Config &c, Request &) { c.emptyPasswordFrom.clear(); });
-    row(empty, "NG", remote);
-    // A well-formed POST within max_request_bytes with each field once; other fields are ignored.
-    row(right + QList<Field> { { "submit", "Send" } }, "OK\n");
-    row(right + QList<Field> { { "pass", "right" } }, "NG");
-    row({ { "command", "CHECK" } }, "NG");
-    row({ { "pass", "right" } }, "NG");
-    row(right, "OK\n", [](Config &c, Request &r) { c.maxRequestBytes = r.body.size(); });
-    row(right, "NG", [](Config &c, Request &r) { c.maxRequestBytes = r.body.size() - 1; });
-    row(right, "NG", [](Config &c, Request &) { c.valid = false; });
-    row(right, "NG", [](Config &, Request &r) { r.method = "GET"; });
-    row(right, "NG", [](Config &, Request &r) { r.contentType = "application/x-www-form-urlencoded"; });
-    QCOMPARE(actual, expected);
+    QFETCH(QString, fields);
+    QFETCH(QString, change);
+    QList<Field> parts;
+    for (const QString &field : fields.split(u' '))
+        parts.append({ field.section(u'=', 0, 0).toLatin1(), field.section(u'=', 1).toLatin1() });
+    QFETCH(QString, host);
+    QFETCH(QString, origin);
+    QFETCH(QString, site);
+    const auto header = [](const QString &h) { return h == "-" ? std::string() : h.toStdString(); };
+    m_request = { "POST", kEditorContentType.toStdString(), "127.0.0.1", EditorBody(parts).toStdString(), header(host),
+        header(origin), header(site), {} };
+    const std::map<QString, std::function<void()>> changes { { "", [] {} },
+        { "remote", [this] { m_request.remoteAddress = "192.0.2.1"; } },
+        { "no hash", [this] { m_config.passwordHash.clear(); } },
+        { "no empty password", [this] { m_config.emptyPasswordFrom.clear(); } },
+        { "body at the limit", [this] { m_config.maxRequestBytes = m_request.body.size(); } },
+        { "body over the limit", [this] { m_config.maxRequestBytes = m_request.body.size() - 1; } },
+        { "invalid configuration", [this] { m_config.valid = false; } },
+        { "GET", [this] { m_request.method = "GET"; } },
+        { "urlencoded", [this] { m_request.contentType = "application/x-www-form-urlencoded"; } } };
+    changes.at(change)();
+    QTEST(QString::fromStdString(HandleRequest(m_config, m_request, m_services).body), "reply");
 }
 
 QTEST_GUILESS_MAIN(TestVidodu)
