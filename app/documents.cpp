@@ -23,7 +23,11 @@ void frmMain::ConnectDocument()
     document.seams = {
         .text = [this] { return DocumentText(); },
         .setText = [this](const QString &text) { SetDocumentText(text); },
-        .showFileName = [this](const QString &name) { SetPanelText(kFileNamePanel, name); },
+        .showFileName =
+            [this](const QString &name) {
+                SetPanelText(kFileNamePanel, name);
+                mhdFile_Click(); // Ctrl+L follows the open file without the menu being opened
+            },
         .historyChanged = [this] { RefreshHistoryMenu(); },
         .lockWindow =
             [this](bool locked) {
