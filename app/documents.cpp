@@ -23,11 +23,7 @@ void frmMain::ConnectDocument()
     document.seams = {
         .text = [this] { return DocumentText(); },
         .setText = [this](const QString &text) { SetDocumentText(text); },
-        .showFileName =
-            [this](const QString &name) {
-                SetPanelText(kFileNamePanel, name);
-                mhdFile_Click(); // Ctrl+L follows the open file without the menu being opened
-            },
+        .showFileName = [this](const QString &name) { SetPanelText(kFileNamePanel, name); },
         .historyChanged = [this] { RefreshHistoryMenu(); },
         .lockWindow =
             [this](bool locked) {
