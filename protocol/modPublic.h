@@ -18,6 +18,7 @@ inline const QString kNG = QStringLiteral("NG");
 
 // --- Module state -------------------------------------------------------------------------
 extern QString strServer; // between "http://" and "/vidodu.cgi"
+extern bool blnSecure; // requests go to "https://" instead
 extern QString strPassword; // the plain password, sent in the "pass" field
 extern bool blnClearPass; // the password is not kept in the settings store
 extern QString strReply; // body of the last completed response
@@ -34,9 +35,9 @@ using Field = std::pair<QString, QString>;
 using FieldList = QList<Field>;
 
 QString MakeBoundary();
-// One request: frames the fields, posts them to "http://" + server + "/vidodu.cgi", waits while
-// window events go on, and returns the response body (empty when the transfer failed).
-QString ServerCommand(const QString &server, const FieldList &fields);
+// One request: frames the fields, posts them to "http://" (or "https://") + server + "/vidodu.cgi",
+// waits while window events go on, and returns the response body (empty when the transfer failed).
+QString ServerCommand(const QString &server, const FieldList &fields, bool secure = blnSecure);
 
 // The main window hands in its transfer control; until then (and in dialogs tested on their
 // own) one process-wide control is made on first use. nullptr goes back to that one.
@@ -46,7 +47,7 @@ constexpr int kStallTimeoutMs = 30000;
 void setStallTimeoutForTesting(int ms); // 0 or less restores kStallTimeoutMs
 
 // --- The ten operations -------------------------------------------------------------------
-bool CheckServer(const QString &server, const QString &password);
+bool CheckServer(const QString &server, const QString &password, bool secure = blnSecure);
 // Listings and files: nothing when the server did not give them.
 std::optional<QStringList> ListRemoteFolders(const QString &folderPath);
 std::optional<QStringList> ListRemoteFiles(const QString &folderPath);

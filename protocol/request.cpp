@@ -4,6 +4,7 @@
 #include "protocol/framing.h"
 #include "protocol/inetConn.h"
 #include "protocol/modPublic.h"
+#include "protocol/tls.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -78,7 +79,7 @@ void setStallTimeoutForTesting(int ms)
     g_stallTimeoutMs = ms > 0 ? ms : kStallTimeoutMs;
 }
 
-QString ServerCommand(const QString &server, const FieldList &fields)
+QString ServerCommand(const QString &server, const FieldList &fields, bool secure)
 {
     if (g_requestInFlight)
         return {};
@@ -90,7 +91,7 @@ QString ServerCommand(const QString &server, const FieldList &fields)
     {
         // The framed text goes before the wait: the control holds the request's bytes.
         const FramedRequest request = FrameRequest(fields, [] { return MakeBoundary(); });
-        control->Execute(ServerUrl(server), QStringLiteral("POST"), request.body, request.header);
+        control->Execute(ServerUrl(server, secure), QStringLiteral("POST"), request.body, request.header);
     }
 
     // Sleeps until an event comes, so the windows go on while the transfer runs.
@@ -103,6 +104,7 @@ QString ServerCommand(const QString &server, const FieldList &fields)
         wait.processEvents(QEventLoop::WaitForMoreEvents);
     }
     blnReplyDone = false;
+    TellCertificateRefusal();
     return strReply;
 }
 

@@ -1,6 +1,7 @@
 #include "support/localserver.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -32,7 +33,9 @@ bool LocalServer::start(const QString &password)
     stop();
     m_dir = std::make_unique<QTemporaryDir>();
     QStringList arguments { m_scriptPath, "start", "--state", m_dir->filePath("state"), "--root", rootDir(), "--cgi",
-        cgiPath(), "--allow-empty-password" };
+        cgiPath(), "--log-requests", "--allow-empty-password" };
+    if (!m_tls.isEmpty())
+        arguments << "--tls-cert" << m_tls.value(0) << "--tls-key" << m_tls.value(1);
     QByteArray out;
     int status = 0;
     if (!password.isEmpty()) {
@@ -45,6 +48,16 @@ bool LocalServer::start(const QString &password)
     m_port = status == 0 ? QRegularExpression("PORT=(\\d+)").match(QString::fromUtf8(out)).captured(1).toInt() : 0;
     m_error = m_port ? QString() : arguments.join(u' ') + " failed: " + QString::fromUtf8(out);
     return m_port != 0;
+}
+
+int LocalServer::scriptRequests() const
+{
+    QFile log(m_dir ? m_dir->filePath(QStringLiteral("state/error.log")) : QString());
+    if (!log.open(QIODevice::ReadOnly))
+        return -1;
+    // The head's first line over HTTP/1.1 ("POST /vidodu.cgi HTTP/1.1"), its path over HTTP/2.
+    static const QRegularExpression request(QStringLiteral("(POST |:path: )/vidodu\\.cgi"));
+    return int(QString::fromUtf8(log.readAll()).count(request));
 }
 
 void LocalServer::stop()
