@@ -34,8 +34,6 @@ bool LocalServer::start(const QString &password)
     m_dir = std::make_unique<QTemporaryDir>();
     QStringList arguments { m_scriptPath, "start", "--state", m_dir->filePath("state"), "--root", rootDir(), "--cgi",
         cgiPath(), "--log-requests", "--allow-empty-password" };
-    if (!m_tls.isEmpty())
-        arguments << "--tls-cert" << m_tls.value(0) << "--tls-key" << m_tls.value(1);
     QByteArray out;
     int status = 0;
     if (!password.isEmpty()) {
@@ -43,6 +41,8 @@ bool LocalServer::start(const QString &password)
         arguments.last() = "--password-hash";
         arguments << QString::fromUtf8(out).section(u'=', 1).trimmed();
     }
+    if (!m_tls.isEmpty())
+        arguments << "--tls-cert" << m_tls.value(0) << "--tls-key" << m_tls.value(1);
     if (status == 0 && QDir().mkpath(dataDir()))
         out = RunProgram("bash", arguments, {}, {}, &status);
     m_port = status == 0 ? QRegularExpression("PORT=(\\d+)").match(QString::fromUtf8(out)).captured(1).toInt() : 0;
