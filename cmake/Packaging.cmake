@@ -126,8 +126,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_EDITOR_PACKAGE_NAME lumeno)
 set(CPACK_DEBIAN_EDITOR_PACKAGE_SECTION editors)
 # Qt's own texts (standard buttons, the save-file, font and print dialogs, the context menu)
-# come in Japanese from Qt's translations.
-set(CPACK_DEBIAN_EDITOR_PACKAGE_DEPENDS "qt6-translations-l10n")
+# come in Japanese from Qt's translations. https goes through Qt's TLS plugin, which loads
+# OpenSSL 3 only when the first encrypted connection starts: no library the program links names
+# it, so dpkg-shlibdeps cannot find it.
+set(CPACK_DEBIAN_EDITOR_PACKAGE_DEPENDS "qt6-translations-l10n, libssl3")
 # Without a Japanese font Qt draws the menus and the text as empty boxes; without xdg-open the
 # web look-ups and the Help command open nothing.
 set(CPACK_DEBIAN_EDITOR_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-japanese-gothic, xdg-utils")

@@ -7,7 +7,8 @@
 #   build     cpack both packages into WORK_DIR/debs and unpack them into WORK_DIR/root
 #   control   names, version, dependencies; no file in both packages; everything owned by root
 #   desktop   the desktop entry, MIME type and icons, as the desktop's own tools read them
-#   editor    the installed lumeno command starts offscreen and finds its own folder
+#   editor    the installed lumeno command starts offscreen and finds its own folder, and opens
+#             a document over https (Qt's TLS plugin loads OpenSSL only then)
 #   cgi       the installed vidodu.cgi with the example configuration, run directly and under
 #             the example lighttpd configuration (which must never hand out the program), and
 #             the lumeno-server package's own build: vidodu.cgi alone, without Qt
@@ -44,7 +45,7 @@ step_control() {
   done
   # Qt's own texts come in Japanese from qt6-translations-l10n.
   for path in Depends:libqt6widgets6 Depends:libqt6network6 Depends:libqt6printsupport6 Depends:libicu72 \
-    Depends:qt6-translations-l10n Recommends:fonts-ipafont-gothic; do expect "lumeno: $path" depends "$editor_deb" "${path%:*}" "${path#*:}"; done
+    Depends:qt6-translations-l10n Depends:libssl3 Recommends:fonts-ipafont-gothic; do expect "lumeno: $path" depends "$editor_deb" "${path%:*}" "${path#*:}"; done
   expect "lumeno-server depends on libsodium23" depends "$server_deb" Depends libsodium23
   # The server script must install on a web server without a desktop.
   expect "lumeno-server needs no Qt" bash -c "! dpkg-deb -f '$server_deb' Depends | grep -q libqt6"
@@ -93,6 +94,35 @@ step_editor() {
   wait $! || status=$?
   expect "the editor ran until our signal ended it (status $status)" test "$status" = 143
   [ "$failures" -eq 0 ] || cat "$dir/out.log" >&2
+  editor_over_https
+}
+
+# The installed editor opens a shortcut's document from lighttpd over https, the server's own
+# certificate trusted beforehand in the settings: the request reaches the script only through a
+# working TLS connection.
+editor_over_https() {
+  local source=$(dirname "$0")/../.. port pin status=0
+  bash "$source/tests/support/make-certificates.sh" "$dir/certs" || { expect "openssl makes certificates" false; return; }
+  mkdir -p "$dir/root/data"
+  port=$(bash "$source/scripts/local-server.sh" start --state "$dir/server" --root "$dir/root" --cgi "$cgi" \
+    --allow-empty-password --log-requests --tls-cert "$dir/certs/self-signed.pem" \
+    --tls-key "$dir/certs/self-signed.key" | sed -n 's/^PORT=//p')
+  expect "lighttpd serves https" test -n "$port"
+  [ -n "$port" ] || return 0
+  pin=$(tr -d : <"$dir/certs/self-signed.sha256" | tr A-F a-f)
+  # The settings store escapes the ":" of "host:port" keys.
+  printf '[Setting]\nServer=127.0.0.1:%s\nSecure=1\n\n[Certificates]\n127.0.0.1%%3A%s=%s\n' "$port" "$port" "$pin" \
+    >"$dir/config/Lumeno/Lumeno.ini"
+  printf 'data\ta.txt\r\n' >"$dir/a.lmk"
+  printf 'text\r\n' >"$dir/root/data/a.txt"
+  env -i PATH="$root/usr/bin:/usr/bin:/bin" HOME="$dir" LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen \
+    XDG_CONFIG_HOME="$dir/config" XDG_DATA_HOME="$dir/data" XDG_RUNTIME_DIR="$dir/runtime" lumeno "$dir/a.lmk" \
+    >"$dir/https.log" 2>&1 &
+  expect "the installed editor reads the document over https" poll "grep -q 'vidodu\\.cgi' '$dir/server/error.log'"
+  kill -TERM $! 2>/dev/null || true
+  wait $! || status=$?
+  bash "$source/scripts/local-server.sh" stop --state "$dir/server"
+  [ "$failures" -eq 0 ] || cat "$dir/https.log" "$dir/server/error.log" >&2
 }
 
 ask() { # ask CGI CONF PASSWORD: the reply to CHECK framed as the editor frames it
