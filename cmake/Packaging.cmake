@@ -4,7 +4,8 @@
 #                                      Help command looks; the lumeno command; the desktop entry, the
 #                                      icons and the MIME type of the .lmk local shortcut files
 #   lumeno-server  (component server)  vidodu.cgi in lib/cgi-bin/, its guide and example
-#                                      configurations for Apache, lighttpd and nginx with fcgiwrap
+#                                      configurations for Apache, lighttpd and nginx with fcgiwrap,
+#                                      over http and over https
 #
 # With -DLUMENO_EDITOR=OFF only lumeno-server is made.
 # `cmake --install build --prefix /usr --component editor` installs one of them by hand; `make package`
@@ -101,6 +102,9 @@ install(FILES
   ${lumeno_packaging_dir}/server/apache2.conf
   ${lumeno_packaging_dir}/server/lighttpd.conf
   ${lumeno_packaging_dir}/server/nginx.conf
+  ${lumeno_packaging_dir}/server/apache2-https.conf
+  ${lumeno_packaging_dir}/server/lighttpd-https.conf
+  ${lumeno_packaging_dir}/server/nginx-https.conf
   DESTINATION share/doc/lumeno-server/examples COMPONENT server)
 
 # ---- The Debian packages --------------------------------------------------------------------------
@@ -149,8 +153,8 @@ set(CPACK_COMPONENT_SERVER_DESCRIPTION "server program for the Lumeno text edito
 vidodu.cgi is a CGI program that keeps the documents of the Lumeno
 editor in a folder on the web server, behind a password. It runs under
 any web server that runs CGI programs: example configurations for
-Apache, lighttpd and nginx with fcgiwrap are in
-/usr/share/doc/lumeno-server/examples.")
+Apache, lighttpd and nginx with fcgiwrap, over http and over https,
+are in /usr/share/doc/lumeno-server/examples.")
 
 # `package_source` packs the source folder without its build folders and history.
 set(CPACK_SOURCE_GENERATOR TGZ)

@@ -10,7 +10,8 @@
 #   editor    the installed lumeno command starts offscreen and finds its own folder, and opens
 #             a document over https (Qt's TLS plugin loads OpenSSL only then)
 #   cgi       the installed vidodu.cgi with the example configuration, run directly and under
-#             the example lighttpd configuration (which must never hand out the program), and
+#             the example lighttpd configurations (which must never hand out the program; the
+#             https one runs the script only over https), and
 #             the lumeno-server package's own build: vidodu.cgi alone, without Qt
 set -euo pipefail
 
@@ -54,7 +55,7 @@ step_control() {
     <(dpkg-deb -c "$server_deb" | grep -v '^d' | awk '{print $6}' | sort))
   expect "no file in both packages: $path" test -z "$path"
   for path in lib/lumeno/lumeno lib/cgi-bin/vidodu.cgi; do expect "$path is executable" test -x "$root/usr/$path"; done
-  for path in lib/lumeno/Lumeno.chm share/doc/lumeno-server/{server.md,examples/{vidodu,apache2,lighttpd,nginx}.conf}; do
+  for path in lib/lumeno/Lumeno.chm share/doc/lumeno-server/{server.md,examples/{vidodu,apache2,lighttpd,nginx,apache2-https,lighttpd-https,nginx-https}.conf}; do
     expect "$path is installed" test -s "$root/usr/$path"
   done
   expect "the lumeno command is a relative link" test "$(readlink "$root/usr/bin/lumeno")" = ../lib/lumeno/lumeno
@@ -136,7 +137,7 @@ step_cgi() {
   local port
   mkdir -p "$dir/store" "$dir/htdocs"
   expect "every example names the installed program and configuration" test "$(grep -l /usr/lib/cgi-bin/vidodu.cgi \
-    "$examples"/{apache2,lighttpd,nginx}.conf | xargs grep -l /etc/lumeno/vidodu.conf | wc -l)" = 3
+    "$examples"/{apache2,lighttpd,nginx}{,-https}.conf | xargs grep -l /etc/lumeno/vidodu.conf | wc -l)" = 6
   # The example configuration with the two values a user fills in; until the user pastes a
   # password_hash line, no password is right.
   sed -e "s|^root = .*|root = $dir/store|" "$examples/vidodu.conf" >"$dir/nohash.conf"
@@ -157,12 +158,36 @@ server.document-root = "%s"\nserver.errorlog = "%s"\ninclude "%s"\n' "$port" "$d
   expect "GET /vidodu.cgi/x runs the script" test "$(curl -s --noproxy "*" "http://127.0.0.1:$port/vidodu.cgi/x")" = NG
   kill $! 2>/dev/null || true
   [ "$failures" -eq 0 ] || cat "$dir/lighttpd.log" "$dir/error.log" >&2 2>/dev/null || true
+  example_over_https
+
 
   # The lumeno-server package's own build: configured and built alone (-DLUMENO_EDITOR=OFF).
   expect "the server builds alone with -DLUMENO_EDITOR=OFF" bash -c "cmake -S '$(dirname "$0")/../..' -B '$dir/alone' -G Ninja \
     -DLUMENO_EDITOR=OFF >'$dir/alone.log' 2>&1 && cmake --build '$dir/alone' -j 2 >>'$dir/alone.log' 2>&1 || ! cat '$dir/alone.log' >&2"
   expect "the server built alone links no Qt" bash -c "! ldd '$dir/alone/bin/vidodu.cgi' | grep -q libQt"
   expect "the server built alone answers CHECK" test "$(ask "$dir/alone/bin/vidodu.cgi" "$dir/vidodu.conf" secret_1)" = OK
+}
+
+# The https example on a second port, with a certificate from a test authority made here; the
+# plain port of the same server must not run the script.
+example_over_https() {
+  local port tls_port ca=$dir/certs/authority-ca.pem
+  bash "$(dirname "$0")/../support/make-certificates.sh" "$dir/certs" || { expect "openssl makes certificates" false; return; }
+  port=$((20000 + RANDOM % 40000)) tls_port=$((20000 + RANDOM % 40000))
+  sed -e "s|/usr/lib/cgi-bin/vidodu.cgi|$cgi|" -e "s|/etc/lumeno/vidodu.conf|$dir/vidodu.conf|" \
+    -e "s|\":443\"|\"127.0.0.1:$tls_port\"|" -e "s|/etc/letsencrypt/live/example.org/fullchain.pem|$dir/certs/authority.pem|" \
+    -e "s|/etc/letsencrypt/live/example.org/privkey.pem|$dir/certs/authority.key|" "$examples/lighttpd-https.conf" >"$dir/example-https.conf"
+  printf 'server.modules = ("mod_alias", "mod_cgi", "mod_setenv")\nserver.bind = "127.0.0.1"\nserver.port = %s
+server.document-root = "%s"\nserver.errorlog = "%s"\ninclude "%s"\n' "$port" "$dir/htdocs" "$dir/error-https.log" \
+    "$dir/example-https.conf" >"$dir/lighttpd-https.conf"
+  lighttpd -D -f "$dir/lighttpd-https.conf" </dev/null >"$dir/lighttpd-https.log" 2>&1 &
+  expect "lighttpd starts with the https example" poll "curl -s --noproxy '*' --cacert '$ca' -o /dev/null https://127.0.0.1:$tls_port/"
+  expect "CHECK through the https example answers OK" test \
+    "$(curl -s --noproxy "*" --cacert "$ca" -F command=CHECK -F pass=secret_1 "https://127.0.0.1:$tls_port/vidodu.cgi")" = OK
+  expect "the https example does not run the script over http" test \
+    "$(curl -s --noproxy "*" -o /dev/null -w '%{http_code}' -F command=CHECK -F pass=secret_1 "http://127.0.0.1:$port/vidodu.cgi")" = 404
+  kill $! 2>/dev/null || true
+  [ "$failures" -eq 0 ] || cat "$dir/lighttpd-https.log" "$dir/error-https.log" >&2 2>/dev/null || true
 }
 
 declare -F "step_$step" >/dev/null || { echo "unknown step $step" >&2; exit 2; }
