@@ -60,6 +60,9 @@ QString CertificateDescription(const QSslCertificate &certificate)
 
 QString CertificateRefusedText(const CertificateRefusal &refusal)
 {
+    if (refusal.certificate.isNull())
+        return QStringLiteral("暗号化通信(https)の機能を読み込めませんでした。") + CRLF
+            + QStringLiteral("OpenSSL 3 (libssl3) がインストールされているか確認してください。");
     const QString head = QStringLiteral("サーバの証明書を確認できませんでした。") + CRLF;
     if (!refusal.pinned.isEmpty())
         return head + CRLF + CertificateChangedText(refusal);

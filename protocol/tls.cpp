@@ -10,6 +10,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSslConfiguration>
+#include <QSslSocket>
 
 namespace modPublic {
 
@@ -37,6 +38,11 @@ void PrepareTransport(QNetworkRequest &request)
     g_lastRefusal.reset();
     if (request.url().scheme() != QLatin1String("https"))
         return;
+    // Qt loads OpenSSL only now; without it every https request fails, and the user should hear why.
+    if (!QSslSocket::supportsSsl()) {
+        g_lastRefusal = CertificateRefusal { CertificateEndPoint(request.url().authority()), {}, {}, {} };
+        return;
+    }
     const QByteArray &extra = platform::services().extraAuthoritiesPem;
     if (extra.isEmpty())
         return; // the system's authorities, as Qt finds them

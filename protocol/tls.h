@@ -19,7 +19,7 @@ namespace modPublic {
 
 struct CertificateRefusal {
     QString endPoint; // "host:port"
-    QSslCertificate certificate; // what the server presented
+    QSslCertificate certificate; // what the server presented; null when no TLS library could be loaded
     QString pinned; // the fingerprint trusted before for this server; "" when none was
     QList<QSslError> errors; // why it did not verify
 };

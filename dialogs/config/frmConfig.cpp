@@ -220,10 +220,13 @@ bool frmConfig::TestServer(const QString &server, const QString &password)
 // certificate's fingerprint for the server at once, whether or not the settings are kept.
 bool frmConfig::TrustCertificate(const modPublic::CertificateRefusal &refusal)
 {
+    if (refusal.certificate.isNull()) { // no TLS at all: nothing to trust
+        platform::ShowError(this, modPublic::CertificateRefusedText(refusal));
+        return false;
+    }
     if (!refusal.pinned.isEmpty())
         platform::ShowError(this, modPublic::CertificateChangedText(refusal));
-    if (refusal.certificate.isNull() || refusal.endPoint.isEmpty()
-        || !platform::AskYesNo(this, modPublic::TrustCertificateQuestion(refusal)))
+    if (!platform::AskYesNo(this, modPublic::TrustCertificateQuestion(refusal)))
         return false;
     platform::SettingsStore &store = platform::settingsStore();
     modPublic::PinFingerprint(store, refusal.endPoint, modPublic::CertificateFingerprint(refusal.certificate));

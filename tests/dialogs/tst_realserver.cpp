@@ -1,12 +1,10 @@
 // The ten operations and the file browser's reading of a listing against the real vidodu.cgi
-// under lighttpd on 127.0.0.1, in one pass over http and one over https: Japanese names, a
-// document of 10 MB, and a wrong password.
+// under lighttpd on 127.0.0.1, in one pass: Japanese names, a document of 10 MB, and a wrong
+// password.
 
 #include "dialogs/filer/filerrules.h"
 #include "platform/cp932.h"
-#include "protocol/inetConn.h"
 #include "protocol/modPublic.h"
-#include "support/certificates.h"
 #include "support/fakeplatform.h"
 #include "support/localserver.h"
 
@@ -22,31 +20,13 @@ private slots:
     void initTestCase() { testsupport::usePrivateRuntimeDir(); }
     void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
 
-    void onePass_data()
-    {
-        QTest::addColumn<bool>("secure");
-        QTest::newRow("http") << false;
-        QTest::newRow("https") << true;
-    }
-
     // The password is checked; a folder with a Japanese name is made, a file saved into it, both
     // renamed and deleted, each step on disk, the listing read as the browser shows it; a 10 MB
     // document, lines that look like the framing among them, is stored as its code page 932 bytes
     // and read back unchanged, an empty one too; a wrong password arrives as the failure.
     void onePass()
     {
-        QFETCH(bool, secure);
-        testsupport::TestCertificates certificates;
         testsupport::LocalServer server;
-        if (secure) {
-            QVERIFY2(certificates.make(), qPrintable(certificates.errorText()));
-            server.useTls(certificates.certificateFile("authority"), certificates.keyFile("authority"));
-        }
-        const testsupport::Installed<QByteArray> authority(
-            platform::services().extraAuthoritiesPem, certificates.authority());
-        inetConn control; // closed before the application ends, with the connections it keeps
-        setTransferControl(&control);
-        blnSecure = secure;
         QVERIFY2(server.start(QStringLiteral("right-Pass_1")), qPrintable(server.errorText()));
         const auto onDisk = [&server](const QString &path) { return QFileInfo(server.rootDir() + u'/' + path); };
         strServer = server.serverText();
@@ -82,8 +62,6 @@ private slots:
         }
         strPassword = QStringLiteral("wrong");
         QVERIFY(!ListRemoteFiles("data"));
-        blnSecure = false;
-        setTransferControl(nullptr);
     }
 };
 

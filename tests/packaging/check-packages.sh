@@ -7,11 +7,9 @@
 #   build     cpack both packages into WORK_DIR/debs and unpack them into WORK_DIR/root
 #   control   names, version, dependencies; no file in both packages; everything owned by root
 #   desktop   the desktop entry, MIME type and icons, as the desktop's own tools read them
-#   editor    the installed lumeno command starts offscreen and finds its own folder, and opens
-#             a document over https (Qt's TLS plugin loads OpenSSL only then)
+#   editor    the installed lumeno command starts offscreen and finds its own folder
 #   cgi       the installed vidodu.cgi with the example configuration, run directly and under
-#             the example lighttpd configurations (which must never hand out the program; the
-#             https one runs the script only over https), and
+#             the example lighttpd configuration (which must never hand out the program), and
 #             the lumeno-server package's own build: vidodu.cgi alone, without Qt
 set -euo pipefail
 
@@ -95,35 +93,6 @@ step_editor() {
   wait $! || status=$?
   expect "the editor ran until our signal ended it (status $status)" test "$status" = 143
   [ "$failures" -eq 0 ] || cat "$dir/out.log" >&2
-  editor_over_https
-}
-
-# The installed editor opens a shortcut's document from lighttpd over https, the server's own
-# certificate trusted beforehand in the settings: the request reaches the script only through a
-# working TLS connection.
-editor_over_https() {
-  local source=$(dirname "$0")/../.. port pin status=0
-  bash "$source/tests/support/make-certificates.sh" "$dir/certs" || { expect "openssl makes certificates" false; return; }
-  mkdir -p "$dir/root/data"
-  port=$(bash "$source/scripts/local-server.sh" start --state "$dir/server" --root "$dir/root" --cgi "$cgi" \
-    --allow-empty-password --log-requests --tls-cert "$dir/certs/self-signed.pem" \
-    --tls-key "$dir/certs/self-signed.key" | sed -n 's/^PORT=//p')
-  expect "lighttpd serves https" test -n "$port"
-  [ -n "$port" ] || return 0
-  pin=$(tr -d : <"$dir/certs/self-signed.sha256" | tr A-F a-f)
-  # The settings store escapes the ":" of "host:port" keys.
-  printf '[Setting]\nServer=127.0.0.1:%s\nSecure=1\n\n[Certificates]\n127.0.0.1%%3A%s=%s\n' "$port" "$port" "$pin" \
-    >"$dir/config/Lumeno/Lumeno.ini"
-  printf 'data\ta.txt\r\n' >"$dir/a.lmk"
-  printf 'text\r\n' >"$dir/root/data/a.txt"
-  env -i PATH="$root/usr/bin:/usr/bin:/bin" HOME="$dir" LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen \
-    XDG_CONFIG_HOME="$dir/config" XDG_DATA_HOME="$dir/data" XDG_RUNTIME_DIR="$dir/runtime" lumeno "$dir/a.lmk" \
-    >"$dir/https.log" 2>&1 &
-  expect "the installed editor reads the document over https" poll "grep -q 'vidodu\\.cgi' '$dir/server/error.log'"
-  kill -TERM $! 2>/dev/null || true
-  wait $! || status=$?
-  bash "$source/scripts/local-server.sh" stop --state "$dir/server"
-  [ "$failures" -eq 0 ] || cat "$dir/https.log" "$dir/server/error.log" >&2
 }
 
 ask() { # ask CGI CONF PASSWORD: the reply to CHECK framed as the editor frames it
@@ -158,36 +127,12 @@ server.document-root = "%s"\nserver.errorlog = "%s"\ninclude "%s"\n' "$port" "$d
   expect "GET /vidodu.cgi/x runs the script" test "$(curl -s --noproxy "*" "http://127.0.0.1:$port/vidodu.cgi/x")" = NG
   kill $! 2>/dev/null || true
   [ "$failures" -eq 0 ] || cat "$dir/lighttpd.log" "$dir/error.log" >&2 2>/dev/null || true
-  example_over_https
-
 
   # The lumeno-server package's own build: configured and built alone (-DLUMENO_EDITOR=OFF).
   expect "the server builds alone with -DLUMENO_EDITOR=OFF" bash -c "cmake -S '$(dirname "$0")/../..' -B '$dir/alone' -G Ninja \
     -DLUMENO_EDITOR=OFF >'$dir/alone.log' 2>&1 && cmake --build '$dir/alone' -j 2 >>'$dir/alone.log' 2>&1 || ! cat '$dir/alone.log' >&2"
   expect "the server built alone links no Qt" bash -c "! ldd '$dir/alone/bin/vidodu.cgi' | grep -q libQt"
   expect "the server built alone answers CHECK" test "$(ask "$dir/alone/bin/vidodu.cgi" "$dir/vidodu.conf" secret_1)" = OK
-}
-
-# The https example on a second port, with a certificate from a test authority made here; the
-# plain port of the same server must not run the script.
-example_over_https() {
-  local port tls_port ca=$dir/certs/authority-ca.pem
-  bash "$(dirname "$0")/../support/make-certificates.sh" "$dir/certs" || { expect "openssl makes certificates" false; return; }
-  port=$((20000 + RANDOM % 40000)) tls_port=$((20000 + RANDOM % 40000))
-  sed -e "s|/usr/lib/cgi-bin/vidodu.cgi|$cgi|" -e "s|/etc/lumeno/vidodu.conf|$dir/vidodu.conf|" \
-    -e "s|\":443\"|\"127.0.0.1:$tls_port\"|" -e "s|/etc/letsencrypt/live/example.org/fullchain.pem|$dir/certs/authority.pem|" \
-    -e "s|/etc/letsencrypt/live/example.org/privkey.pem|$dir/certs/authority.key|" "$examples/lighttpd-https.conf" >"$dir/example-https.conf"
-  printf 'server.modules = ("mod_alias", "mod_cgi", "mod_setenv")\nserver.bind = "127.0.0.1"\nserver.port = %s
-server.document-root = "%s"\nserver.errorlog = "%s"\ninclude "%s"\n' "$port" "$dir/htdocs" "$dir/error-https.log" \
-    "$dir/example-https.conf" >"$dir/lighttpd-https.conf"
-  lighttpd -D -f "$dir/lighttpd-https.conf" </dev/null >"$dir/lighttpd-https.log" 2>&1 &
-  expect "lighttpd starts with the https example" poll "curl -s --noproxy '*' --cacert '$ca' -o /dev/null https://127.0.0.1:$tls_port/"
-  expect "CHECK through the https example answers OK" test \
-    "$(curl -s --noproxy "*" --cacert "$ca" -F command=CHECK -F pass=secret_1 "https://127.0.0.1:$tls_port/vidodu.cgi")" = OK
-  expect "the https example does not run the script over http" test \
-    "$(curl -s --noproxy "*" -o /dev/null -w '%{http_code}' -F command=CHECK -F pass=secret_1 "http://127.0.0.1:$port/vidodu.cgi")" = 404
-  kill $! 2>/dev/null || true
-  [ "$failures" -eq 0 ] || cat "$dir/lighttpd-https.log" "$dir/error-https.log" >&2 2>/dev/null || true
 }
 
 declare -F "step_$step" >/dev/null || { echo "unknown step $step" >&2; exit 2; }

@@ -28,14 +28,14 @@ public:
     // Starts over a new empty root (data/ already made). An empty password is accepted as
     // the right one; any other password is hashed into the configuration.
     bool start(const QString &password = {});
-    // Before start: serve https with this certificate and its key (PEM files).
-    void useTls(const QString &certificateFile, const QString &keyFile) { m_tls = { certificateFile, keyFile }; }
+    // Before start: serve https with this certificate and key (PEM files).
+    void useTls(const QString &certificate, const QString &key)
+    {
+        m_tls = { "--tls-cert", certificate, "--tls-key", key };
+    }
 
     QString serverText() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
-    QString url() const
-    {
-        return QStringLiteral("%1://%2/vidodu.cgi").arg(m_tls.isEmpty() ? "http" : "https", serverText());
-    }
+    QString url() const { return (m_tls.isEmpty() ? "http://" : "https://") + serverText() + "/vidodu.cgi"; }
     // How many requests for the script reached the web server since it started.
     int scriptRequests() const;
     QString rootDir() const { return m_dir ? m_dir->filePath(QStringLiteral("root")) : QString(); }

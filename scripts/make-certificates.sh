@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Makes the certificates the https tests use, in DIR: a test certificate authority and, each as
-# NAME.pem with its key NAME.key,
+# Makes certificates for trying https locally (scripts/local-server.sh --tls-cert) and for the
+# tests, in DIR: a test certificate authority and, each as NAME.pem with its key NAME.key,
 #   authority    for 127.0.0.1, signed by the test authority (authority-ca.pem)
 #   expired      the same, but valid only in 2020
 #   other-name   signed by the test authority for other.invalid
