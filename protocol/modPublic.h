@@ -17,8 +17,8 @@ namespace modPublic {
 inline const QString kNG = QStringLiteral("NG");
 
 // --- Module state -------------------------------------------------------------------------
-extern QString strServer; // between "http://" and "/vidodu.cgi"
-extern bool blnSecure; // requests go to "https://" instead
+extern QString strServer; // between "http://" (or "https://") and "/vidodu.cgi"
+extern bool blnSecure; // requests go to "https://"
 extern QString strPassword; // the plain password, sent in the "pass" field
 extern bool blnClearPass; // the password is not kept in the settings store
 extern QString strReply; // body of the last completed response

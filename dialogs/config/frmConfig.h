@@ -13,8 +13,9 @@ class QLineEdit;
 class QPushButton;
 
 // The server settings dialog: the server with http or https, and the password, tested against
-// the server script and stored. Opened modally by the main window; OK replaces the module's settings and the
-// stored ones, Cancel changes nothing.
+// the server script and stored. Opened modally by the main window; OK replaces the module's
+// settings and the stored ones, Cancel changes nothing (but a certificate the user chose to
+// trust stays trusted).
 class frmConfig : public QDialog {
     Q_OBJECT
 public:
