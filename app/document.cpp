@@ -2,6 +2,7 @@
 
 #include "app/drops.h"
 #include "app/shortcutfile.h"
+#include "dialogs/filer/filerrules.h"
 #include "platform/cp932.h"
 #include "platform/dialogs.h"
 #include "protocol/modPublic.h"
@@ -66,17 +67,54 @@ Document::Document(QWidget *owner, DocumentSeams seams)
 {
 }
 
-bool Document::SaveToServer(const QString &text)
+modPublic::SaveResult Document::SaveToServer(const QString &text, const modPublic::SaveCondition &condition)
 {
-    QString result;
+    modPublic::SaveOutcome outcome;
     {
         InProgress progress(seams, QStringLiteral("保存しています…"));
-        result = seams.saveFile(modPublic::strCurrentFolder, modPublic::strCurrentFile, text);
+        outcome = seams.saveFile(modPublic::strCurrentFolder, modPublic::strCurrentFile, text, condition);
     }
-    if (result != modPublic::kNG)
+    switch (outcome.result) {
+    case modPublic::SaveResult::Saved: break;
+    case modPublic::SaveResult::Conflict: return outcome.result;
+    case modPublic::SaveResult::Unconfirmed:
+        platform::ShowError(m_owner,
+            QStringLiteral("保存したファイルを確認できませんでした。\r\n"
+                           "サーバに保存された内容が、送信した内容と一致しません。"));
+        break;
+    case modPublic::SaveResult::Failed:
+        platform::ShowError(m_owner, QStringLiteral("ファイルの保存に失敗しました。"));
+        return outcome.result;
+    }
+    // What the server holds now, even when it is not what was sent: the next save replaces it.
+    strVersion = outcome.version;
+    return outcome.result;
+}
+
+// Saves to the current file on the condition. When the file on the server is not what the
+// condition expects, nothing was written and the user decides: replace it, save under another
+// name, or keep the text unsaved.
+bool Document::SaveOnCondition(const QString &text, const modPublic::SaveCondition &condition)
+{
+    const modPublic::SaveResult result = SaveToServer(text, condition);
+    if (result == modPublic::SaveResult::Saved) {
+        blnModified = false;
         return true;
-    platform::ShowError(m_owner, QStringLiteral("ファイルの保存に失敗しました。"));
-    return false;
+    }
+    if (result != modPublic::SaveResult::Conflict)
+        return false;
+    if (condition.absent)
+        return platform::AskYesNo(m_owner, filer::kReplaceQuestion) && SaveOnCondition(text, {});
+    platform::MessageRequest question { QStringLiteral(
+                                            "サーバ上のファイルは、この文書を開いた後に変更または削除されています。\r\n"
+                                            "上書きしますか？"),
+        platform::MsgIcon::Question, platform::MsgButtons::YesNoCancel, platform::MsgAnswer::Cancel,
+        QStringLiteral("上書き(&O)"), QStringLiteral("別名で保存(&A)...") };
+    switch (platform::dialogs().MsgBox(m_owner, question)) {
+    case platform::MsgAnswer::Yes: return SaveOnCondition(text, {});
+    case platform::MsgAnswer::No: return SaveAsWhileLocked(text);
+    default: return false;
+    }
 }
 
 bool Document::ConfirmSave()
@@ -114,6 +152,7 @@ void Document::ResetDocument()
 {
     modPublic::strCurrentFile.clear();
     modPublic::strCurrentFolder.clear();
+    strVersion.clear();
     blnModified = false;
     seams.showFileName(QStringLiteral("(No File)"));
 }
@@ -139,18 +178,19 @@ void Document::OpenDocument()
 
 bool Document::LoadRemoteDocument(const HistoryItem &file)
 {
-    std::optional<QString> text;
+    std::optional<modPublic::RemoteDocument> document;
     {
         InProgress progress(seams, QStringLiteral("読み込んでいます…"));
-        text = seams.readFile(file.Path, file.File);
+        document = seams.readFile(file.Path, file.File);
     }
-    if (!text) {
+    if (!document) {
         platform::ShowError(m_owner, QStringLiteral("ファイルの取得に失敗しました。"));
         return false;
     }
-    seams.setText(*text);
+    seams.setText(document->text);
     modPublic::strCurrentFolder = file.Path;
     modPublic::strCurrentFile = file.File;
+    strVersion = document->version;
     seams.showFileName(file.File);
     // Setting the text marked the document modified.
     blnModified = false;
@@ -169,10 +209,7 @@ bool Document::TrySaveDocument()
     if (!AcceptUnencodableText(m_owner, text))
         return false;
     Locked lock(seams);
-    if (!SaveToServer(text))
-        return false;
-    blnModified = false;
-    return true;
+    return SaveOnCondition(text, { strVersion });
 }
 
 void Document::SaveDocumentAs()
@@ -185,17 +222,30 @@ bool Document::TrySaveDocumentAs()
     const QString text = seams.text();
     if (!AcceptUnencodableText(m_owner, text))
         return false;
+    Locked lock(seams);
+    return SaveAsWhileLocked(text);
+}
+
+bool Document::SaveAsWhileLocked(const QString &text)
+{
+    const HistoryItem before = CurrentFile();
     modPublic::lngFilerMode = 1;
     modPublic::blnFilerOK = false;
-    Locked lock(seams);
+    modPublic::blnFilerReplaces = false;
     seams.showFiler();
     if (!modPublic::blnFilerOK)
         return false;
+    // Another name than the document's own must not exist yet, unless the user agreed in the
+    // browser to replace the file listed there.
+    modPublic::SaveCondition condition { strVersion };
+    if (before.Path != modPublic::strCurrentFolder || before.File != modPublic::strCurrentFile) {
+        condition = { QString(), !modPublic::blnFilerReplaces };
+        strVersion.clear();
+    }
     // A failed save keeps the chosen folder and name current, as the browser left them.
-    if (!SaveToServer(text))
+    if (!SaveOnCondition(text, condition))
         return false;
     seams.showFileName(modPublic::strCurrentFile);
-    blnModified = false;
     return true;
 }
 

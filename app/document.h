@@ -7,6 +7,7 @@
 // folder and file are modPublic's, which the file browser sets.
 
 #include "app/history.h"
+#include "protocol/modPublic.h"
 
 #include <QString>
 #include <QStringList>
@@ -33,10 +34,12 @@ struct DocumentSeams {
     // The file browser, modal, in modPublic::lngFilerMode; it answers through modPublic's
     // blnFilerOK, strCurrentFolder and strCurrentFile.
     std::function<void()> showFiler;
-    // The server: the file's text, nothing when it could not be read; the save's answer, "NG"
-    // on failure.
-    std::function<std::optional<QString>(const QString &folder, const QString &file)> readFile;
-    std::function<QString(const QString &folder, const QString &file, const QString &text)> saveFile;
+    // The server: the file's text and version, nothing when it could not be read; a save on a
+    // condition, and how it went.
+    std::function<std::optional<modPublic::RemoteDocument>(const QString &folder, const QString &file)> readFile;
+    std::function<modPublic::SaveOutcome(
+        const QString &folder, const QString &file, const QString &text, const modPublic::SaveCondition &condition)>
+        saveFile;
 };
 
 // What the server takes by default in one request.
@@ -50,6 +53,9 @@ public:
     DocumentSeams seams;
     bool blnModified = false;
     History arrHistory;
+    // The version of the current file as last read or saved; empty when unknown. A save sends
+    // it, so that a file changed on the server meanwhile is never replaced unasked.
+    QString strVersion;
 
     // False when the user cancels the save prompt, or answers Yes and the text is not saved.
     bool ConfirmSave();
@@ -81,7 +87,9 @@ public:
     void OpenDroppedFiles(const QStringList &files);
 
 private:
-    bool SaveToServer(const QString &text);
+    modPublic::SaveResult SaveToServer(const QString &text, const modPublic::SaveCondition &condition);
+    bool SaveOnCondition(const QString &text, const modPublic::SaveCondition &condition);
+    bool SaveAsWhileLocked(const QString &text);
     QWidget *m_owner;
     bool m_blnOpeningShortcut = false;
 };

@@ -34,8 +34,8 @@ void frmMain::ConnectDocument()
             },
         .showProgress = [this](const QString &note) { ShowProgress(note); },
         .showFiler = [this] { ShowFiler(); },
-        .readFile = modPublic::ReadRemoteFile,
-        .saveFile = modPublic::SaveRemoteFile,
+        .readFile = modPublic::ReadRemoteDocument,
+        .saveFile = modPublic::SaveRemoteDocument,
     };
 }
 

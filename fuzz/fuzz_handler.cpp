@@ -110,7 +110,7 @@ std::string Ask(const World &w, const std::vector<std::pair<std::string_view, st
     request.contentType = "multipart/form-data; boundary=" + std::string(kBoundary);
     request.remoteAddress = "127.0.0.1";
     request.body = Body(fields);
-    return vidodu::HandleRequest(w.config, request);
+    return vidodu::HandleRequest(w.config, request).body;
 }
 
 bool StartsWith(std::string_view text, std::string_view head)

@@ -17,6 +17,8 @@ struct MessageRequest {
     MsgIcon icon = MsgIcon::Exclamation;
     MsgButtons buttons = MsgButtons::OK;
     MsgAnswer defaultButton = MsgAnswer::OK;
+    // Captions for Yes and No where the plain words would not say what the buttons do.
+    QString yesText, noText;
 };
 
 // A local file chosen for saving (the shortcut command).

@@ -7,6 +7,7 @@
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 
 namespace platform {
 
@@ -72,6 +73,10 @@ MsgAnswer QtDialogs::MsgBox(QWidget *owner, const MessageRequest &request)
     box.setDefaultButton(toQt(request.defaultButton));
     if (request.buttons == MsgButtons::YesNo)
         box.setEscapeButton(QMessageBox::No);
+    if (!request.yesText.isEmpty())
+        box.button(QMessageBox::Yes)->setText(request.yesText);
+    if (!request.noText.isEmpty())
+        box.button(QMessageBox::No)->setText(request.noText);
     return fromQt(box.exec(), request.buttons);
 }
 

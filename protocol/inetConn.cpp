@@ -99,6 +99,8 @@ void inetConn::Execute(
     m_stalled = false;
     m_receiving = false;
     m_readAheadLimited = false;
+    m_status = 0;
+    m_etag.clear();
 
     QNetworkRequest request { QUrl(url) };
     setHeaderLines(request, requestHeaders);
@@ -194,6 +196,8 @@ void inetConn::onFinished()
         m_received += m_reply->readAll();
     const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const bool whole = !m_stalled && bodyArrivedWhole(m_reply->error(), status);
+    m_status = whole ? status : 0;
+    m_etag = whole ? QString::fromLatin1(m_reply->rawHeader("ETag")) : QString();
     dropReply();
     if (whole)
         decodeReceived(true);

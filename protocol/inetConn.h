@@ -2,10 +2,10 @@
 
 // The HTTP transfer control: starts a request, tells its progress through StateChanged, and
 // hands out the response body piece by piece. Text goes out and comes back in code page 932.
-// The system's proxy is used, but never for this machine itself; redirects are not followed and the HTTP status is not
-// looked at: the body of whatever response completed is the reply. A transfer that fails, or makes no progress for the
-// stall time-out, ends in icError with an empty body. Over https a certificate that does not verify
-// ends the transfer before anything is sent, unless it is the one the user trusted (protocol/tls.h).
+// The system's proxy is used, but never for this machine itself; redirects are not followed, and the body of whatever
+// response completed is the reply (its status and ETag are kept beside it). A transfer that fails, or makes no progress
+// for the stall time-out, ends in icError with an empty body. Over https a certificate that does not verify ends the
+// transfer before anything is sent, unless it is the one the user trusted (protocol/tls.h).
 
 #include <QByteArray>
 #include <QObject>
@@ -40,6 +40,9 @@ public:
     // character while any is left); "" once the body is exhausted.
     QString GetChunk(int size);
     bool StillExecuting() const { return !m_reply.isNull(); }
+    // Of the response that completed last: its HTTP status and its ETag header, as sent.
+    int StatusCode() const { return m_status; }
+    QString ETag() const { return m_etag; }
     void setStallTimeout(int ms);
 
 signals:
@@ -63,4 +66,6 @@ private:
     bool m_stalled = false;
     bool m_receiving = false;
     bool m_readAheadLimited = false;
+    int m_status = 0;
+    QString m_etag;
 };

@@ -23,11 +23,14 @@ extern QString strPassword; // the plain password, sent in the "pass" field
 extern bool blnClearPass; // the password is not kept in the settings store
 extern QString strReply; // body of the last completed response
 extern bool blnReplyDone; // completion flag of the request in flight
+extern int lngReplyStatus; // HTTP status of the last completed response; 0 when the transfer failed
+extern QString strReplyETag; // its ETag header as sent, quotes included; empty when it had none
 
 extern QString strCurrentFolder; // remote folder path of the current document; empty when untitled
 extern QString strCurrentFile; // file name of the current document; empty when untitled
 extern qint32 lngFilerMode; // 0 open, 1 save
 extern bool blnFilerOK; // the file browser was accepted
+extern bool blnFilerReplaces; // ... on a file it listed, which the user agreed to replace
 extern qint32 blnReplaceMode; // 0 find, 1 replace
 
 // --- Request cycle ------------------------------------------------------------------------
@@ -35,9 +38,11 @@ using Field = std::pair<QString, QString>;
 using FieldList = QList<Field>;
 
 QString MakeBoundary();
-// One request: frames the fields, posts them to "http://" (or "https://") + server + "/vidodu.cgi",
-// waits while window events go on, and returns the response body (empty when the transfer failed).
-QString ServerCommand(const QString &server, const FieldList &fields, bool secure = blnSecure);
+// One request: frames the fields, posts them to "http://" (or "https://" when secure) + server +
+// "/vidodu.cgi" with any extra header lines ("Name: value"), waits while window events go on, and
+// returns the response body (empty when the transfer failed).
+QString ServerCommand(
+    const QString &server, const FieldList &fields, const QStringList &headers = {}, bool secure = blnSecure);
 
 // The main window hands in its transfer control; until then (and in dialogs tested on their
 // own) one process-wide control is made on first use. nullptr goes back to that one.
@@ -58,5 +63,37 @@ QString DeleteRemoteFolder(const QString &folderPath);
 QString RenameRemoteFolder(const QString &folderPath, const QString &newName);
 QString DeleteRemoteFile(const QString &filePath);
 QString RenameRemoteFile(const QString &filePath, const QString &newName);
+
+// --- Versions of a stored file ------------------------------------------------------------
+// A server that knows versions names each stored file's bytes by their SHA-256 (the ETag
+// header); one that does not names nothing, and the editor then saves as it always has.
+
+struct RemoteDocument {
+    QString text;
+    QString version; // the ETag, quotes included; empty when the server gave none
+};
+std::optional<RemoteDocument> ReadRemoteDocument(const QString &folderPath, const QString &fileName);
+
+// What a save asks of the file it replaces: to still be `version` (If-Match), or with `absent`
+// not to exist yet (If-None-Match: *). Neither: it is replaced whatever it is.
+struct SaveCondition {
+    QString version;
+    bool absent = false;
+};
+enum class SaveResult {
+    Saved,
+    Failed,
+    Conflict, // the condition did not hold: nothing was written
+    Unconfirmed, // the server named other bytes than the ones sent
+};
+struct SaveOutcome {
+    SaveResult result = SaveResult::Failed;
+    QString version; // of the stored file, when saved
+};
+SaveOutcome SaveRemoteDocument(
+    const QString &folderPath, const QString &fileName, const QString &content, const SaveCondition &condition = {});
+
+// The version a server names these bytes by.
+QString VersionOf(const QByteArray &bytes);
 
 } // namespace modPublic

@@ -3,6 +3,8 @@
 #include "protocol/modPublic.h"
 #include "protocol/replies.h"
 
+#include "platform/cp932.h"
+
 namespace modPublic {
 
 namespace {
@@ -46,7 +48,7 @@ QString status(const QString &word, const FieldList &arguments, QStringView succ
 bool CheckServer(const QString &server, const QString &password, bool secure)
 {
     return CheckReplyResult(
-        ServerCommand(server, { commandField(QStringLiteral("CHECK")), passField(password) }, secure));
+        ServerCommand(server, { commandField(QStringLiteral("CHECK")), passField(password) }, {}, secure));
 }
 
 std::optional<QStringList> ListRemoteFolders(const QString &folderPath)
@@ -61,16 +63,38 @@ std::optional<QStringList> ListRemoteFiles(const QString &folderPath)
 
 std::optional<QString> ReadRemoteFile(const QString &folderPath, const QString &fileName)
 {
+    const std::optional<RemoteDocument> document = ReadRemoteDocument(folderPath, fileName);
+    return document ? std::optional(document->text) : std::nullopt;
+}
+
+std::optional<RemoteDocument> ReadRemoteDocument(const QString &folderPath, const QString &fileName)
+{
     const QString filePath = joinPath(folderPath, fileName);
     const QString reply = currentServerCommand(QStringLiteral("READFILE"), { { QStringLiteral("file"), filePath } });
-    return ReadReplyResult(reply, filePath);
+    std::optional<QString> text = ReadReplyResult(reply, filePath);
+    if (!text)
+        return std::nullopt;
+    return RemoteDocument { std::move(*text), strReplyETag };
 }
 
 QString SaveRemoteFile(const QString &folderPath, const QString &fileName, const QString &content)
 {
-    return status(QStringLiteral("SAVEFILE"),
-        { { QStringLiteral("file"), joinPath(folderPath, fileName) }, { QStringLiteral("content"), content } },
-        u"Save OK");
+    return SaveRemoteDocument(folderPath, fileName, content).result == SaveResult::Saved ? QStringLiteral("OK") : kNG;
+}
+
+SaveOutcome SaveRemoteDocument(
+    const QString &folderPath, const QString &fileName, const QString &content, const SaveCondition &condition)
+{
+    QStringList headers;
+    if (!condition.version.isEmpty())
+        headers.append(QStringLiteral("If-Match: ") + condition.version);
+    if (condition.absent)
+        headers.append(QStringLiteral("If-None-Match: *"));
+    const FieldList fields { commandField(QStringLiteral("SAVEFILE")), passField(strPassword),
+        { QStringLiteral("file"), joinPath(folderPath, fileName) }, { QStringLiteral("content"), content } };
+    const QString reply = ServerCommand(strServer, fields, headers);
+    const SaveResult result = SaveReplyResult(reply, lngReplyStatus, strReplyETag, cp932::Encode(content));
+    return { result, result == SaveResult::Failed ? QString() : strReplyETag };
 }
 
 QString NewRemoteFolder(const QString &folderPath)

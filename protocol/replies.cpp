@@ -2,6 +2,8 @@
 
 #include "protocol/modPublic.h"
 
+#include <QCryptographicHash>
+
 namespace modPublic {
 
 namespace {
@@ -36,6 +38,20 @@ std::optional<QString> ReadReplyResult(const QString &reply, QStringView filePat
     if (lineEnd < 0 || QStringView(reply).left(lineEnd) != filePath)
         return std::nullopt;
     return reply.mid(lineEnd + 1);
+}
+
+QString VersionOf(const QByteArray &bytes)
+{
+    return u'"' + QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()) + u'"';
+}
+
+SaveResult SaveReplyResult(const QString &reply, int status, const QString &etag, const QByteArray &sent)
+{
+    if (status == 412)
+        return SaveResult::Conflict;
+    if (StatusReplyResult(reply, u"Save OK") != kOK)
+        return SaveResult::Failed;
+    return etag.isEmpty() || etag == VersionOf(sent) ? SaveResult::Saved : SaveResult::Unconfirmed;
 }
 
 } // namespace modPublic

@@ -4,6 +4,8 @@
 // every comparison is exact and case-sensitive. A failed status is the text "NG"; a listing or
 // a file that could not be had is no result at all, so that no content passes for a failure.
 
+#include "protocol/modPublic.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -20,5 +22,9 @@ std::optional<QStringList> ListingReplyResult(const QString &reply, QStringView 
 // READFILE: everything after the first LF, when the line before it equals filePath.
 // A reply without any LF fails rather than passing for an empty file.
 std::optional<QString> ReadReplyResult(const QString &reply, QStringView filePath);
+
+// SAVEFILE with its HTTP status and ETag: Saved on the success line, unless the server names
+// other bytes than `sent` (Unconfirmed); Conflict on status 412; Failed otherwise.
+SaveResult SaveReplyResult(const QString &reply, int status, const QString &etag, const QByteArray &sent);
 
 } // namespace modPublic

@@ -32,11 +32,15 @@ void inetConn_StateChanged(inetConn *control, int state)
     if (state == inetConn::icError) {
         // A transfer that broke off completes with an empty reply; the commands fail on it.
         strReply.clear();
+        lngReplyStatus = 0;
+        strReplyETag.clear();
         blnReplyDone = true;
         return;
     }
     if (state != inetConn::icResponseCompleted)
         return;
+    lngReplyStatus = control->StatusCode();
+    strReplyETag = control->ETag();
     strReply.clear();
     for (QString chunk = control->GetChunk(65535); !chunk.isEmpty(); chunk = control->GetChunk(65535))
         strReply += chunk;
@@ -79,8 +83,10 @@ void setStallTimeoutForTesting(int ms)
     g_stallTimeoutMs = ms > 0 ? ms : kStallTimeoutMs;
 }
 
-QString ServerCommand(const QString &server, const FieldList &fields, bool secure)
+QString ServerCommand(const QString &server, const FieldList &fields, const QStringList &headers, bool secure)
 {
+    lngReplyStatus = 0;
+    strReplyETag.clear();
     if (g_requestInFlight)
         return {};
     const InFlight inFlight;
@@ -91,7 +97,9 @@ QString ServerCommand(const QString &server, const FieldList &fields, bool secur
     {
         // The framed text goes before the wait: the control holds the request's bytes.
         const FramedRequest request = FrameRequest(fields, [] { return MakeBoundary(); });
-        control->Execute(ServerUrl(server, secure), QStringLiteral("POST"), request.body, request.header);
+        const QString extra
+            = headers.isEmpty() ? QString() : headers.join(QLatin1String("\r\n")) + QLatin1String("\r\n");
+        control->Execute(ServerUrl(server, secure), QStringLiteral("POST"), request.body, request.header + extra);
     }
 
     // Sleeps until an event comes, so the windows go on while the transfer runs.
@@ -99,6 +107,8 @@ QString ServerCommand(const QString &server, const FieldList &fields, bool secur
     while (!blnReplyDone) {
         if (!guard) {
             strReply.clear(); // the control went away with its transfer
+            lngReplyStatus = 0;
+            strReplyETag.clear();
             break;
         }
         wait.processEvents(QEventLoop::WaitForMoreEvents);

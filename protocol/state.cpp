@@ -8,11 +8,14 @@ QString strPassword;
 bool blnClearPass = false;
 QString strReply;
 bool blnReplyDone = false;
+int lngReplyStatus = 0;
+QString strReplyETag;
 
 QString strCurrentFolder;
 QString strCurrentFile;
 qint32 lngFilerMode = 0;
 bool blnFilerOK = false;
+bool blnFilerReplaces = false;
 qint32 blnReplaceMode = 0;
 
 } // namespace modPublic

@@ -40,7 +40,8 @@ void PrepareTransport(QNetworkRequest &request)
         return;
     // Qt loads OpenSSL only now; without it every https request fails, and the user should hear why.
     if (!QSslSocket::supportsSsl()) {
-        g_lastRefusal = CertificateRefusal { CertificateEndPoint(request.url().authority()), {}, {}, {} };
+        g_lastRefusal
+            = CertificateRefusal { CertificateEndPoint(request.url().authority()), QSslCertificate(), {}, {} };
         return;
     }
     const QByteArray &extra = platform::services().extraAuthoritiesPem;

@@ -67,6 +67,7 @@ std::optional<Request> RequestFromEnvironment(int fd, std::uint64_t maxBytes, st
     r.host = Env("HTTP_HOST");
     r.origin = Env("HTTP_ORIGIN");
     r.fetchSite = Env("HTTP_SEC_FETCH_SITE");
+    r.precondition = { Env("HTTP_IF_MATCH"), Env("HTTP_IF_NONE_MATCH") };
     const auto length = ContentLength(std::getenv("CONTENT_LENGTH"));
     if (r.method != "POST")
         why = "method " + r.method + " refused: the editor sends POST";
@@ -86,10 +87,15 @@ std::optional<Request> RequestFromEnvironment(int fd, std::uint64_t maxBytes, st
     return r;
 }
 
-std::string CgiResponse(std::string_view reply)
+std::string CgiResponse(const Reply &reply)
 {
-    std::string out = "Content-Type: text/plain\r\nContent-Length: " + std::to_string(reply.size()) + "\r\n\r\n";
-    out += reply;
+    std::string out = "Content-Type: text/plain\r\nContent-Length: " + std::to_string(reply.body.size()) + "\r\n";
+    if (reply.status == kPreconditionFailed)
+        out += "Status: 412 Precondition Failed\r\n";
+    if (!reply.etag.empty())
+        out += "ETag: " + reply.etag + "\r\n";
+    out += "\r\n";
+    out += reply.body;
     return out;
 }
 

@@ -23,6 +23,6 @@ void DiscardBody(int fd, std::uint64_t length);
 // administrator should hear of it, and the body has been drained.
 std::optional<Request> RequestFromEnvironment(int fd, std::uint64_t maxBytes, std::string &why);
 // Headers and reply as written to standard output.
-std::string CgiResponse(std::string_view reply);
+std::string CgiResponse(const Reply &reply);
 
 } // namespace vidodu

@@ -41,9 +41,14 @@ std::optional<Fields> CollectFields(const std::vector<FormField> &parts)
     return f;
 }
 
-std::string Status(bool ok, std::string_view success)
+Reply Refusal()
 {
-    return ok ? std::string(success) + '\n' : std::string(kRefusal);
+    return { std::string(kRefusal) };
+}
+
+Reply Status(bool ok, std::string_view success)
+{
+    return ok ? Reply { std::string(success) + '\n' } : Refusal();
 }
 
 // The sent path as the first line, then one line per item, no LF after the last.
@@ -68,39 +73,49 @@ std::optional<std::string> WireName(const std::string &utf8)
     return Utf8ToCp932(utf8);
 }
 
-std::string Dispatch(const Store &store, std::string_view command, const Fields &f)
+Reply Save(const Store &store, const Elements &file, std::string_view content, const Precondition &precondition)
+{
+    auto saved = store.saveFile(file, content, precondition);
+    if (saved.outcome == SaveResult::Conflict)
+        return { std::string(kRefusal), kPreconditionFailed };
+    if (saved.outcome != SaveResult::Stored)
+        return Refusal();
+    return { "Save OK\n", 200, std::move(saved.tag) };
+}
+
+Reply Dispatch(const Store &store, std::string_view command, const Fields &f, const Precondition &precondition)
 {
     const auto pathArg = f.path ? RemotePath(*f.path) : std::nullopt;
     const auto fileArg = f.file ? RemotePath(*f.file) : std::nullopt;
     const auto nameArg = f.name ? RemoteName(*f.name) : std::nullopt;
 
     if (command == "CHECK")
-        return "OK\n";
+        return { "OK\n" };
     if (command == "LISTFOLDERS") {
         const auto folders = pathArg ? store.listFolders(*pathArg) : std::nullopt;
         if (!folders)
-            return std::string(kRefusal);
-        return Listing(*f.path, *folders, WireName);
+            return Refusal();
+        return { Listing(*f.path, *folders, WireName) };
     }
     if (command == "LISTFILES") {
         const auto files = pathArg ? store.listFiles(*pathArg) : std::nullopt;
         if (!files)
-            return std::string(kRefusal);
-        return Listing(*f.path, *files, [](const FileEntry &e) -> std::optional<std::string> {
+            return Refusal();
+        return { Listing(*f.path, *files, [](const FileEntry &e) -> std::optional<std::string> {
             auto name = WireName(e.name);
             if (!name)
                 return std::nullopt;
             return std::move(*name) + '\t' + FormatModified(e.modified) + '\t' + std::to_string(e.size);
-        });
+        }) };
     }
     if (command == "READFILE") {
-        const auto content = fileArg ? store.readFile(*fileArg) : std::nullopt;
-        if (!content)
-            return std::string(kRefusal);
-        return std::string(*f.file) + '\n' + *content;
+        auto stored = fileArg ? store.readFile(*fileArg) : std::nullopt;
+        if (!stored)
+            return Refusal();
+        return { std::string(*f.file) + '\n' + stored->content, 200, std::move(stored->tag) };
     }
     if (command == "SAVEFILE")
-        return Status(fileArg && f.content && store.saveFile(*fileArg, *f.content), "Save OK");
+        return fileArg && f.content ? Save(store, *fileArg, *f.content, precondition) : Refusal();
     if (command == "NEWFOLDER")
         return Status(pathArg && store.newFolder(*pathArg), "New Folder OK");
     if (command == "DELETEFOLDER")
@@ -111,7 +126,7 @@ std::string Dispatch(const Store &store, std::string_view command, const Fields 
         return Status(pathArg && store.deleteFile(*pathArg), "Delete File OK");
     if (command == "RENAMEFILE")
         return Status(pathArg && nameArg && store.renameFile(*pathArg, *nameArg), "Rename File OK");
-    return std::string(kRefusal);
+    return Refusal();
 }
 
 } // namespace
@@ -126,20 +141,20 @@ std::string FormatModified(std::time_t t)
     return text.data();
 }
 
-std::string HandleRequest(const Config &config, const Request &request, const Services &services)
+Reply HandleRequest(const Config &config, const Request &request, const Services &services)
 {
     if (!config.valid || request.method != "POST" || request.body.size() > config.maxRequestBytes)
-        return std::string(kRefusal);
+        return Refusal();
     const auto boundary = BoundaryOf(request.contentType);
     const auto parts = boundary ? ParseMultipart(request.body, *boundary) : std::nullopt;
     const auto fields = parts ? CollectFields(*parts) : std::nullopt;
     if (!fields || !fields->command || !fields->pass)
-        return std::string(kRefusal);
+        return Refusal();
     const bool fromThisMachine = FromThisMachine(request.host, request.origin, request.fetchSite);
     if (!Authenticate(config, request.remoteAddress, fromThisMachine, *fields->pass, services.checkPassword,
             services.now(), services.pause))
-        return std::string(kRefusal);
-    return Dispatch(Store(config.root), *fields->command, *fields);
+        return Refusal();
+    return Dispatch(Store(config.root), *fields->command, *fields, request.precondition);
 }
 
 } // namespace vidodu

@@ -2,6 +2,7 @@
 
 #include "server/auth.h"
 #include "server/config.h"
+#include "server/versions.h"
 
 #include <ctime>
 #include <string>
@@ -17,7 +18,26 @@ struct Request {
     std::string body;
     // What a browser adds (HTTP_HOST, HTTP_ORIGIN, HTTP_SEC_FETCH_SITE); the editor sends only Host.
     std::string host, origin, fetchSite;
+    // If-Match and If-None-Match (HTTP_IF_MATCH, HTTP_IF_NONE_MATCH): only SAVEFILE heeds them.
+    Precondition precondition;
 };
+
+// What the script answers: the body, the HTTP status and the ETag header's value ("" for
+// none). Only READFILE and a stored SAVEFILE carry an ETag; only a save whose precondition
+// failed answers other than 200.
+struct Reply {
+    Reply(std::string text, int code = 200, std::string tag = {})
+        : body(std::move(text))
+        , status(code)
+        , etag(std::move(tag))
+    {
+    }
+    std::string body;
+    int status;
+    std::string etag;
+};
+
+inline constexpr int kPreconditionFailed = 412;
 
 // What the handler takes from the world, replaceable in tests.
 struct Services {
@@ -28,8 +48,8 @@ struct Services {
 
 inline constexpr std::string_view kRefusal = "NG";
 
-// The reply text (without CGI headers). Every refusal or failure is exactly "NG".
-std::string HandleRequest(const Config &config, const Request &request, const Services &services = {});
+// Every refusal or failure answers exactly "NG".
+Reply HandleRequest(const Config &config, const Request &request, const Services &services = {});
 
 // "YYYY/MM/DD HH:MM:SS" in the server's local time.
 std::string FormatModified(std::time_t t);

@@ -84,7 +84,7 @@ int ServeRequest()
     // A file size limit on the host makes a save's write fail, and the save answer "NG" after
     // removing its temporary file, instead of killing the script half-way.
     std::signal(SIGXFSZ, SIG_IGN);
-    std::string reply(vidodu::kRefusal);
+    vidodu::Reply reply { std::string(vidodu::kRefusal) };
     std::string why; // for the web server's error log; never the password
     try {
         const vidodu::Config config
@@ -99,7 +99,7 @@ int ServeRequest()
             vidodu::DiscardBody(STDIN_FILENO, std::min(length.value_or(0), vidodu::kDefaultMaxRequestBytes));
         }
     } catch (...) {
-        reply = vidodu::kRefusal; // out of memory and the like: still a well-formed refusal
+        reply = { std::string(vidodu::kRefusal) }; // out of memory and the like: still a well-formed refusal
         why = "out of memory";
     }
     if (!why.empty())

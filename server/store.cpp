@@ -16,6 +16,8 @@ namespace vidodu {
 namespace {
 
 constexpr std::uint64_t kMaxReadBytes = 1ull << 30;
+// Files are read, written and hashed in blocks of this size.
+constexpr std::size_t kBlockBytes = 64 * 1024;
 // Every save writes under this prefix first: hidden, so no request can name or list it.
 constexpr std::string_view kTemporaryPrefix = ".vidodu-save-";
 // A temporary file this old whose writer holds no lock on it belongs to a save that died.
@@ -229,6 +231,53 @@ void RemoveStaleTemporaries(int dir)
     }
 }
 
+// Held by every save from its check to its rename, and by deletes and renames of files: no
+// other save replaces the file in between. A file system without flock saves unlocked, as
+// the script did before it had versions.
+class FolderLock {
+public:
+    explicit FolderLock(int dir)
+        : m_dir(dir)
+    {
+        while (::flock(m_dir, LOCK_EX) != 0 && errno == EINTR) { }
+    }
+    ~FolderLock() { ::flock(m_dir, LOCK_UN); }
+    FolderLock(const FolderLock &) = delete;
+    FolderLock &operator=(const FolderLock &) = delete;
+
+private:
+    int m_dir;
+};
+
+bool WriteHashed(int fd, std::string_view content, TagHasher &hasher)
+{
+    for (std::size_t at = 0; at < content.size(); at += kBlockBytes) {
+        const std::string_view block = content.substr(at, kBlockBytes);
+        hasher.add(block);
+        if (!WriteAll(fd, block))
+            return false;
+    }
+    return true;
+}
+
+// The entity tag of what a save would replace, streamed from the file; nothing when there is
+// no file, "" when something is there that cannot be read as one.
+std::optional<std::string> CurrentTag(int dir, const std::string &name)
+{
+    const Fd fd(::openat(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd && errno == ENOENT)
+        return std::nullopt;
+    struct stat st { };
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::string();
+    TagHasher hasher;
+    char block[kBlockBytes];
+    long long n = 0;
+    while ((n = ReadUpTo(fd.get(), block, sizeof block)) > 0)
+        hasher.add(std::string_view(block, static_cast<std::size_t>(n)));
+    return n < 0 ? std::string() : hasher.tag();
+}
+
 } // namespace
 
 std::optional<std::vector<std::string>> Store::listFolders(const Elements &folder) const
@@ -254,7 +303,7 @@ std::optional<std::vector<FileEntry>> Store::listFiles(const Elements &folder) c
     return out;
 }
 
-std::optional<std::string> Store::readFile(const Elements &file) const
+std::optional<StoredFile> Store::readFile(const Elements &file) const
 {
     const Fd dir = OpenParent(m_root, file);
     // Without O_NONBLOCK a named pipe would hold the request until someone writes to it.
@@ -263,50 +312,69 @@ std::optional<std::string> Store::readFile(const Elements &file) const
     if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)
         || static_cast<std::uint64_t>(st.st_size) > kMaxReadBytes)
         return std::nullopt;
-    std::string content(static_cast<std::size_t>(st.st_size), '\0');
-    const long long n = ReadUpTo(fd.get(), content.data(), content.size());
-    if (n < 0)
-        return std::nullopt;
-    content.resize(static_cast<std::size_t>(n)); // it may have shrunk while being read
-    return content;
+    StoredFile out { std::string(static_cast<std::size_t>(st.st_size), '\0'), {} };
+    TagHasher hasher;
+    std::size_t done = 0;
+    while (done < out.content.size()) {
+        const long long n
+            = ReadUpTo(fd.get(), out.content.data() + done, std::min(kBlockBytes, out.content.size() - done));
+        if (n < 0)
+            return std::nullopt;
+        if (n == 0)
+            break; // it shrank while being read
+        hasher.add(std::string_view(out.content.data() + done, static_cast<std::size_t>(n)));
+        done += static_cast<std::size_t>(n);
+    }
+    out.content.resize(done);
+    out.tag = hasher.tag();
+    return out;
 }
 
-bool Store::saveFile(const Elements &file, std::string_view content) const
+SaveResult Store::saveFile(const Elements &file, std::string_view content, const Precondition &precondition) const
 {
     const Fd dir = OpenParent(m_root, file);
     if (!dir)
-        return false;
+        return {};
     const auto existing = StatAt(dir.get(), file.back());
     if (existing && !S_ISREG(existing->st_mode))
-        return false;
+        return {};
     if (!existing && errno != ENOENT)
-        return false;
+        return {};
     const mode_t mode = existing ? (existing->st_mode & 07777) : 0666;
-    RemoveStaleTemporaries(dir.get());
 
     std::string temporary;
     Fd fd;
     for (int attempt = 0; attempt < 8 && !fd; ++attempt) {
         temporary = TemporaryName();
         if (temporary.empty())
-            return false;
+            return {};
         fd = Fd(::openat(dir.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
         if (!fd && errno != EEXIST)
-            return false;
+            return {};
     }
     if (!fd)
-        return false;
+        return {};
     // Held until the file is renamed and closed: it tells other saves this one is alive. A file
     // system without locks keeps every temporary file instead.
     ::flock(fd.get(), LOCK_EX | LOCK_NB);
-    const bool written
-        = WriteAll(fd.get(), content) && (!existing || ::fchmod(fd.get(), mode) == 0) && ::fsync(fd.get()) == 0;
-    if (!written || ::renameat(dir.get(), temporary.c_str(), dir.get(), file.back().c_str()) != 0) {
+    TagHasher hasher;
+    SaveResult result { SaveResult::Failed, {} };
+    if (WriteHashed(fd.get(), content, hasher) && (!existing || ::fchmod(fd.get(), mode) == 0)
+        && ::fsync(fd.get()) == 0) {
+        // The slow part is done: the lock is held only to check and rename.
+        const FolderLock lock(dir.get());
+        if (!precondition.empty() && !PreconditionHolds(precondition, CurrentTag(dir.get(), file.back())))
+            result.outcome = SaveResult::Conflict;
+        else if (::renameat(dir.get(), temporary.c_str(), dir.get(), file.back().c_str()) == 0)
+            result = { SaveResult::Stored, hasher.tag() };
+    }
+    if (result.outcome != SaveResult::Stored) {
         ::unlinkat(dir.get(), temporary.c_str(), 0);
-        return false;
+        return result;
     }
     ::fsync(dir.get()); // the rename itself reaches the disk
-    return true;
+    RemoveStaleTemporaries(dir.get());
+    return result;
 }
 
 bool Store::newFolder(const Elements &folder) const
@@ -324,7 +392,10 @@ bool Store::deleteFolder(const Elements &folder) const
 bool Store::deleteFile(const Elements &file) const
 {
     const Fd dir = OpenParent(m_root, file);
-    return dir && IsType(dir.get(), file.back(), S_IFREG) && ::unlinkat(dir.get(), file.back().c_str(), 0) == 0;
+    if (!dir)
+        return false;
+    const FolderLock lock(dir.get());
+    return IsType(dir.get(), file.back(), S_IFREG) && ::unlinkat(dir.get(), file.back().c_str(), 0) == 0;
 }
 
 bool Store::renameFolder(const Elements &folder, const std::string &newName) const
@@ -337,7 +408,10 @@ bool Store::renameFolder(const Elements &folder, const std::string &newName) con
 bool Store::renameFile(const Elements &file, const std::string &newName) const
 {
     const Fd dir = OpenParent(m_root, file);
-    return dir && IsType(dir.get(), file.back(), S_IFREG) && RenameNoReplace(dir.get(), file.back(), newName);
+    if (!dir)
+        return false;
+    const FolderLock lock(dir.get());
+    return IsType(dir.get(), file.back(), S_IFREG) && RenameNoReplace(dir.get(), file.back(), newName);
 }
 
 } // namespace vidodu

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "server/versions.h"
+
 #include <cstdint>
 #include <ctime>
 #include <optional>
@@ -20,6 +22,19 @@ struct FileEntry {
     std::uint64_t size = 0;
 };
 
+// A file's bytes and its entity tag.
+struct StoredFile {
+    std::string content;
+    std::string tag;
+};
+
+// What a save did; `tag` is the new file's entity tag when it was stored. On a conflict the
+// file was not what the precondition asked for, and nothing was written.
+struct SaveResult {
+    enum Outcome { Stored, Failed, Conflict } outcome = Failed;
+    std::string tag;
+};
+
 class Store {
 public:
     explicit Store(std::string root)
@@ -30,13 +45,17 @@ public:
     // Subfolders and regular files of a folder, by name; hidden entries are left out.
     std::optional<std::vector<std::string>> listFolders(const Elements &folder) const;
     std::optional<std::vector<FileEntry>> listFiles(const Elements &folder) const;
-    std::optional<std::string> readFile(const Elements &file) const;
-    // Writes a hidden temporary file beside the target, syncs it and renames it over the
-    // target: readers see the old file or the new one, never a part. The folder must exist.
-    bool saveFile(const Elements &file, std::string_view content) const;
+    std::optional<StoredFile> readFile(const Elements &file) const;
+    // Writes a hidden temporary file beside the target, syncs it, then, holding the folder's
+    // lock, checks the precondition against the target and renames the temporary file over
+    // it: readers see the old file or the new one, never a part, and two saves from one
+    // version cannot both replace it. The folder must exist.
+    SaveResult saveFile(const Elements &file, std::string_view content, const Precondition &precondition = {}) const;
     bool newFolder(const Elements &folder) const;
     // Removes the folder and everything below it; links inside are removed, not followed.
     bool deleteFolder(const Elements &folder) const;
+    // Deletes and renames of files hold the folder's lock too, so that a save's check still
+    // holds when it renames.
     bool deleteFile(const Elements &file) const;
     // Renames within the same parent; never onto an existing name.
     bool renameFolder(const Elements &folder, const std::string &newName) const;

@@ -88,7 +88,7 @@ int main(int argc, char **argv)
         { { "command", "LISTFILES" }, { "pass", "" }, { "path", "data/big" } });
     std::size_t lines = 0;
     const double handler = MedianMs(15, [&] {
-        const std::string reply = vidodu::HandleRequest(config, request);
+        const std::string reply = vidodu::HandleRequest(config, request).body;
         lines = static_cast<std::size_t>(std::count(reply.begin(), reply.end(), '\n'));
     });
     volatile std::size_t sink = 0;

@@ -8,6 +8,9 @@
 
 namespace filer {
 
+// Asked before a save replaces a file that already has the chosen name.
+inline const QString kReplaceQuestion = QStringLiteral("同じ名前のファイルが既にあります。上書きしますか？");
+
 // The size column's text: "NKB" (whole kilobytes, truncated) from 1024 bytes on, otherwise the
 // byte count as received followed by "ﾊﾞｲﾄ". A text that is not a whole decimal number is
 // shown exactly as it came.

@@ -245,6 +245,11 @@ void frmFiler::cmdOK_Click()
     }
     if (!NameTravels(name))
         return; // the name stays in the field for the user to mend
+    const bool listed
+        = IsSaveMode() && !lsviewFiles->findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive, 0).isEmpty();
+    if (listed && !platform::AskYesNo(this, filer::kReplaceQuestion))
+        return; // the dialog stays open for another name
+    modPublic::blnFilerReplaces = listed;
     modPublic::blnFilerOK = true;
     modPublic::strCurrentFolder = SelectedFolderPath();
     modPublic::strCurrentFile = name;

@@ -39,18 +39,27 @@ private slots:
                         if (!(modPublic::blnFilerOK = !m_filerChoice.isEmpty()))
                             return;
                         modPublic::strCurrentFolder = QStringLiteral("data");
-                        modPublic::strCurrentFile = m_filerChoice;
+                        modPublic::strCurrentFile = QString(m_filerChoice).remove(u'!');
+                        modPublic::blnFilerReplaces = m_filerChoice.endsWith(u'!');
                     },
-                .readFile = [this](const QString &folder, const QString &file) -> std::optional<QString> {
+                .readFile
+                = [this](const QString &folder, const QString &file) -> std::optional<modPublic::RemoteDocument> {
                     m_log.append(QStringLiteral("read ") + file);
-                    if (m_failing || folder != QLatin1String("data"))
+                    if (m_server.startsWith(QLatin1String("NG")) || folder != QLatin1String("data"))
                         return std::nullopt;
-                    return file.toUpper();
+                    return modPublic::RemoteDocument { file.toUpper(), QStringLiteral("r") };
                 },
                 .saveFile =
-                    [this](const QString &, const QString &file, const QString &) {
-                        m_log.append(QStringLiteral("save ") + file);
-                        return m_failing ? modPublic::kNG : QStringLiteral("OK");
+                    [this](const QString &, const QString &file, const QString &, const modPublic::SaveCondition &c) {
+                        m_log.append(QStringLiteral("save ") + file + (c.version.isEmpty() ? "" : " if=" + c.version)
+                            + (c.absent ? " new" : ""));
+                        const QString answer = m_server.section(u' ', 0, 0);
+                        m_server = m_server.section(u' ', 1);
+                        using modPublic::SaveResult;
+                        const QMap<QString, SaveResult> results { { "NG", SaveResult::Failed },
+                            { "412", SaveResult::Conflict }, { "BAD", SaveResult::Unconfirmed } };
+                        const SaveResult result = results.value(answer, SaveResult::Saved);
+                        return modPublic::SaveOutcome { result, result == SaveResult::Unconfirmed ? "x" : "s" };
                     },
             });
     }
@@ -76,6 +85,7 @@ private slots:
         QFETCH(QString, command);
         QFETCH(QString, answers);
         m_document->blnModified = start.endsWith(u'*');
+        m_document->strVersion = start.contains(u'/') ? QStringLiteral("v0") : QString();
         modPublic::strCurrentFolder = start.section(u'/', 0, 0).remove(u'*');
         modPublic::strCurrentFile = start.section(u'/', 1).remove(u'*');
         m_document->arrHistory = { app::HistoryItem { "data", "x" }, app::HistoryItem { "data", "a.txt" } };
@@ -84,7 +94,7 @@ private slots:
         QFETCH(QString, filer);
         m_filerChoice = filer;
         QFETCH(QString, server);
-        m_failing = server == QLatin1String("NG");
+        m_server = server;
         const std::map<QChar, MsgAnswer> answer { { u'Y', MsgAnswer::Yes }, { u'N', MsgAnswer::No },
             { u'C', MsgAnswer::Cancel }, { u'O', MsgAnswer::OK } };
         for (const QChar letter : answers)
@@ -106,15 +116,16 @@ private slots:
             if (!argument.isEmpty())
                 m_document->OpenShortcut(argument + ".lmk");
         }
-        // The save prompt stops on Cancel when Enter is pressed, the other questions on No.
+        // Enter never replaces or drops anything: Cancel where there is one, otherwise No.
         for (const testsupport::AskedMessage &asked : m_dialogs->messages)
             if (asked.request.buttons != platform::MsgButtons::OK)
                 QCOMPARE(asked.request.defaultButton,
-                    asked.request.text.startsWith("変更") ? MsgAnswer::Cancel : MsgAnswer::No);
+                    asked.request.buttons == platform::MsgButtons::YesNoCancel ? MsgAnswer::Cancel : MsgAnswer::No);
         QTEST(m_log.join(u' '), "log");
         QString state = modPublic::strCurrentFolder + u'/' + modPublic::strCurrentFile;
         state += m_document->blnModified ? QStringLiteral("*") : QString();
         state += u' ' + app::HistoryCaptions(m_document->arrHistory).join(u' ');
+        state += m_document->strVersion.isEmpty() ? QString() : " @" + m_document->strVersion;
         QTEST(state, "state");
     }
     // A shortcut opened while one is being opened (the failure message hands the activation back
@@ -124,7 +135,7 @@ private slots:
         const QString lmk = m_dir.filePath(QStringLiteral("again.lmk"));
         QVERIFY(app::WriteShortcut(lmk, { QStringLiteral("data"), QStringLiteral("b.txt") }));
         const auto read = m_document->seams.readFile;
-        m_document->seams.readFile = [&](const QString &folder, const QString &file) -> std::optional<QString> {
+        m_document->seams.readFile = [&](const QString &folder, const QString &file) {
             m_document->OpenShortcut(lmk);
             return read(folder, file);
         };
@@ -139,7 +150,7 @@ private:
     QStringList m_log;
     QString m_text;
     QString m_filerChoice; // "c.txt" in "data", or empty for Cancel
-    bool m_failing = false;
+    QString m_server; // the answers to the saves in turn (412, NG, BAD: unconfirmed; else saved); NG: reads fail
     std::unique_ptr<testsupport::FakeDialogs> m_dialogs;
     std::unique_ptr<app::Document> m_document;
 };

@@ -35,18 +35,19 @@ struct Fixture {
             if ((modPublic::blnFilerOK = !choices.isEmpty()))
                 modPublic::strCurrentFile = choices.takeFirst();
         };
-        window.document.seams.readFile = [this](const QString &, const QString &file) -> std::optional<QString> {
+        window.document.seams.readFile = [this](const QString &, const QString &file) {
             log.append(QStringLiteral("read %1 busy=%2 enabled=%3 panel=%4")
                            .arg(file)
                            .arg(window.BusyIndicator()->isVisible())
                            .arg(window.isEnabled())
                            .arg(window.PanelText(QStringLiteral("filename"))));
-            return file.toUpper();
+            return std::optional(modPublic::RemoteDocument { file.toUpper(), {} });
         };
-        window.document.seams.saveFile = [this](const QString &, const QString &file, const QString &text) {
-            log.append(QStringLiteral("save %1 %2").arg(file, text));
-            return QStringLiteral("OK");
-        };
+        window.document.seams.saveFile
+            = [this](const QString &, const QString &file, const QString &text, const modPublic::SaveCondition &) {
+                  log.append(QStringLiteral("save %1 %2").arg(file, text));
+                  return modPublic::SaveOutcome { modPublic::SaveResult::Saved, {} };
+              };
         modPublic::strCurrentFolder = QStringLiteral("data");
         modPublic::strCurrentFile = QStringLiteral("a.txt");
         window.Form_Load();
@@ -142,13 +143,7 @@ private slots:
         QCOMPARE(f.Stored(QStringLiteral("Window/Width")), QStringLiteral("7500"));
     }
 
-    void badStore_data()
-    {
-        QTest::addColumn<QString>("blocker"); // a folder where the store's file goes; else garbage in it
-        QTest::addColumn<QString>("message");
-        QTest::newRow("damaged") << "" << QStringLiteral("設定ファイルが壊れていたため");
-        QTest::newRow("cannot be written") << "Lumeno.ini/" << QStringLiteral("設定を保存できませんでした。");
-    }
+    void badStore_data() { testsupport::AddTableRows(QStringLiteral("bad-stores.txt")); }
     // A store that is damaged or cannot be written: the editor starts with its defaults and says
     // so once in the run, not again when it closes.
     void badStore()

@@ -11,7 +11,6 @@
 #include "dialogs/version/frmVersion.h"
 #include "dialogs/version/versiontext.h"
 #include "platform/machine.h"
-#include "platform/twips.h"
 #include "protocol/modPublic.h"
 #include "support/fakeplatform.h"
 #include "support/keyboard.h"
@@ -22,9 +21,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QGroupBox>
 #include <QLabel>
-#include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -42,7 +39,6 @@ namespace {
 // --- The file browser ---------------------------------------------------------------------
 const QString kFolderListFailed = QStringLiteral("サーバからのフォルダ情報の取得に失敗しました。");
 const QString kFileListFailed = QStringLiteral("サーバからのファイル情報の取得に失敗しました。");
-const QString kDeleteQuestion = QStringLiteral("フォルダaとそれ以下のすべてのファイル、フォルダを削除しますか？");
 
 } // namespace
 
@@ -218,31 +214,24 @@ private slots:
         dlg->resize(1000, 600);
         QApplication::processEvents();
         QCOMPARE(testsupport::LayoutDifference(dlg, "filer-wide"), QString());
+        QVERIFY(dlg->close()); // the close box works again once nothing waits
     }
 
-    void filerOkAndCancel_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QString>("texts"); // the title, OK's caption, and the message of OK without a name
-        QTest::addColumn<QString>("typed"); // kept by a folder click only when saving
-        QTest::newRow("open") << 0 << "ファイルを開く 開く(&O) ファイルを選択してください。" << QString();
-        QTest::newRow("save") << 1 << "ファイルの保存 保存(&S) ファイル名を入力してください。"
-                              << " a/1.txt ";
-    }
+    void filerOkAndCancel_data() { testsupport::AddTableRows(QStringLiteral("filer-ok-cancel.txt")); }
 
     // The name field is for saving only. OK without a name says what is missing and keeps the
     // dialog open; Cancel changes nothing; OK returns the name with its folder, exactly as shown.
     void filerOkAndCancel()
     {
-        QFETCH(int, mode);
-        QFETCH(QString, texts);
         QFETCH(QString, typed);
+        const int mode = QLatin1String(QTest::currentDataTag()) == "save";
         OpenFiler(mode);
         QCOMPARE(Find("txtName")->isEnabled(), mode == 1);
         asked->answerMessage(MsgAnswer::OK);
         Click("cmdOK");
-        QCOMPARE(dlg->windowTitle() + ' ' + Find<QPushButton>("cmdOK")->text() + ' ' + asked->messageTexts().join(""),
-            texts);
+        QTEST(dlg->windowTitle(), "title");
+        QTEST(Find<QPushButton>("cmdOK")->text(), "ok");
+        QTEST(asked->messageTexts().join(""), "message");
         Find<QLineEdit>("txtName")->setText(QStringLiteral(" a/1.txt "));
         ListA();
         Pick(Tree(), Node("a"));
@@ -255,6 +244,30 @@ private slots:
         Click("cmdOK");
         QVERIFY(!dlg->isVisible() && modPublic::blnFilerOK);
         QCOMPARE(modPublic::strCurrentFolder + '|' + modPublic::strCurrentFile, "data/a|n.txt" + typed);
+    }
+
+    // Saving onto a name the chosen folder lists asks first; No keeps the browser open for
+    // another name, Yes hands the name on as one the user agreed to replace.
+    void filerAsksBeforeReplacing()
+    {
+        OpenFiler(1);
+        ListA();
+        Pick(Tree(), Node("a"));
+        modPublic::strCurrentFile.clear();
+        const auto ok = [this](const char *name) {
+            Find<QLineEdit>("txtName")->setText(QString::fromLatin1(name));
+            Click("cmdOK");
+            return QStringLiteral("%1 %2 %3")
+                .arg(dlg->isVisible())
+                .arg(modPublic::blnFilerReplaces)
+                .arg(modPublic::strCurrentFile);
+        };
+        asked->answerMessage(MsgAnswer::No, filer::kReplaceQuestion);
+        QCOMPARE(ok("n.txt"), "1 0 ");
+        QCOMPARE(ok("N.txt"), "0 0 N.txt"); // names differ in case on the server
+        dlg->show();
+        asked->answerMessage(MsgAnswer::Yes, filer::kReplaceQuestion);
+        QCOMPARE(ok("n.txt"), "0 1 n.txt");
     }
 
     // A name that code page 932 cannot carry ("〜" U+301C, "¥", emoji) is refused before any
@@ -271,7 +284,7 @@ private slots:
             asked->answerMessage(MsgAnswer::OK, refused);
             asked->answerInput(QString()); // the user gives up
             Tool("newfolder")->trigger();
-            QCOMPARE(asked->inputs.takeLast().initialText, QString::fromUtf8(name));
+            QCOMPARE(asked->inputs.takeLast(), QString::fromUtf8(name));
         }
         Find<QLineEdit>("txtName")->setText(QStringLiteral("a〜.txt"));
         asked->answerMessage(MsgAnswer::OK, refused);
@@ -315,7 +328,7 @@ private slots:
                 server->reply(s.section(QLatin1String(" => "), 1), s.section(QLatin1String(" => "), 0, 0).trimmed());
         }
         Tool(qPrintable(key))->trigger();
-        QCOMPARE(asked->inputs.value(0).initialText, key == "renamefile" ? "n.txt" : "");
+        QCOMPARE(asked->inputs.value(0), key == "renamefile" ? "n.txt" : "");
         QTEST(State(), "state");
     }
 
@@ -432,17 +445,13 @@ private slots:
         QCOMPARE(modPublic::strPassword, QStringLiteral("abc"));
     }
 
-    // The minor number with two digits, a letter per thousand revisions, a build from 100 up.
+    void versionTexts_data() { testsupport::AddTableRows(QStringLiteral("version-texts.txt")); }
     void versionTexts()
     {
-        struct {
-            int major, minor, revision;
-            const char *texts;
-        } const rows[] = { { 1, 0, 999, "Ver1.00 " }, { 1, 0, 1000, "Ver1.00a " }, { 1, 0, 1099, "Ver1.00a " },
-            { 1, 0, 1100, "Ver1.00a build 1100" }, { 2, 15, 2500, "Ver2.15b build 2500" } };
-        for (const auto &r : rows)
-            QCOMPARE(
-                version::VersionText(r.major, r.minor, r.revision) + ' ' + version::BuildText(r.revision), r.texts);
+        QFETCH(QString, numbers);
+        const QStringList n = numbers.split(u'.');
+        QTEST(version::VersionText(n[0].toInt(), n[1].toInt(), n[2].toInt()), "version");
+        QTEST(version::BuildText(n[2].toInt()), "build");
         QCOMPARE(version::CurrentVersionText({ 1, 2, 34 }), "1.02.0034");
     }
 

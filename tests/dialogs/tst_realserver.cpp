@@ -60,6 +60,15 @@ private slots:
             QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == cp932::Encode(document));
             QVERIFY(ReadRemoteFile("data", "文書.txt") == document);
         }
+        // The script names the stored bytes as the editor does: a save is confirmed, and a save
+        // from a version that is no longer the file's, or onto a name that appeared, is refused.
+        const std::optional<RemoteDocument> read = ReadRemoteDocument("data", "文書.txt");
+        QVERIFY(read && read->version == VersionOf(cp932::Encode(read->text)));
+        QCOMPARE(int(SaveRemoteDocument("data", "文書.txt", "一", { read->version }).result), int(SaveResult::Saved));
+        QCOMPARE(
+            int(SaveRemoteDocument("data", "文書.txt", "二", { read->version }).result), int(SaveResult::Conflict));
+        QCOMPARE(int(SaveRemoteDocument("data", "文書.txt", "三", { {}, true }).result), int(SaveResult::Conflict));
+        QCOMPARE(ReadRemoteFile("data", "文書.txt"), "一");
         strPassword = QStringLiteral("wrong");
         QVERIFY(!ListRemoteFiles("data"));
     }

@@ -20,10 +20,11 @@ done
 rm -rf "$out"
 mkdir -p "$out"
 work=$(mktemp -d)
-xvfb_pid="" lumeno_pid="" server_state="$work/server" root="$work/root" main="" run=0
+xvfb_pid="" lumeno_pid="" second_pid="" server_state="$work/server" root="$work/root" main="" run=0
 
 cleanup() {
   [ -z "$lumeno_pid" ] || kill "$lumeno_pid" 2>/dev/null || true
+  [ -z "$second_pid" ] || kill "$second_pid" 2>/dev/null || true
   "$source_dir/scripts/local-server.sh" stop --state "$server_state" 2>/dev/null || true
   [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
   wait 2>/dev/null || true
@@ -199,6 +200,37 @@ start_server --port "$port"
 xdotool key ctrl+s
 until_true 30 "the save once the server is back" file_is 手紙/下書き.txt "$text2"
 
+# --- 3b. a second editor saves the same document first: the first asks before replacing it --
+first=$main
+"$bin_dir/lumeno" "$HOME/下書き.lmk" >"$out/lumeno-second.log" 2>&1 &
+second_pid=$!
+until_true 30 "the second editor" more_than Lumeno 1
+main=$(xdotool search --onlyvisible --name '^Lumeno$' | grep -vx "$first" | head -n 1)
+until_true 30 "the document in the second editor" editor_text_is "${text2//$'\r'/}"
+other="$text2"$'\r\nよその清書'
+xdotool key Return
+dialog_id=
+paste 'よその清書' ctrl+s
+until_true 30 "the second editor's save" file_is 手紙/下書き.txt "$other"
+xdotool key alt+f q
+until_true 30 "the second editor to quit" exited "$second_pid"
+main=$first
+focus_main
+xdotool key Return
+dialog_id= # the message box is gone: paste into the main window
+paste '最終稿' ctrl+s
+text3="$text2"$'\r\n最終稿'
+dialog Lumeno conflict-question
+xdotool key Return # Cancel is the default: the text stays unsaved
+until_true 10 "the question to close" at_most Lumeno 1
+file_is 手紙/下書き.txt "$other" || fail "the conflict replaced the second editor's file unasked"
+focus_main
+xdotool key ctrl+s
+dialog Lumeno
+xdotool key alt+o # 上書き(&O)
+until_true 30 "the file replaced once the user said so" file_is 手紙/下書き.txt "$text3"
+focus_main
+
 # --- 4. save under a new name into a new folder, through the file browser ------------------
 xdotool key F12
 dialog ファイルの保存
@@ -214,7 +246,7 @@ click "$root_node_x" "$root_node_y"
 # browser is idle.
 for key in Right Down Down alt+n; do settle && xdotool key "$key"; done
 paste '完成稿.txt' Return
-until_true 30 "the file saved under its new name" file_is 清書/完成稿.txt "$text2"
+until_true 30 "the file saved under its new name" file_is 清書/完成稿.txt "$text3"
 until_true 10 "the browser to close" at_most ファイルの保存 0
 
 # --- 5. quit through the menu; the settings store keeps the server and the recent file -----
@@ -231,5 +263,5 @@ done
 start_lumeno
 focus_main
 xdotool key alt+f Up Up Right Return # 終了 is last, the recent files just above it
-until_true 30 "the recent file in the editor" editor_text_is "${text2//$'\r'/}"
+until_true 30 "the recent file in the editor" editor_text_is "${text3//$'\r'/}"
 echo "run-e2e.sh: all steps passed"

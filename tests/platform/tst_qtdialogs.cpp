@@ -77,6 +77,10 @@ private slots:
             answer = platform::AskYesNo(nullptr, text) ? MsgAnswer::Yes : MsgAnswer::No;
         else if (kind == "save prompt")
             answer = platform::AskYesNoCancel(nullptr, text);
+        else if (kind == "captions")
+            answer = platform::dialogs().MsgBox(nullptr,
+                { text, platform::MsgIcon::Question, platform::MsgButtons::YesNoCancel, MsgAnswer::Cancel,
+                    QStringLiteral("上書き(&O)"), QStringLiteral("別名で保存(&A)") });
         else
             QCOMPARE(platform::dialogs().InputBox(nullptr, text, QStringLiteral("a")), QString());
         QTEST(m_seen, "seen");

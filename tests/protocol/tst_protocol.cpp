@@ -10,7 +10,6 @@
 #include "support/scriptedserver.h"
 #include "support/tables.h"
 
-#include <QNetworkProxy>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
@@ -165,6 +164,35 @@ private slots:
         QTimer::singleShot(0, this, [&] { second = ListRemoteFolders("data"); });
         QCOMPARE(ReadRemoteFile("data", "n"), QStringLiteral("first"));
         QVERIFY(!second);
+    }
+
+    // A read gives the file's version; a save sends the version it expects (or that the file
+    // must not exist yet), and is confirmed only when the server names the bytes that were sent.
+    void versions()
+    {
+        ScriptedHttpServer server;
+        strServer = server.serverText();
+        server.reply("data/n\nx", "READFILE file=data/n", "HTTP/1.1 200 OK\r\nETag: \"old\"");
+        QCOMPARE(ReadRemoteDocument("data", "n")->version, "\"old\"");
+        const QByteArray sent = cp932::Encode(kJapanese), stored = VersionOf(sent).toLatin1();
+        QCOMPARE(stored.size(), 66);
+        const QString save = "SAVEFILE file=data/n content=" + kJapanese;
+        server.reply("Save OK\n", save, "HTTP/1.1 200 OK\r\nETag: " + stored);
+        server.reply("NG", save, "HTTP/1.1 412 Precondition Failed");
+        server.reply("Save OK\n", save, "HTTP/1.1 200 OK\r\nEtag: \"other\"");
+        server.reply("Save OK\n", save);
+        QStringList outcomes;
+        for (const SaveCondition &condition :
+            { SaveCondition { "\"old\"" }, SaveCondition { {}, true }, SaveCondition {}, SaveCondition {} }) {
+            const SaveOutcome outcome = SaveRemoteDocument("data", "n", kJapanese, condition);
+            outcomes << QString::number(int(outcome.result)) + outcome.version;
+        }
+        QCOMPARE(outcomes, (QStringList { "0" + stored, "2", "3\"other\"", "0" }));
+        QStringList conditions;
+        static const QRegularExpression condition(QStringLiteral("\r\nIf-(?:None-)?Match: ([^\r]*)"));
+        for (const auto &request : server.requests.mid(1))
+            conditions << condition.match(QString::fromLatin1(request.head)).captured(1);
+        QCOMPARE(conditions, (QStringList { "\"old\"", "*", "", "" }));
     }
 
     // Another machine is reached through the system's proxy (http_proxy); this one directly.

@@ -52,6 +52,21 @@ QStringList Snapshot(const QString &dir)
     return out;
 }
 
+// A version as the script names it: the SHA-256 of the bytes in lower-case hex, quoted.
+QString Tag(const Bytes &bytes)
+{
+    return '"' + QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex() + '"';
+}
+
+// A precondition header from a table, each $tag(TEXT) standing for the version of TEXT.
+std::string WithTags(QString header)
+{
+    static const QRegularExpression tag(R"(\$tag\(([^)]*)\))");
+    for (auto m = tag.match(header); m.hasMatch(); m = tag.match(header))
+        header.replace(m.capturedStart(), m.capturedLength(), Tag(m.captured(1).toLatin1()));
+    return header.toStdString();
+}
+
 } // namespace
 
 class TestVidodu : public QObject {
@@ -61,19 +76,25 @@ private slots:
     void initTestCase() { umask(022); }
     void init();
     void cleanup() { close(m_lock); }
+    void multipart_data();
     void multipart();
     void throttle();
     void commands_data();
     void commands();
     void refusedPathsAndNames();
+    void requests_data();
     void requests();
 
 private:
     // A command with the empty password (allowed from this machine) unless `pass` is given.
     Bytes run(const Bytes &command, const QList<Field> &fields = {}, const Bytes &pass = "")
     {
+        return Bytes::fromStdString(answer(command, fields, pass).body);
+    }
+    Reply answer(const Bytes &command, const QList<Field> &fields = {}, const Bytes &pass = "")
+    {
         m_request.body = EditorBody(QList<Field> { { "command", command }, { "pass", pass } } + fields).toStdString();
-        return Bytes::fromStdString(HandleRequest(m_config, m_request, m_services));
+        return HandleRequest(m_config, m_request, m_services);
     }
     QString data() const { return m_dir->filePath("root/data"); }
     QStringList disk() const { return Snapshot(data()) + Snapshot(m_dir->filePath("outside")); }
@@ -110,7 +131,7 @@ void TestVidodu::init()
     m_lock = open(QFile::encodeName(data() + "/.vidodu-save-live"), O_RDONLY | O_CLOEXEC);
     QCOMPARE(flock(m_lock, LOCK_EX), 0);
     m_config = { true, {}, m_dir->filePath("root").toStdString(), "$argon2id$stand-in", { "127.0.0.1" }, 4096 };
-    m_request = { "POST", kEditorContentType.toStdString(), "127.0.0.1", "", "127.0.0.1:8080", "", "" };
+    m_request = { "POST", kEditorContentType.toStdString(), "127.0.0.1", "", "127.0.0.1:8080", "", "", {} };
     m_checks = 0;
     // The hash check is replaced by a counter: "right" is the right password.
     m_services.checkPassword
@@ -119,41 +140,26 @@ void TestVidodu::init()
     m_services.pause = [] { QFAIL("no check waits here"); };
 }
 
+void TestVidodu::multipart_data()
+{
+    testsupport::AddTableRows(QStringLiteral("multipart-bodies.txt"));
+}
+
 // The boundary comes from the header, unquoted or quoted; the editor's framing and the
 // browsers' both parse; anything else is malformed.
 void TestVidodu::multipart()
 {
-    const auto part = [](const Bytes &headers, const Bytes &boundary = "xyz") {
-        return "--" + boundary + "\r\n" + headers + "\r\n\r\n1\r\n--" + boundary + "--";
-    };
-    const Bytes b = kBoundary, x = "xyz", bad = "(malformed)", none = "(no boundary)";
-    const Bytes a1 = EditorBody({ { "a", "1" } }), cr = "a\r\n--\r\n--" + b.left(9) + "\r\n", in = "x\r\n--" + b + "x";
-    const Bytes cd = "Content-Disposition: form-data; name=a";
-    // Boundary parameter, body, the fields parsed.
-    QList<std::array<Bytes, 3>> rows { { b, EditorBody({ { "c", cr }, { "d", in } }), "c=" + cr + "|d=" + in },
-        { "\"x\\\";z\"", part("Content-Disposition: form-data; name=\"a\"", "x\";z") + "\r\n", "a=1" },
-        { "xyz; charset=x", part("CONTENT-DISPOSITION: form-data; NAME=a"), "a=1" },
-        { x, part("content-type: text/plain\r\ncontent-disposition: form-data; name=p"), "p=1" },
-        { x, "--xyz \r\n" + cd + "\r\n\r\n1\r\n--xyz\t\r\n" + cd.chopped(1) + "b\r\n\r\n2\r\n--xyz--", "a=1|b=2" },
-        { x, "--xyz--", "" }, { b, "junk\r\n" + a1, bad }, { b, a1.chopped(2), bad }, { b, a1 + "more", bad },
-        { x, "--xyz\nContent-Disposition: form-data; name=a\n\n1\n--xyz--", bad }, { x, a1, bad }, { "", a1, none },
-        { Bytes(201, 'b'), a1, none }, { "\"x\nz\"", part(cd, "x\nz"), none } };
-    // Part headers that are not one form-data disposition with a name, or not header lines.
-    for (const Bytes &headers : { Bytes("Content-Type: text/plain"), cd + "\r\nx", cd + "\r\n x: y", ": x\r\n" + cd,
-             Bytes("Content-Disposition: form-data"), Bytes("Content-Disposition: attachment; name=a"),
-             Bytes("Content-Disposition: form-data; name=\"a"), Bytes("Content-Disposition: form-data; name=\"a\"b") })
-        rows.append({ x, part(headers), bad });
-    QByteArrayList actual, expected;
-    for (const auto &[boundary, body, fields] : rows) {
-        const auto b = BoundaryOf(("multipart/form-data; boundary=" + boundary).toStdString());
-        const auto parsed = b ? ParseMultipart(std::string_view(body.data(), body.size()), *b) : std::nullopt;
-        QByteArrayList out;
-        for (const auto &f : parsed.value_or(std::vector<FormField> {}))
-            out << Bytes::fromStdString(f.name) + '=' + Bytes(f.value.data(), qsizetype(f.value.size()));
-        actual << body + " -> " + (!b ? none : parsed ? out.join('|') : bad);
-        expected << body + " -> " + fields;
-    }
-    QCOMPARE(actual, expected);
+    QFETCH(QString, boundary);
+    QFETCH(QString, body);
+    const QString editor = QString::fromLatin1(kBoundary);
+    const Bytes raw = body.replace("$B", editor).toLatin1();
+    const auto b = BoundaryOf("multipart/form-data; boundary=" + boundary.replace("$B", editor).toStdString());
+    const auto parsed = b ? ParseMultipart(std::string_view(raw.data(), raw.size()), *b) : std::nullopt;
+    QStringList fields;
+    for (const auto &f : parsed.value_or(std::vector<FormField> {}))
+        fields << QString::fromLatin1(f.name.data(), qsizetype(f.name.size())) + '='
+                + QString::fromLatin1(f.value.data(), qsizetype(f.value.size()));
+    QTEST(QString(!b ? "(no boundary)" : parsed ? fields.join('|') : "(malformed)").replace(editor, "$B"), "fields");
     QVERIFY(!BoundaryOf("multipart/mixed; boundary=xyz") && !BoundaryOf("multipart/form-data"));
 }
 
@@ -205,22 +211,31 @@ void TestVidodu::commands_data()
     testsupport::AddTableRows(QStringLiteral("server-commands.txt"));
 }
 
-// Each command over a fresh tree: its reply, and exactly the change it makes on disk.
+// Each command over a fresh tree: its reply, and exactly the change it makes on disk. A
+// reading or a stored save carries the SHA-256 of the bytes it read or stored as its ETag.
 void TestVidodu::commands()
 {
     QFETCH(QString, command);
     QFETCH(QString, target);
     QFETCH(QString, second);
     QFETCH(QString, reply);
+    QFETCH(QString, ifmatch);
+    QFETCH(QString, ifnonematch);
     const bool file = command == "READFILE" || command == "SAVEFILE";
     QList<Field> fields;
     if (target != "-")
         fields.append({ file ? "file" : "path", target.toLatin1() });
     if (second != "-")
         fields.append({ file ? "content" : "name", second.toLatin1() });
+    m_request.precondition = { WithTags(ifmatch), WithTags(ifnonematch) };
     const QStringList before = disk();
     const QString stamp = QDateTime::fromSecsSinceEpoch(kStamp).toString("yyyy/MM/dd HH:mm:ss");
-    QCOMPARE(QString::fromLatin1(run(command.toLatin1(), fields)), reply.replace("$stamp", stamp));
+    const Reply r = answer(command.toLatin1(), fields);
+    const Bytes body = Bytes::fromStdString(r.body);
+    QCOMPARE((r.status == 200 ? "" : QString::number(r.status) + ' ') + QString::fromLatin1(body),
+        reply.replace("$stamp", stamp));
+    const Bytes stored = command == "READFILE" ? body.mid(body.indexOf('\n') + 1) : second.toLatin1();
+    QCOMPARE(QString::fromStdString(r.etag), file && body != "NG" ? Tag(stored) : QString());
     const QStringList after = disk();
     QStringList changes; // "-line" for each line gone, then "+line" for each new one
     for (const QString &line : before + after)
@@ -255,54 +270,36 @@ void TestVidodu::refusedPathsAndNames()
     QCOMPARE(disk(), before);
 }
 
-// Who may ask, and how: a request as the editor on this machine sends it, changed by `setup`,
-// with Host, Origin and Sec-Fetch-Site from `headers` ("-" for none).
+void TestVidodu::requests_data()
+{
+    testsupport::AddTableRows(QStringLiteral("server-requests.txt"));
+}
+
+// Who may ask, and how: the editor's request with one change.
 void TestVidodu::requests()
 {
-    const Config editor = m_config;
-    const auto remote = [](Config &, Request &r) { r.remoteAddress = "192.0.2.1"; };
-    QByteArrayList actual, expected;
-    const auto row = [&](const QList<Field> &fields, const char *reply,
-                         const std::function<void(Config &, Request &)> &setup = {},
-                         const QString &headers = "127.0.0.1:8080 - -") {
-        const QStringList h = headers.split(' ').replaceInStrings(QRegularExpression("^-$"), "");
-        m_config = editor;
-        QFile::remove(QString::fromStdString(ThrottlePath(editor))); // each row its first check
-        m_request = { "POST", kEditorContentType.toStdString(), "127.0.0.1", EditorBody(fields).toStdString(),
-            h[0].toStdString(), h[1].toStdString(), h[2].toStdString() };
-        if (setup)
-            setup(m_config, m_request);
-        actual << headers.toUtf8() + " -> " + Bytes::fromStdString(HandleRequest(m_config, m_request, m_services));
-        expected << headers.toUtf8() + " -> " + reply;
-    };
-    const QList<Field> right { { "command", "CHECK" }, { "pass", "right" } },
-        empty { { "command", "CHECK" }, { "pass", "" } };
-    // The empty password is for the editor on this machine: never for a page of another site in
-    // a browser here, nor for a name that a DNS rebinding points at 127.0.0.1.
-    for (const char *ok : { "127.0.0.1:8080 - -", "- - -", "localhost:10999 - -", "[::1]:9090 - -",
-             "localhost http://localhost same-origin", "127.0.0.1 https://127.0.0.1 none" })
-        row(empty, "OK\n", {}, ok);
-    for (const char *refused : { "evil.example:8080 - -", "127.0.0.1:80x - -", "127.0.0.1: - -", "localhost:109990 - -",
-             "[::1 - -", "[::1]x - -", "127.0.0.1:8080 http://127.0.0.1:3000 -", "127.0.0.1 null -",
-             "- http://127.0.0.1 -", "127.0.0.1 - cross-site", "127.0.0.1 - same-site" })
-        row(empty, "NG", {}, refused);
-    // Only the configured hash, or the empty password explicitly allowed, opens the script.
-    row(right, "OK\n", remote, "evil.example - cross-site");
-    row({ { "command", "CHECK" }, { "pass", "wrong" } }, "NG");
-    row(right, "NG", [](Config &c, Request &) { c.passwordHash.clear(); });
-    row(empty, "NG", [](Config &c, Request &) { c.emptyPasswordFrom.clear(); });
-    row(empty, "NG", remote);
-    // A well-formed POST within max_request_bytes with each field once; other fields are ignored.
-    row(right + QList<Field> { { "submit", "Send" } }, "OK\n");
-    row(right + QList<Field> { { "pass", "right" } }, "NG");
-    row({ { "command", "CHECK" } }, "NG");
-    row({ { "pass", "right" } }, "NG");
-    row(right, "OK\n", [](Config &c, Request &r) { c.maxRequestBytes = r.body.size(); });
-    row(right, "NG", [](Config &c, Request &r) { c.maxRequestBytes = r.body.size() - 1; });
-    row(right, "NG", [](Config &c, Request &) { c.valid = false; });
-    row(right, "NG", [](Config &, Request &r) { r.method = "GET"; });
-    row(right, "NG", [](Config &, Request &r) { r.contentType = "application/x-www-form-urlencoded"; });
-    QCOMPARE(actual, expected);
+    QFETCH(QString, fields);
+    QFETCH(QString, change);
+    QList<Field> parts;
+    for (const QString &field : fields.split(u' '))
+        parts.append({ field.section(u'=', 0, 0).toLatin1(), field.section(u'=', 1).toLatin1() });
+    QFETCH(QString, host);
+    QFETCH(QString, origin);
+    QFETCH(QString, site);
+    const auto header = [](const QString &h) { return h == "-" ? std::string() : h.toStdString(); };
+    m_request = { "POST", kEditorContentType.toStdString(), "127.0.0.1", EditorBody(parts).toStdString(), header(host),
+        header(origin), header(site), {} };
+    const std::map<QString, std::function<void()>> changes { { "", [] {} },
+        { "remote", [this] { m_request.remoteAddress = "192.0.2.1"; } },
+        { "no hash", [this] { m_config.passwordHash.clear(); } },
+        { "no empty password", [this] { m_config.emptyPasswordFrom.clear(); } },
+        { "body at the limit", [this] { m_config.maxRequestBytes = m_request.body.size(); } },
+        { "body over the limit", [this] { m_config.maxRequestBytes = m_request.body.size() - 1; } },
+        { "invalid configuration", [this] { m_config.valid = false; } },
+        { "GET", [this] { m_request.method = "GET"; } },
+        { "urlencoded", [this] { m_request.contentType = "application/x-www-form-urlencoded"; } } };
+    changes.at(change)();
+    QTEST(QString::fromStdString(HandleRequest(m_config, m_request, m_services).body), "reply");
 }
 
 QTEST_GUILESS_MAIN(TestVidodu)

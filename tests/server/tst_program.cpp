@@ -4,6 +4,7 @@
 
 #include "multipartbody.h"
 #include "support/localserver.h"
+#include "support/tables.h"
 
 #include <QtTest>
 
@@ -11,17 +12,42 @@ using Bytes = QByteArray;
 using namespace servertest;
 using namespace testsupport;
 
+namespace {
+
+// After curl's output: the HTTP status and the ETag header.
+const QString kStatusAndTag = QStringLiteral("\n%{http_code} %header{etag}");
+
+// A version as the script names it: the SHA-256 of the bytes in lower-case hex, quoted.
+Bytes Tag(const Bytes &bytes)
+{
+    return '"' + QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex() + '"';
+}
+
+QStringList Save(const QString &file, const QString &content)
+{
+    return { "-F", "command=SAVEFILE", "-F", "pass=", "-F", "file=" + file, "-F", "content=" + content };
+}
+
+} // namespace
+
 class TestProgram : public QObject {
     Q_OBJECT
 
 private slots:
     void initTestCase() { QVERIFY2(m_server.start(), qPrintable(m_server.errorText())); }
     void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
+    void cgi_data();
     void cgi();
     void hashPassword();
     void lighttpd();
+    void racingSaves();
 
 private:
+    Bytes curl(const QStringList &arguments, const Bytes &input = {}, const QString &below = {})
+    {
+        return RunProgram("curl", QStringList { "-s", "--noproxy", "*", m_server.url() + below } + arguments, input);
+    }
+
     // A CGI run of the script with the configuration "root = ROOT" and `conf` (none if null).
     // 2000 bytes follow the body; what the script leaves unread goes to wc. Memory is short, so
     // that a buffer made to a claimed length before the body comes shows. $ARGS are arguments,
@@ -46,57 +72,38 @@ private:
     QTemporaryDir m_dir;
 };
 
+void TestProgram::cgi_data()
+{
+    AddTableRows(QStringLiteral("cgi-runs.txt"));
+}
+
 // Safe by default: only an explicit, valid configuration and a well-formed request open the
 // script. Every refusal an administrator can mend is one line in the error log, and the body
 // is read first so that every web server passes the "NG" on.
 void TestProgram::cgi()
 {
-    const Bytes open = "# comment\r\n\nallow_empty_password_from = ::1, 127.0.0.1\nmax_request_bytes = 1024\r\n";
-    const Bytes size = "CONF: max_request_bytes must be a number from 1024 to 1073741824";
+    QFETCH(QString, conf);
+    QFETCH(QString, env);
+    QFETCH(QString, body);
+    QFETCH(QString, reply);
+    QFETCH(QString, log);
+    QFETCH(QString, unread);
+    QFETCH(QString, headers);
     const auto check = [](const Bytes &pad) {
         return EditorBody({ { "command", "CHECK" }, { "pass", "" }, { "pad", pad } });
     };
-    const Bytes save = EditorBody(
-        { { "command", "SAVEFILE" }, { "pass", "" }, { "file", "data/f" }, { "content", Bytes(3000, 's') } });
-    const Bytes plain = check("");
-    const int all = int(plain.size()) + 2000;
-    QByteArrayList actual, expected;
-    // The configuration (null: no file), the environment, the reply, the error log line after
-    // "vidodu.cgi: ", the body bytes the script left on its input.
-    const auto row = [&](const Bytes &conf, const QStringList &env, const Bytes &reply, Bytes log = {},
-                         int unread = 2000, const Bytes &body = {}) {
-        actual << run(conf, env, body.isNull() ? plain : body);
-        log.replace("CONF", m_dir.filePath("v.conf").toUtf8())
-            .replace("BIN", QFileInfo(m_server.cgiPath()).path().toUtf8());
-        expected << (log.isEmpty() ? Bytes() : "vidodu.cgi: " + log + "\n")
-                + "Content-Type: text/plain\r\nContent-Length: " + Bytes::number(reply.size()) + "\r\n\r\n" + reply
-                + Bytes::number(unread) + "\n";
-    };
-    row(open, {}, "OK\n");
-    row("password_hash =\n", {}, "NG");
-    row(open, {}, "OK\n", {}, 2000, check(Bytes(1024 - check("").size(), 'p'))); // a body of max_request_bytes
-    row(open, { "ARGS=x" }, "OK\n"); // arguments under a web server
-    // A file size limit makes the save fail with "NG" instead of killing the script.
-    row("allow_empty_password_from = 127.0.0.1\n", { "LIMIT=1" }, "NG", {}, 2000, save);
-    row(open + "port = 80\n", {}, "NG", "CONF: unknown key port");
-    row(Bytes(), {}, "NG", "no configuration at CONF");
-    row(Bytes(), { "VIDODU_CONF=/" }, "NG", "cannot read the configuration /: Is a directory");
-    row(Bytes(), { "VIDODU_CONF=" }, "NG", "no configuration at BIN/vidodu.conf");
-    row("root = srv\n", {}, "NG", "CONF: root must be an absolute folder");
-    row("password_hash = x\n", {}, "NG", "CONF: password_hash must come from vidodu.cgi --hash-password");
-    row("max_request_bytes = 10M\n", {}, "NG", size);
-    row("max_request_bytes = 1023\n", {}, "NG", size);
-    row("max_request_bytes = 1073741825\n", {}, "NG", size);
-    row("allow_empty_password_from = ::1,192.0.2.1\n", {}, "NG",
-        "CONF: allow_empty_password_from takes loopback addresses only");
-    row("\nroot /r\n", {}, "NG", "CONF: line 3: no '='");
-    row(open, { "REQUEST_METHOD=GET" }, "NG", "method GET refused: the editor sends POST");
-    row(open, { "CONTENT_LENGTH=3x" }, "NG", "request without a valid CONTENT_LENGTH", all);
-    row(open, { "CONTENT_LENGTH=1025" }, "NG", "request body of 1025 bytes is over max_request_bytes (1024)",
-        all - 1024);
-    // A claimed body that never comes costs no memory before it comes.
-    row("max_request_bytes = 1073741824\n", { "CONTENT_LENGTH=1073741824" }, "NG", {}, 0);
-    QCOMPARE(actual, expected);
+    const Bytes saved(3000, 's');
+    const QMap<QString, Bytes> bodies { { "", check("") }, { "max", check(Bytes(1024 - check("").size(), 'p')) },
+        { "save",
+            EditorBody({ { "command", "SAVEFILE" }, { "pass", "" }, { "file", "data/f" }, { "content", saved } }) } };
+    conf.replace("$open", "# comment\r\n\nallow_empty_password_from = ::1, 127.0.0.1\nmax_request_bytes = 1024\r\n");
+    log.replace("CONF", m_dir.filePath("v.conf")).replace("BIN", QFileInfo(m_server.cgiPath()).path());
+    const qsizetype all = check("").size() + 2000;
+    const Bytes left = Bytes::number(unread.startsWith("all") ? all + unread.mid(3).toInt() : unread.toInt());
+    QCOMPARE(run(conf == "-" ? Bytes() : conf.toUtf8(), env.split(u' ', Qt::SkipEmptyParts), bodies[body]),
+        (log.isEmpty() ? Bytes() : "vidodu.cgi: " + log.toUtf8() + "\n")
+            + "Content-Type: text/plain\r\nContent-Length: " + Bytes::number(reply.size()) + "\r\n"
+            + headers.toUtf8().replace("$saved", Tag(saved)) + "\r\n" + reply.toUtf8() + left + "\n");
 }
 
 // By hand, --hash-password prints the configuration line whose hash the script then accepts
@@ -119,12 +126,9 @@ void TestProgram::hashPassword()
 // Requests from curl and from browsers as lighttpd hands them over: curl -F frames with blanks,
 // a per-part Content-Type and a final CR LF; a browser's headers reach the script; below the
 // script's path the script still answers; a 20 MB document with every byte value comes back
-// byte for byte.
+// byte for byte, saved and read with its version.
 void TestProgram::lighttpd()
 {
-    const auto curl = [&](const QStringList &arguments, const Bytes &input = {}, const QString &below = {}) {
-        return RunProgram("curl", QStringList { "-s", "--noproxy", "*", m_server.url() + below } + arguments, input);
-    };
     const QStringList check { "-F", "command=CHECK", "-F", "pass=" };
     QCOMPARE(curl(check), "OK\n");
     for (const QString header : { "Host: evil.example", "Origin: http://evil.example", "Sec-Fetch-Site: cross-site" })
@@ -133,9 +137,41 @@ void TestProgram::lighttpd()
     Bytes big(20 * 1024 * 1024, '\0');
     for (int i = 0; i < big.size(); ++i)
         big[i] = char(i * 7 + i / 251);
-    QCOMPARE(
-        curl({ "-F", "command=SAVEFILE", "-F", "pass=", "-F", "file=data/big", "-F", "content=@-" }, big), "Save OK\n");
-    QVERIFY(curl({ "-F", "command=READFILE", "-F", "pass=", "-F", "file=data/big" }) == "data/big\n" + big);
+    QCOMPARE(curl(Save("data/big", "@-") + QStringList { "-w", kStatusAndTag }, big), "Save OK\n\n200 " + Tag(big));
+    QVERIFY(curl({ "-w", kStatusAndTag, "-F", "command=READFILE", "-F", "pass=", "-F", "file=data/big" })
+        == "data/big\n" + big + "\n200 " + Tag(big));
+}
+
+// Saves racing from one version, as two editors save one document at once: exactly one
+// replaces the file, the other is refused with 412 and writes nothing. First two save-as
+// under a new name, then two saves over a large version, whose check takes long enough
+// for the two to overlap.
+void TestProgram::racingSaves()
+{
+    for (int round = 0; round < 3; ++round) {
+        const Bytes version(16 * 1024 * 1024, char('a' + round));
+        if (round > 0)
+            QCOMPARE(curl(Save("data/race", "@-") + QStringList { "-w", kStatusAndTag }, version),
+                "Save OK\n\n200 " + Tag(version));
+        const QString header = round == 0 ? "If-None-Match: *" : "If-Match: " + Tag(version);
+        std::array<QProcess, 2> racers;
+        for (int i = 0; i < 2; ++i)
+            racers[i].start("curl",
+                QStringList { "-s", "--noproxy", "*", "-w", kStatusAndTag, "-H", header, m_server.url() }
+                    + Save("data/race", QString("racer %1").arg(i)));
+        QByteArrayList replies;
+        for (QProcess &racer : racers) {
+            QVERIFY(racer.waitForFinished());
+            replies << racer.readAllStandardOutput();
+        }
+        const int winner = replies[0].startsWith("Save OK") ? 0 : 1;
+        const Bytes won = "racer " + Bytes::number(winner);
+        QCOMPARE(replies[winner], "Save OK\n\n200 " + Tag(won));
+        QCOMPARE(replies[1 - winner], "NG\n412 ");
+        QFile stored(m_server.dataDir() + "/race");
+        QVERIFY(stored.open(QIODevice::ReadOnly));
+        QCOMPARE(stored.readAll(), won);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestProgram)

@@ -33,11 +33,6 @@ template <typename T> struct Installed {
 // Fails the running test with this text.
 void Fail(const QString &what);
 
-struct AskedInput {
-    QString prompt;
-    QString initialText;
-};
-
 struct AskedMessage {
     platform::MessageRequest request;
     platform::MsgAnswer answer;
@@ -56,7 +51,7 @@ public:
     void answerPrint(bool accept, int copies = 1) { m_prints.push_back(accept ? copies : 0); }
 
     QList<AskedMessage> messages;
-    QList<AskedInput> inputs;
+    QStringList inputs; // the initial text of each input box asked
     // Called with each question ("message: TEXT", "save file: TITLE", ...) before it is answered.
     std::function<void(const QString &question)> onQuestion;
 
@@ -65,7 +60,7 @@ public:
     platform::MsgAnswer MsgBox(QWidget *owner, const platform::MessageRequest &request) override;
     QString InputBox(QWidget *, const QString &prompt, const QString &initialText) override
     {
-        inputs.append({ prompt, initialText });
+        inputs.append(initialText);
         return next(m_inputs, QStringLiteral("input: ") + prompt, QString());
     }
     std::optional<QString> SaveFileName(QWidget *, const platform::SaveFileRequest &request) override

@@ -45,9 +45,9 @@ ScriptedHttpServer::~ScriptedHttpServer()
             __FILE__, __LINE__);
 }
 
-void ScriptedHttpServer::reply(const QString &body, const QString &request)
+void ScriptedHttpServer::reply(const QString &body, const QString &request, const QByteArray &head)
 {
-    m_answers.push_back({ request, { HttpResponse("HTTP/1.1 200 OK", cp932::Encode(body)) } });
+    m_answers.push_back({ request, { HttpResponse(head, cp932::Encode(body)) } });
 }
 
 void ScriptedHttpServer::replyRaw(const QList<QByteArray> &pieces, bool closeAfter, int gapMs)
@@ -79,6 +79,7 @@ void ScriptedHttpServer::read(QTcpSocket *socket)
         else if (field.captured(1) != QLatin1String("pass"))
             request.command += QLatin1Char(' ') + field.captured(1) + QLatin1Char('=') + field.captured(2);
     }
+    request.head = buffer.left(headEnd);
     requests.append(request);
     if (onRequest)
         onRequest();

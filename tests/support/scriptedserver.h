@@ -24,15 +24,17 @@ public:
     struct Request {
         QList<std::pair<QString, QString>> fields; // the multipart fields, decoded
         QString command; // "COMMAND name=value ...": the command and every field after the password
+        QByteArray head; // the request line and headers
     };
 
     ScriptedHttpServer();
     ~ScriptedHttpServer() override;
     QString serverText() const { return QStringLiteral("127.0.0.1:%1").arg(m_server.serverPort()); }
 
-    // A 200 response with the body in code page 932. request: the command the request must
-    // carry (as Request::command gives it); empty takes any request.
-    void reply(const QString &body, const QString &request = {});
+    // A response with the body in code page 932. request: the command the request must carry
+    // (as Request::command gives it); empty takes any request. head: the status line, and any
+    // header lines after it.
+    void reply(const QString &body, const QString &request = {}, const QByteArray &head = "HTTP/1.1 200 OK");
     // Exactly these bytes, gapMs apart, then the connection closed or held open for ever; for
     // this request and every one after it.
     void replyRaw(const QList<QByteArray> &pieces, bool closeAfter, int gapMs = 10);

@@ -40,8 +40,6 @@ QStringList SplitRow(const QString &line)
     return cells;
 }
 
-} // namespace
-
 QList<QStringList> ReadTable(const QString &name)
 {
     QFile file(QStringLiteral(LUMENO_TEST_DATA "/") + name);
@@ -52,13 +50,20 @@ QList<QStringList> ReadTable(const QString &name)
     QList<QStringList> rows;
     for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n'))
         if (!line.trimmed().isEmpty() && !line.startsWith(u'#'))
-            rows.append(SplitRow(line));
+            rows.append(name.endsWith(QLatin1String(".tsv")) ? line.split(u'\t') : SplitRow(line));
     return rows;
 }
 
-void AddTableRows(const QString &name)
+} // namespace
+
+void AddTableRows(const QString &name, const QStringList &columns)
 {
-    const QList<QStringList> rows = ReadTable(name);
+    QList<QStringList> rows = ReadTable(name);
+    if (!columns.isEmpty()) { // no header line, no names: the line's number and its first cells
+        for (qsizetype i = 0; i < rows.size(); ++i)
+            rows[i].prepend(QString::number(i + 1) + u' ' + rows[i].mid(0, 2).join(u' '));
+        rows.prepend(QStringList { QString() } + columns);
+    }
     static std::list<QByteArray> names; // QTest keeps the column names' pointers
     for (const QString &column : rows.value(0).mid(1))
         QTest::addColumn<QString>(names.emplace_back(column.toLatin1()).constData());

@@ -8,10 +8,10 @@ namespace testsupport {
 // trimmed; the first line names the columns; blank lines and lines that start with "#" are
 // comments. In a cell \n, \r, \t, \|, \\ stand for themselves escaped, and \xHH for the one
 // character U+00HH (a byte, for columns of bytes: QString::toLatin1 gives it back).
-QList<QStringList> ReadTable(const QString &name); // the header first
-
+// A file ending in .tsv is made elsewhere: its cells are split at TAB and taken as they are.
+//
 // In a _data function: a QString column for each header after the first, a row for each line,
-// named by its first cell.
-void AddTableRows(const QString &name);
+// named by its first cell. For a .tsv, give the columns: it has no header line.
+void AddTableRows(const QString &name, const QStringList &columns = {});
 
 } // namespace testsupport
