@@ -4,15 +4,15 @@
 // certificate authorities needs no pin; one that does not is accepted only when its SHA-256
 // fingerprint is the one pinned for the server's address and port.
 //
-// Pins live in the settings store, one key per TLS end point:
+// Pins live in the settings store, one key per TLS end point, "host:port":
 //
 //     [Certificates]
-//     example.jp:443 = 3f0c...e1      (64 lower-case hex digits, the SHA-256 of the DER bytes)
-//     [::1]:8443 = ...
+//     example.jp%3A443=3f0c...e1      (64 lower-case hex digits, the SHA-256 of the DER bytes)
+//     %5B%3A%3A1%5D%3A8443=...        ("[::1]:8443": the INI file escapes the key's ":" and brackets)
 //
 // The key is the host in lower case and the port (443 when the address names none), so that a
 // certificate trusted for "example.jp/~user" holds for "example.jp:443/other" too: it is the
-// machine's certificate, not a folder's.
+// machine's certificate, not a folder's. Deleting the line forgets the certificate.
 
 #include <QString>
 
