@@ -104,6 +104,10 @@ void inetConn::Execute(
 
     QNetworkRequest request { QUrl(url) };
     setHeaderLines(request, requestHeaders);
+    // HTTP/1.1 also over TLS: when a server ends an idle HTTP/2 connection (GOAWAY), Qt fails the
+    // next request on it ("stopped accepting new streams") instead of sending it again, and a
+    // save would fail for nothing. The script answers one request at a time anyway.
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     modPublic::PrepareTransport(request);
     const QByteArray data = cp932::Encode(requestData);
     const QByteArray verb = operation.toUpper().toLatin1();
