@@ -1,5 +1,6 @@
 #include "frmMain.h"
 
+#include "app/draftstore.h"
 #include "app/statuspanel.h"
 #include "app/windowgeometry.h"
 #include "platform/twips.h"
@@ -12,6 +13,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QThreadPool>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -78,6 +80,7 @@ frmMain::frmMain(QWidget *parent)
     inetConn = new ::inetConn(this);
     modPublic::setTransferControl(inetConn);
 
+    ConnectDrafts();
     CreateEditor();
     ConnectDocument();
     AcceptDrops();

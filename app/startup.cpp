@@ -37,6 +37,7 @@ void frmMain::Form_Load()
     // Shown, the start-up window is the active one (also where no window manager activates it).
     activateWindow();
     AdoptFrame();
+    OfferDrafts();
 }
 
 void frmMain::AdoptFrame()
@@ -94,6 +95,10 @@ void frmMain::UpdateMinimumSize()
 
 void frmMain::Form_Activate()
 {
+    // The command line's document waits for the drafts' questions (their boxes take the
+    // activation and give it back).
+    if (m_blnOfferingDrafts)
+        return;
     if (!m_strCommandLine.isEmpty() && !blnCommandLineDone) {
         document.OpenShortcut(m_strCommandLine);
         blnCommandLineDone = true;
@@ -106,6 +111,14 @@ void frmMain::Form_Unload(int &Cancel)
         Cancel = 1;
         return;
     }
+    // Saved, or given up by the user: a clean exit leaves no draft.
+    DropDraft();
+    FlushDrafts();
+    WriteExitSettings();
+}
+
+void frmMain::WriteExitSettings()
+{
     std::optional<app::TwipsRect> window;
     if (!isMinimized())
         window = app::ToTwips(frameGeometry(), app::ScreenTwipsPerPixel(screen()));

@@ -1,0 +1,93 @@
+#include "draft.h"
+
+#include <QList>
+
+namespace app {
+
+namespace {
+
+const QByteArray kFirstLine = QByteArrayLiteral("Lumeno draft 1");
+
+// One line of the header: no value can break it, whatever the settings or a name hold.
+QByteArray HeaderLine(const char *key, const QString &value)
+{
+    QString line = value;
+    line.replace(u'\\', QLatin1String("\\\\")).replace(u'\n', QLatin1String("\\n")).replace(u'\r', QLatin1String("\\r"));
+    return QByteArray(key) + ": " + line.toUtf8() + '\n';
+}
+
+QString HeaderValue(const QByteArray &line)
+{
+    const QString value = QString::fromUtf8(line.mid(line.indexOf(':') + 2));
+    QString plain;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (value[i] != u'\\' || i + 1 == value.size()) {
+            plain += value[i];
+            continue;
+        }
+        const QChar next = value[++i];
+        plain += next == u'n' ? QChar(u'\n') : next == u'r' ? QChar(u'\r') : next;
+    }
+    return plain;
+}
+
+} // namespace
+
+QByteArray EncodeDraft(const Draft &draft)
+{
+    QByteArray bytes = kFirstLine + '\n';
+    bytes += HeaderLine("Server", draft.server);
+    bytes += HeaderLine("Folder", draft.folder);
+    bytes += HeaderLine("File", draft.file);
+    bytes += HeaderLine("Version", draft.version);
+    bytes += HeaderLine("Line-Breaks", draft.lineBreaks == LineBreakStyle::Lf ? "LF" : "CRLF");
+    bytes += HeaderLine("Changed", draft.changed.toOffsetFromUtc(draft.changed.offsetFromUtc()).toString(Qt::ISODate));
+    bytes += '\n';
+    return bytes + draft.text.toUtf8();
+}
+
+std::optional<Draft> DecodeDraft(const QByteArray &bytes)
+{
+    const qsizetype end = bytes.indexOf("\n\n");
+    if (!bytes.startsWith(kFirstLine + '\n') || end < 0)
+        return std::nullopt;
+    Draft draft;
+    draft.text = QString::fromUtf8(bytes.mid(end + 2));
+    const QList<QByteArray> lines = bytes.left(end).split('\n');
+    for (const QByteArray &line : lines.mid(1)) {
+        const QByteArray key = line.left(line.indexOf(':'));
+        const QString value = HeaderValue(line);
+        if (key == "Server")
+            draft.server = value;
+        else if (key == "Folder")
+            draft.folder = value;
+        else if (key == "File")
+            draft.file = value;
+        else if (key == "Version")
+            draft.version = value;
+        else if (key == "Line-Breaks")
+            draft.lineBreaks = value == QLatin1String("LF") ? LineBreakStyle::Lf : LineBreakStyle::CrLf;
+        else if (key == "Changed")
+            draft.changed = QDateTime::fromString(value, Qt::ISODate);
+    }
+    return draft;
+}
+
+bool BelongsToServer(const Draft &draft, const QString &server)
+{
+    return draft.server == server;
+}
+
+QString RestoreQuestion(const Draft &draft, const QString &server)
+{
+    const QString name = draft.file.isEmpty() ? QStringLiteral("(No File)") : draft.folder + u'/' + draft.file;
+    QString question = QStringLiteral("前回保存されなかった文書があります。\r\n\r\n"
+                                      "文書: %1\r\n最終更新: %2\r\n")
+                           .arg(name, draft.changed.toLocalTime().toString(QStringLiteral("yyyy/MM/dd HH:mm")));
+    if (!draft.file.isEmpty() && !BelongsToServer(draft, server))
+        question += QStringLiteral("この文書は別のサーバ（%1）のものです。ファイル名のない新しい文書として復元します。\r\n")
+                        .arg(draft.server);
+    return question + QStringLiteral("\r\n復元しますか？");
+}
+
+} // namespace app

@@ -1,0 +1,235 @@
+// Drafts of the modified document on the local disk: written on their schedule, gone once the
+// text is on the server or given up, offered back after a crash, each editor's kept apart.
+
+#include "app/draft.h"
+#include "app/draftstore.h"
+#include "app/endsignals.h"
+#include "app/frmMain.h"
+#include "protocol/modPublic.h"
+#include "support/fakeplatform.h"
+#include "support/keyboard.h"
+#include "support/tables.h"
+
+#include <QAction>
+#include <QDir>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTest>
+#include <csignal>
+
+using platform::MsgAnswer;
+
+namespace {
+
+// A window on server "srv" with data/a.txt open at version v0, over a fresh store, its drafts
+// under XDG_STATE_HOME as the test sets it; its browser picks b.txt, its server saves all.
+struct Fixture {
+    explicit Fixture(const QString &answers)
+    {
+        const std::map<QChar, MsgAnswer> answer { { u'Y', MsgAnswer::Yes }, { u'N', MsgAnswer::No },
+            { u'C', MsgAnswer::Cancel }, { u'O', MsgAnswer::OK }, { u'D', MsgAnswer::Yes }, { u'K', MsgAnswer::No } };
+        for (const QChar letter : answers)
+            dialogs.answerMessage(answer.at(letter));
+        settings.store().SaveSetting(QStringLiteral("Setting"), QStringLiteral("Server"), QStringLiteral("srv"));
+        window.DraftClock = [this] { return now; };
+        window.document.seams.showFiler = [] {
+            modPublic::blnFilerOK = true;
+            modPublic::strCurrentFile = QStringLiteral("b.txt");
+        };
+        window.document.seams.readFile = [](const QString &, const QString &file) {
+            return std::optional(modPublic::RemoteDocument { file.toUpper(), QStringLiteral("v2") });
+        };
+        window.document.seams.saveFile = [](auto &, auto &, auto &, auto &) {
+            return modPublic::SaveOutcome { modPublic::SaveResult::Saved, QStringLiteral("v3") };
+        };
+        modPublic::strCurrentFolder = QStringLiteral("data");
+        modPublic::strCurrentFile = QStringLiteral("a.txt");
+        window.document.strVersion = QStringLiteral("v0");
+        window.Form_Load();
+        modPublic::strPassword = QStringLiteral("secret");
+    }
+    qint64 now = 0;
+    testsupport::TempSettings settings;
+    testsupport::FakeDialogs dialogs;
+    struct : frmMain {
+        void RegisterShortcutType() override { }
+    } window;
+};
+
+QString DraftsFolder()
+{
+    return qEnvironmentVariable("XDG_STATE_HOME") + QStringLiteral("/Lumeno/drafts");
+}
+
+QList<std::optional<app::Draft>> DraftsOnDisk()
+{
+    QList<std::optional<app::Draft>> drafts;
+    for (const QFileInfo &file : QDir(DraftsFolder()).entryInfoList({ QStringLiteral("*.draft") }, QDir::Files)) {
+        QFile draft(file.filePath());
+        drafts.append(draft.open(QIODevice::ReadOnly) ? app::DecodeDraft(draft.readAll()) : std::nullopt);
+    }
+    return drafts;
+}
+
+} // namespace
+
+class tst_Drafts : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { testsupport::usePrivateRuntimeDir(); }
+    void init()
+    {
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+        QVERIFY(m_state.emplace().isValid());
+        qputenv("XDG_STATE_HOME", m_state->path().toLocal8Bit());
+    }
+
+    void lifeCycle_data() { testsupport::AddTableRows(QStringLiteral("draft-life-cycle.txt")); }
+    // The draft follows the document: written a while after typing pauses and now and then
+    // while it goes on, gone once the text is saved or given up, kept when the program is ended
+    // from outside; bound to its file and version, never with the password; a folder that
+    // cannot be written is told once and editing goes on.
+    void lifeCycle()
+    {
+        QFETCH(QString, answers);
+        QFETCH(QString, steps);
+        if (QByteArray(QTest::currentDataTag()).startsWith("blocked"))
+            qputenv("XDG_STATE_HOME", QFile::encodeName(QCoreApplication::applicationFilePath()));
+        QStringList drafts;
+        {
+            Fixture f(answers);
+            for (const QString &step : steps.split(u' ')) {
+                const QString name = step.section(u'@', 0, 0);
+                const QStringList times = step.section(u'@', 1).split(QRegularExpression(QStringLiteral("[*/]")));
+                for (int i = 0; i < times.value(1, QStringLiteral("1")).toInt(); ++i) {
+                    f.now = times[0].toLongLong() + i * times.value(2).toLongLong();
+                    if (name.startsWith(QLatin1String("type:")))
+                        testsupport::typeText(f.window.txtMain, name.mid(5));
+                    else if (name == QLatin1String("tick"))
+                        f.window.tmrDraft_Timer();
+                    else if (name == QLatin1String("end"))
+                        f.window.EndFromOutside();
+                    else
+                        f.window.findChild<QAction *>(QStringLiteral("menu") + name)->trigger();
+                }
+                f.window.FlushDrafts();
+                const QList<std::optional<app::Draft>> onDisk = DraftsOnDisk();
+                QVERIFY(onDisk.size() <= 1);
+                drafts.append(onDisk.isEmpty() ? QStringLiteral("-") : onDisk[0]->text);
+                if (!onDisk.isEmpty())
+                    QCOMPARE(QStringList({ onDisk[0]->server, onDisk[0]->folder, onDisk[0]->file, onDisk[0]->version }),
+                        QStringList({ "srv", "data", "a.txt", "v0" }));
+            }
+            if (!answers.isEmpty() && answers.back() == u'O')
+                QCOMPARE(f.window.statusBar()->currentMessage(), QStringLiteral("下書きを保存できません。"));
+        }
+        QTEST(drafts.join(u' '), "drafts");
+        const QDir folder(DraftsFolder());
+        QTEST(QStringLiteral("%1 %2").arg(folder.entryList({ "*.draft" }).size()).arg(folder.entryList({ "*.lock" }).size()),
+            "left");
+        for (const QString &name : folder.entryList(QDir::Files)) {
+            QFile file(folder.filePath(name));
+            QVERIFY(file.open(QIODevice::ReadOnly) && !file.readAll().contains("secret"));
+        }
+    }
+
+    void offers_data() { testsupport::AddTableRows(QStringLiteral("draft-offers.txt")); }
+    // At start-up the drafts of editors that are gone are offered, newest first, Enter keeping
+    // the text: Yes restores one, modified and bound as it was (untitled from another server),
+    // and no more; No deletes it or keeps it for the next start, as the user says.
+    void offers()
+    {
+        QFETCH(QString, drafts);
+        const QStringList list = drafts.split(u';', Qt::SkipEmptyParts);
+        QVERIFY(QDir().mkpath(DraftsFolder()));
+        for (int i = 0; i < list.size(); ++i) {
+            const QStringList f = list[i].split(u',');
+            const app::LineBreakStyle style = f.value(4) == "LF" ? app::LineBreakStyle::Lf : app::LineBreakStyle::CrLf;
+            const QDateTime changed = QDateTime::fromSecsSinceEpoch(1700000000 + i * 60);
+            QFile file(QStringLiteral("%1/%2.draft").arg(DraftsFolder()).arg(i));
+            QVERIFY(file.open(QIODevice::WriteOnly)
+                && file.write(f.size() < 4 ? f[0].toUtf8()
+                                           : app::EncodeDraft({ f[0], f[1].section(u'/', 0, 0), f[1].section(u'/', 1),
+                                               f[2], style, changed, f[3] }))
+                && file.flush() && file.setFileTime(changed, QFileDevice::FileModificationTime));
+        }
+        QFETCH(QString, answers);
+        QStringList asked, state;
+        {
+            Fixture f(answers);
+            for (const testsupport::AskedMessage &message : f.dialogs.messages) {
+                const QString &text = message.request.text;
+                const bool offer = text.startsWith(QStringLiteral("前回"));
+                QCOMPARE(message.request.defaultButton, offer ? MsgAnswer::Yes : MsgAnswer::No);
+                asked.append(offer ? text.section(QStringLiteral("文書: "), 1).section(u'\r', 0, 0)
+                            + (text.contains(QStringLiteral("別のサーバ（srv2）")) ? "@other" : "")
+                                   : QStringLiteral("delete?"));
+            }
+            state = QStringList { modPublic::strCurrentFolder + u'/' + modPublic::strCurrentFile
+                    + (f.window.document.blnModified ? "*" : ""),
+                f.window.document.strVersion.isEmpty() ? QString() : u'@' + f.window.document.strVersion,
+                f.window.DocumentText(), f.window.DocumentLineBreaks() == app::LineBreakStyle::Lf ? "LF" : "" };
+            QVERIFY(!f.window.document.blnModified || QFile::exists(f.window.DraftPath()));
+        }
+        QTEST(asked.join(u' '), "asked");
+        state.removeAll(QString());
+        QTEST(state.join(u' '), "state");
+        QStringList left;
+        for (const QString &name : QDir(DraftsFolder()).entryList({ QStringLiteral("*.draft") })) {
+            QFile file(DraftsFolder() + u'/' + name);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray bytes = file.readAll();
+            left.append(app::DecodeDraft(bytes) ? app::DecodeDraft(bytes)->text : QString::fromUtf8(bytes));
+        }
+        left.sort();
+        QTEST(left.join(u' '), "left");
+    }
+
+    // Two editors at once never take each other's drafts; a draft is the user's alone; once its
+    // editor is gone, the next to look has it to itself while it decides.
+    void editorsKeptApart()
+    {
+        auto first = std::make_unique<app::DraftStore>(DraftsFolder());
+        app::DraftStore second(DraftsFolder());
+        QVERIFY(first->Write("A") && second.Write("B") && first->DraftPath() != second.DraftPath());
+        QCOMPARE(QFile::permissions(DraftsFolder()) & 0x7077, QFileDevice::Permissions(0x7000));
+        QCOMPARE(QFile::permissions(second.DraftPath()) & 0x7077, QFileDevice::Permissions(0x6000));
+        QCOMPARE(app::DraftStore(DraftsFolder()).StaleDrafts().size(), 0u);
+        first.reset();
+        std::vector<app::StaleDraft> stale = app::DraftStore(DraftsFolder()).StaleDrafts();
+        QCOMPARE(stale.size(), 1u);
+        QCOMPARE(stale[0].bytes, QByteArray("A"));
+        QCOMPARE(second.StaleDrafts().size(), 0u);
+    }
+
+    // Every value comes back as it was, whatever characters it holds.
+    void draftRoundTrip()
+    {
+        const app::Draft draft { QStringLiteral("http://s\\n\r\nx"), QStringLiteral("data/手紙"), QStringLiteral("a: b"),
+            QStringLiteral("\"e1\""), app::LineBreakStyle::Lf, QDateTime::fromSecsSinceEpoch(1700000000),
+            QStringLiteral("\n\nLumeno draft 1\r\n") };
+        const std::optional<app::Draft> back = app::DecodeDraft(app::EncodeDraft(draft));
+        QVERIFY(back && !app::DecodeDraft("Lumeno draft 2\n\n") && !app::DecodeDraft("Lumeno draft 1\nServer: x"));
+        QCOMPARE(QStringList({ back->server, back->folder, back->file, back->version, back->text }),
+            QStringList({ draft.server, draft.folder, draft.file, draft.version, draft.text }));
+        QVERIFY(back->lineBreaks == draft.lineBreaks && back->changed == draft.changed);
+    }
+
+    // A signal that ends the program reaches the event loop.
+    void endSignals()
+    {
+        app::EndSignals ends;
+        QSignalSpy received(&ends, &app::EndSignals::received);
+        std::raise(SIGHUP);
+        QVERIFY(received.wait());
+        QCOMPARE(received.at(0).at(0).toInt(), SIGHUP);
+    }
+
+private:
+    std::optional<QTemporaryDir> m_state;
+};
+
+QTEST_MAIN(tst_Drafts)
+#include "tst_drafts.moc"
