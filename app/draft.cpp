@@ -8,27 +8,11 @@ namespace {
 
 const QByteArray kFirstLine = QByteArrayLiteral("Lumeno draft 1");
 
-// One line of the header: no value can break it, whatever the settings or a name hold.
-QByteArray HeaderLine(const char *key, const QString &value)
+// One line of the header: a line break in a value (a hand-edited setting) would end it.
+QByteArray HeaderLine(const char *key, QString value)
 {
-    QString line = value;
-    line.replace(u'\\', QLatin1String("\\\\")).replace(u'\n', QLatin1String("\\n")).replace(u'\r', QLatin1String("\\r"));
-    return QByteArray(key) + ": " + line.toUtf8() + '\n';
-}
-
-QString HeaderValue(const QByteArray &line)
-{
-    const QString value = QString::fromUtf8(line.mid(line.indexOf(':') + 2));
-    QString plain;
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        if (value[i] != u'\\' || i + 1 == value.size()) {
-            plain += value[i];
-            continue;
-        }
-        const QChar next = value[++i];
-        plain += next == u'n' ? QChar(u'\n') : next == u'r' ? QChar(u'\r') : next;
-    }
-    return plain;
+    value.replace(u'\r', u' ').replace(u'\n', u' ');
+    return QByteArray(key) + ": " + value.toUtf8() + '\n';
 }
 
 } // namespace
@@ -56,7 +40,7 @@ std::optional<Draft> DecodeDraft(const QByteArray &bytes)
     const QList<QByteArray> lines = bytes.left(end).split('\n');
     for (const QByteArray &line : lines.mid(1)) {
         const QByteArray key = line.left(line.indexOf(':'));
-        const QString value = HeaderValue(line);
+        const QString value = QString::fromUtf8(line.mid(key.size() + 2));
         if (key == "Server")
             draft.server = value;
         else if (key == "Folder")
@@ -85,8 +69,9 @@ QString RestoreQuestion(const Draft &draft, const QString &server)
                                       "文書: %1\r\n最終更新: %2\r\n")
                            .arg(name, draft.changed.toLocalTime().toString(QStringLiteral("yyyy/MM/dd HH:mm")));
     if (!draft.file.isEmpty() && !BelongsToServer(draft, server))
-        question += QStringLiteral("この文書は別のサーバ（%1）のものです。ファイル名のない新しい文書として復元します。\r\n")
-                        .arg(draft.server);
+        question
+            += QStringLiteral("この文書は別のサーバ（%1）のものです。ファイル名のない新しい文書として復元します。\r\n")
+                   .arg(draft.server);
     return question + QStringLiteral("\r\n復元しますか？");
 }
 

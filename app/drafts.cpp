@@ -77,14 +77,16 @@ void frmMain::WriteDraft()
     m_draftSchedule.Clear();
     tmrDraft->stop();
     const quint64 generation = ++m_draftGeneration;
-    m_draftWriter->start([this, generation, draft = DraftOfDocument(), raw = txtMain->document()->toRawText()]() mutable {
-        if (generation != m_draftGeneration)
-            return; // a newer draft, or its removal, is on its way
-        draft.text = app::TextWithLineBreaks(raw, draft.lineBreaks);
-        raw.clear();
-        const bool written = m_drafts->Write(app::EncodeDraft(draft));
-        QMetaObject::invokeMethod(this, [this, written] { DraftWritten(written); }, Qt::QueuedConnection);
-    });
+    m_draftWriter->start(
+        [this, generation, draft = DraftOfDocument(), raw = txtMain->document()->toRawText()]() mutable {
+            if (generation != m_draftGeneration)
+                return; // a newer draft, or its removal, is on its way
+            draft.text = app::TextWithLineBreaks(raw, draft.lineBreaks);
+            raw.clear();
+            const bool written = m_drafts->Write(app::EncodeDraft(draft));
+            QMetaObject::invokeMethod(
+                this, [this, written] { DraftWritten(written); }, Qt::QueuedConnection);
+        });
 }
 
 void frmMain::DropDraft()
@@ -163,8 +165,8 @@ void frmMain::OfferDrafts()
 bool frmMain::RestoreDraft(const app::Draft &draft)
 {
     const bool bound = app::BelongsToServer(draft, modPublic::strServer);
-    document.RestoreDraft(
-        draft.text, bound ? app::HistoryItem { draft.folder, draft.file } : app::HistoryItem {}, bound ? draft.version : QString());
+    document.RestoreDraft(draft.text, bound ? app::HistoryItem { draft.folder, draft.file } : app::HistoryItem {},
+        bound ? draft.version : QString());
     m_lineBreaks = draft.lineBreaks;
     m_draftChanged = draft.changed;
     m_draftSchedule.Clear();

@@ -13,8 +13,8 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScreen>
-#include <QThreadPool>
 #include <QStatusBar>
+#include <QThreadPool>
 #include <QToolBar>
 #include <QVBoxLayout>
 

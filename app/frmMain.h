@@ -32,7 +32,7 @@ class SettingsStore;
 namespace app {
 class DraftStore;
 struct Draft;
-}
+} // namespace app
 
 class QAction;
 class QMenu;
