@@ -261,10 +261,8 @@ run=$((run + 1))
 "$bin_dir/lumeno" >"$out/lumeno-$run.log" 2>&1 &
 lumeno_pid=$!
 until_true 30 "the main window and the draft's offer" more_than Lumeno 1
-# The offer is titled Lumeno like the main window, which is the wider one.
-main=$(for id in $(xdotool search --onlyvisible --name '^Lumeno$'); do
-  echo "$(xdotool getwindowgeometry --shell "$id" | sed -n 's/^WIDTH=//p') $id"
-done | sort -n | tail -n 1 | cut -d ' ' -f 2)
+# The offer is titled Lumeno like the main window, which was made first: its number is lower.
+main=$(xdotool search --onlyvisible --name '^Lumeno$' | sort -n | head -n 1)
 dialog Lumeno draft-offer
 xdotool key Return # Yes is the default
 until_true 10 "the offer to close" at_most Lumeno 1
