@@ -160,8 +160,7 @@ void Document::ResetDocument()
 void Document::SetUnmodified()
 {
     blnModified = false;
-    if (seams.dropDraft)
-        seams.dropDraft();
+    seams.dropDraft();
 }
 
 void Document::RestoreDraft(const QString &text, const HistoryItem &file, const QString &version)

@@ -138,6 +138,8 @@ void frmMain::OfferDrafts()
 {
     m_blnOfferingDrafts = true;
     for (app::StaleDraft &stale : m_drafts->StaleDrafts()) {
+        if (m_blnEndedFromOutside)
+            break; // the boxes still to come would answer at once, as if closed
         const std::optional<app::Draft> draft = app::DecodeDraft(stale.bytes);
         if (!draft)
             continue; // not ours to judge: it stays for a person to read

@@ -3,6 +3,7 @@
 #include "platform/translations.h"
 
 #include <QApplication>
+#include <csignal>
 
 int main(int argc, char *argv[])
 {
@@ -12,12 +13,18 @@ int main(int argc, char *argv[])
     frmMain window;
     // A logout, a shutdown or a kill ends the program, but not before the text is on the disk.
     app::EndSignals endSignals;
-    bool ended = false;
-    QObject::connect(&endSignals, &app::EndSignals::received, &window, [&window, &ended] {
+    int endedBy = 0;
+    QObject::connect(&endSignals, &app::EndSignals::received, &window, [&window, &endedBy](int number) {
         window.EndFromOutside();
-        ended = true;
+        endedBy = number;
         QCoreApplication::exit(0);
     });
     window.Form_Load();
-    return ended ? 0 : application.exec();
+    const int status = endedBy != 0 ? 0 : application.exec();
+    if (endedBy != 0) {
+        // Ended as the signal ends a program: whoever sent it sees so.
+        std::signal(endedBy, SIG_DFL);
+        std::raise(endedBy);
+    }
+    return status;
 }
