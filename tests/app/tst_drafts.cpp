@@ -65,7 +65,9 @@ QList<app::Draft> DraftsOnDisk()
     for (const QFileInfo &info : QDir(DraftsFolder()).entryInfoList({ QStringLiteral("*.draft") }, QDir::Files)) {
         QFile file(info.filePath());
         const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        drafts.append(app::DecodeDraft(bytes).value_or(app::Draft { .text = QString::fromUtf8(bytes) }));
+        app::Draft raw;
+        raw.text = QString::fromUtf8(bytes);
+        drafts.append(app::DecodeDraft(bytes).value_or(raw));
     }
     return drafts;
 }
