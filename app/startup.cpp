@@ -100,10 +100,13 @@ void frmMain::Form_Activate()
     // activation and give it back).
     if (m_blnOfferingDrafts)
         return;
-    if (!m_strCommandLine.isEmpty() && !blnCommandLineDone) {
+    if (m_strCommandLine.isEmpty() || blnCommandLineDone)
+        return;
+    // A draft restored at start-up is not replaced unasked. Done before the prompt, whose box
+    // takes the activation and gives it back.
+    blnCommandLineDone = true;
+    if (document.ConfirmSave())
         document.OpenShortcut(m_strCommandLine);
-        blnCommandLineDone = true;
-    }
 }
 
 void frmMain::Form_Unload(int &Cancel)
