@@ -91,8 +91,7 @@ private slots:
     void lifeCycle_data() { testsupport::AddTableRows(QStringLiteral("draft-life-cycle.txt")); }
     // The draft follows the document: written a while after typing pauses and now and then
     // while it goes on, gone once the text is saved or given up, kept when the program is ended
-    // from outside; a folder that
-    // cannot be written is told once and editing goes on.
+    // from outside; a folder that cannot be written is told once and editing goes on.
     void lifeCycle()
     {
         QFETCH(QString, answers);
@@ -164,7 +163,7 @@ private slots:
                 const QString &text = message.request.text;
                 const bool offer = text.startsWith(QStringLiteral("前回"));
                 // Enter never throws text away: only the offer has Yes for its default.
-                QVERIFY(offer || message.request.defaultButton != MsgAnswer::Yes);
+                QCOMPARE(message.request.defaultButton == MsgAnswer::Yes, offer);
                 asked.append(offer ? text.section(QStringLiteral("文書: "), 1).section(u'\r', 0, 0)
                             + (text.contains(QStringLiteral("別のサーバ（srv2）")) ? "@other" : "")
                                    : text.left(5));

@@ -289,7 +289,7 @@ until_true 10 "the draft in the editor" editor_text_is "${text4//$'\r'/}"
 xdotool key ctrl+s
 until_true 30 "the draft saved to its file" file_is 手紙/下書き.txt "$text4"
 
-# --- 8. ended by SIGTERM before the draft was due: it is written first -----------------------
+# --- 8. ended by SIGTERM: the draft holds the last text, the status tells the signal --------
 dialog_id=
 xdotool key Return
 paste '終了の直前'
