@@ -166,6 +166,7 @@ void frmMain::OfferDrafts()
 // server, it could replace a file of the same name there. Its draft is this editor's at once.
 bool frmMain::RestoreDraft(const app::Draft &draft)
 {
+    m_draftWriter->waitForDone(); // the store is this thread's alone below
     const bool bound = app::BelongsToServer(draft, modPublic::strServer);
     document.RestoreDraft(draft.text, bound ? app::HistoryItem { draft.folder, draft.file } : app::HistoryItem {},
         bound ? draft.version : QString());
