@@ -25,7 +25,8 @@ QByteArray EncodeDraft(const Draft &draft)
     bytes += HeaderLine("File", draft.file);
     bytes += HeaderLine("Version", draft.version);
     bytes += HeaderLine("Line-Breaks", draft.lineBreaks == LineBreakStyle::Lf ? "LF" : "CRLF");
-    bytes += HeaderLine("Changed", draft.changed.toOffsetFromUtc(draft.changed.offsetFromUtc()).toString(Qt::ISODate));
+    const QDateTime changed = draft.changed.toLocalTime(); // with its offset, as a person reads it
+    bytes += HeaderLine("Changed", changed.toOffsetFromUtc(changed.offsetFromUtc()).toString(Qt::ISODate));
     bytes += '\n';
     return bytes + draft.text.toUtf8();
 }

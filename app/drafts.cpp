@@ -45,7 +45,7 @@ QString frmMain::DraftPath() const
 
 void frmMain::DraftChanged()
 {
-    m_draftChanged = QDateTime::currentDateTime();
+    m_draftChanged = QDateTime::currentDateTimeUtc(); // at every keystroke: no time zone lookup
     const qint64 now = DraftClock();
     m_draftSchedule.Changed(now);
     tmrDraft->start(static_cast<int>(std::max<qint64>(0, m_draftSchedule.DueAt() - now)));
@@ -125,7 +125,7 @@ void frmMain::EndFromOutside()
         return;
     m_draftWriter->waitForDone();
     if (document.blnModified) {
-        m_draftChanged = m_draftChanged.isValid() ? m_draftChanged : QDateTime::currentDateTime();
+        m_draftChanged = m_draftChanged.isValid() ? m_draftChanged : QDateTime::currentDateTimeUtc();
         app::Draft draft = DraftOfDocument();
         draft.text = DocumentText();
         m_drafts->Write(app::EncodeDraft(draft));
