@@ -55,7 +55,8 @@ public:
     // Seeds the random generator, reads the settings, writes "UpdateInfo", registers the
     // shortcut type and shows the window.
     void Form_Load();
-    // On every activation: the command line, if any, is opened as a shortcut the first time.
+    // On every activation: the command line, if any, is opened as a shortcut the first time
+    // (after the drafts' questions, and after the save prompt when a draft was restored).
     void Form_Activate();
     // Before the window closes: the save prompt may cancel (Cancel set non-zero); otherwise the
     // settings are written back.

@@ -96,14 +96,11 @@ void frmMain::UpdateMinimumSize()
 
 void frmMain::Form_Activate()
 {
-    // The command line's document waits for the drafts' questions (their boxes take the
-    // activation and give it back).
-    if (m_blnOfferingDrafts)
+    // The command line's document waits for the drafts' questions, and a draft restored then is
+    // not replaced unasked. Message boxes take the activation and give it back: the document is
+    // marked done before its prompt.
+    if (m_blnOfferingDrafts || m_strCommandLine.isEmpty() || blnCommandLineDone)
         return;
-    if (m_strCommandLine.isEmpty() || blnCommandLineDone)
-        return;
-    // A draft restored at start-up is not replaced unasked. Done before the prompt, whose box
-    // takes the activation and gives it back.
     blnCommandLineDone = true;
     if (document.ConfirmSave())
         document.OpenShortcut(m_strCommandLine);
