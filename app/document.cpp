@@ -98,7 +98,7 @@ bool Document::SaveOnCondition(const QString &text, const modPublic::SaveConditi
 {
     const modPublic::SaveResult result = SaveToServer(text, condition);
     if (result == modPublic::SaveResult::Saved) {
-        blnModified = false;
+        SetUnmodified();
         return true;
     }
     if (result != modPublic::SaveResult::Conflict)
@@ -153,8 +153,24 @@ void Document::ResetDocument()
     modPublic::strCurrentFile.clear();
     modPublic::strCurrentFolder.clear();
     strVersion.clear();
-    blnModified = false;
+    SetUnmodified();
     seams.showFileName(QStringLiteral("(No File)"));
+}
+
+void Document::SetUnmodified()
+{
+    blnModified = false;
+    seams.dropDraft();
+}
+
+void Document::RestoreDraft(const QString &text, const HistoryItem &file, const QString &version)
+{
+    seams.setText(text);
+    modPublic::strCurrentFolder = file.Path;
+    modPublic::strCurrentFile = file.File;
+    strVersion = version;
+    blnModified = true;
+    seams.showFileName(file.File.isEmpty() ? QStringLiteral("(No File)") : file.File);
 }
 
 void Document::OpenDocument()
@@ -193,7 +209,7 @@ bool Document::LoadRemoteDocument(const HistoryItem &file)
     strVersion = document->version;
     seams.showFileName(file.File);
     // Setting the text marked the document modified.
-    blnModified = false;
+    SetUnmodified();
     AddToHistory();
     return true;
 }

@@ -40,6 +40,8 @@ struct DocumentSeams {
     std::function<modPublic::SaveOutcome(
         const QString &folder, const QString &file, const QString &text, const modPublic::SaveCondition &condition)>
         saveFile;
+    // The text reached the server or was given up: its draft on the local disk goes.
+    std::function<void()> dropDraft;
 };
 
 // What the server takes by default in one request.
@@ -71,6 +73,10 @@ public:
     bool TrySaveCurrentDocument();
     // Untitled and unmodified; the text stays.
     void ResetDocument();
+    // Text kept from an earlier run, modified, bound to its file and version again (untitled
+    // when the file is empty), so that the next save goes where it belongs and meets the check
+    // for a file changed on the server meanwhile.
+    void RestoreDraft(const QString &text, const HistoryItem &file, const QString &version);
     // The current file becomes the most recent entry.
     void AddToHistory();
     // The recent-files entry at this index, after the save prompt.
@@ -90,6 +96,7 @@ private:
     modPublic::SaveResult SaveToServer(const QString &text, const modPublic::SaveCondition &condition);
     bool SaveOnCondition(const QString &text, const modPublic::SaveCondition &condition);
     bool SaveAsWhileLocked(const QString &text);
+    void SetUnmodified();
     QWidget *m_owner;
     bool m_blnOpeningShortcut = false;
 };

@@ -36,6 +36,7 @@ void frmMain::ConnectDocument()
         .showFiler = [this] { ShowFiler(); },
         .readFile = modPublic::ReadRemoteDocument,
         .saveFile = modPublic::SaveRemoteDocument,
+        .dropDraft = [this] { DropDraft(); },
     };
 }
 

@@ -42,6 +42,7 @@ void frmMain::txtMain_ContentsChange(int position, int removed, int added)
 void frmMain::txtMain_Change()
 {
     document.blnModified = true;
+    DraftChanged();
     m_panCount->setText(app::CountPanelText(Counts()));
 }
 

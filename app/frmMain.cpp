@@ -1,5 +1,6 @@
 #include "frmMain.h"
 
+#include "app/draftstore.h"
 #include "app/statuspanel.h"
 #include "app/windowgeometry.h"
 #include "platform/twips.h"
@@ -13,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QStatusBar>
+#include <QThreadPool>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -78,6 +80,7 @@ frmMain::frmMain(QWidget *parent)
     inetConn = new ::inetConn(this);
     modPublic::setTransferControl(inetConn);
 
+    ConnectDrafts();
     CreateEditor();
     ConnectDocument();
     AcceptDrops();

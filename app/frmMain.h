@@ -6,6 +6,7 @@
 
 #include "app/appsettings.h"
 #include "app/document.h"
+#include "app/draftschedule.h"
 #include "app/drops.h"
 #include "app/history.h"
 #include "app/linebreaks.h"
@@ -13,10 +14,12 @@
 #include "app/textcounts.h"
 #include "app/weblookup.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
 #include <QPrinter>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -26,11 +29,17 @@
 namespace platform {
 class SettingsStore;
 }
+namespace app {
+class DraftStore;
+struct Draft;
+} // namespace app
 
 class QAction;
 class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
+class QThreadPool;
+class QTimer;
 class QToolBar;
 class StatusPanel;
 class frmFinder;
@@ -46,7 +55,8 @@ public:
     // Seeds the random generator, reads the settings, writes "UpdateInfo", registers the
     // shortcut type and shows the window.
     void Form_Load();
-    // On every activation: the command line, if any, is opened as a shortcut the first time.
+    // On every activation: the command line, if any, is opened as a shortcut the first time
+    // (after the drafts' questions, and after the save prompt when a draft was restored).
     void Form_Activate();
     // Before the window closes: the save prompt may cancel (Cancel set non-zero); otherwise the
     // settings are written back.
@@ -102,6 +112,40 @@ private:
     QProgressBar *m_barBusy = nullptr;
     QString m_strPanelBeforeProgress;
     std::vector<std::unique_ptr<app::WindowLock>> m_locks;
+
+public:
+    // --- Drafts of the modified document on the local disk (drafts.cpp) -----------------------
+    // The clock the draft schedule reads, in milliseconds; tests set their own.
+    std::function<qint64()> DraftClock;
+    // Writes the draft when the schedule says it is due; the draft timer calls it.
+    void tmrDraft_Timer();
+    // Waits until every draft handed to the writer is on the disk or failed, and its failure told.
+    void FlushDrafts();
+    // The drafts of editors that are gone, offered one after another (start-up).
+    void OfferDrafts();
+    // The program is ended from outside: the draft of a modified document is written at once,
+    // the settings as at a close; the draft then stays whatever happens until the end.
+    void EndFromOutside();
+    // This editor's draft; empty until it is first written.
+    QString DraftPath() const;
+
+private:
+    void ConnectDrafts();
+    void DraftChanged();
+    void DropDraft();
+    void WriteDraft();
+    void DraftWritten(bool written);
+    bool RestoreDraft(const app::Draft &draft);
+    app::Draft DraftOfDocument() const;
+    std::unique_ptr<app::DraftStore> m_drafts;
+    std::unique_ptr<QThreadPool> m_draftWriter; // after m_drafts: it goes first, once idle
+    std::atomic<quint64> m_draftGeneration = 0;
+    app::DraftSchedule m_draftSchedule;
+    QTimer *tmrDraft = nullptr;
+    QDateTime m_draftChanged;
+    bool m_blnDraftFailureShown = false;
+    bool m_blnEndedFromOutside = false;
+    bool m_blnOfferingDrafts = false;
 
 public:
     // --- Commands (commands.cpp) --------------------------------------------------------------
@@ -187,6 +231,7 @@ private:
 
     // startup.cpp
     void LoadSettings();
+    void WriteExitSettings();
     void SyncSettings(platform::SettingsStore &store);
     void ApplyOuterGeometry(const QRect &outer);
     void UpdateMinimumSize();

@@ -37,6 +37,7 @@ void frmMain::Form_Load()
     // Shown, the start-up window is the active one (also where no window manager activates it).
     activateWindow();
     AdoptFrame();
+    OfferDrafts();
 }
 
 void frmMain::AdoptFrame()
@@ -95,10 +96,14 @@ void frmMain::UpdateMinimumSize()
 
 void frmMain::Form_Activate()
 {
-    if (!m_strCommandLine.isEmpty() && !blnCommandLineDone) {
+    // The command line's document waits for the drafts' questions, and a draft restored then is
+    // not replaced unasked. Message boxes take the activation and give it back: the document is
+    // marked done before its prompt.
+    if (m_blnOfferingDrafts || m_strCommandLine.isEmpty() || blnCommandLineDone)
+        return;
+    blnCommandLineDone = true;
+    if (document.ConfirmSave())
         document.OpenShortcut(m_strCommandLine);
-        blnCommandLineDone = true;
-    }
 }
 
 void frmMain::Form_Unload(int &Cancel)
@@ -107,6 +112,14 @@ void frmMain::Form_Unload(int &Cancel)
         Cancel = 1;
         return;
     }
+    // Saved, or given up by the user: a clean exit leaves no draft.
+    DropDraft();
+    FlushDrafts();
+    WriteExitSettings();
+}
+
+void frmMain::WriteExitSettings()
+{
     std::optional<app::TwipsRect> window;
     if (!isMinimized())
         window = app::ToTwips(frameGeometry(), app::ScreenTwipsPerPixel(screen()));

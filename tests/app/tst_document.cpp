@@ -61,6 +61,7 @@ private slots:
                         const SaveResult result = results.value(answer, SaveResult::Saved);
                         return modPublic::SaveOutcome { result, result == SaveResult::Unconfirmed ? "x" : "s" };
                     },
+                .dropDraft = [] {},
             });
     }
     void cleanup() { m_dialogs.reset(); }

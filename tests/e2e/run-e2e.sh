@@ -58,7 +58,8 @@ Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display
 xvfb_pid=$!
 until_true 20 "Xvfb" test -s "$work/display"
 export DISPLAY=":$(cat "$work/display")"
-export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/runtime
+export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/runtime \
+  XDG_STATE_HOME=$work/state
 export QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8
 mkdir -p -m 700 "$HOME" "$XDG_CONFIG_HOME/Lumeno" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
 
@@ -264,4 +265,39 @@ start_lumeno
 focus_main
 xdotool key alt+f Up Up Right Return # 終了 is last, the recent files just above it
 until_true 30 "the recent file in the editor" editor_text_is "${text3//$'\r'/}"
+
+# --- 7. killed after typing: the next start offers the draft, Enter restores it, a save stores it
+drafts=$XDG_STATE_HOME/Lumeno/drafts
+draft_has() { grep -qF "$1" "$drafts"/*.draft 2>/dev/null; }
+dialog_id=
+xdotool key ctrl+End Return
+paste '消えない下書き①'
+text4="$text3"$'\r\n消えない下書き①'
+until_true 40 "the draft on the disk" draft_has '消えない下書き①'
+kill -9 "$lumeno_pid"
+wait "$lumeno_pid" 2>/dev/null || true
+run=$((run + 1))
+"$bin_dir/lumeno" >"$out/lumeno-$run.log" 2>&1 &
+lumeno_pid=$!
+until_true 30 "the main window and the draft's offer" more_than Lumeno 1
+# The offer is titled Lumeno like the main window, which was made first: its number is lower.
+main=$(xdotool search --onlyvisible --name '^Lumeno$' | sort -n | head -n 1)
+dialog Lumeno draft-offer
+xdotool key Return # Yes is the default
+until_true 10 "the offer to close" at_most Lumeno 1
+until_true 10 "the draft in the editor" editor_text_is "${text4//$'\r'/}"
+xdotool key ctrl+s
+until_true 30 "the draft saved to its file" file_is 手紙/下書き.txt "$text4"
+
+# --- 8. ended by SIGTERM: the draft holds the last text, the status tells the signal --------
+dialog_id=
+xdotool key Return
+paste '終了の直前'
+until_true 10 "the last text in the editor" editor_text_is "${text4//$'\r'/}"$'\n終了の直前'
+kill -TERM "$lumeno_pid"
+until_true 30 "the editor to end" exited "$lumeno_pid"
+status=0
+wait "$lumeno_pid" || status=$?
+[ "$status" = 143 ] || fail "lumeno ended with status $status on SIGTERM"
+draft_has '終了の直前' || fail "SIGTERM left no draft"
 echo "run-e2e.sh: all steps passed"

@@ -56,6 +56,9 @@ void usePrivateRuntimeDir()
     // Start-up writes the .lmk association into the data folder: never the user's own.
     static QTemporaryDir dataHome;
     qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit());
+    // Drafts of what the tests type stay with the test.
+    static QTemporaryDir stateHome;
+    qputenv("XDG_STATE_HOME", stateHome.path().toLocal8Bit());
     // The offscreen platform cannot pass a window's size hints on, and says so at every show:
     // that note is no fault of the program, and the tests fail on every other message.
     static const QtMessageHandler previous

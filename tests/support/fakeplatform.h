@@ -138,9 +138,10 @@ private:
     Installed<platform::SettingsStore *> m_installed { platform::services().settings, m_store.get() };
 };
 
-// Points XDG_RUNTIME_DIR at a private folder so Qt does not warn about the shared one, and
-// XDG_DATA_HOME at another, where start-up's file-type association goes in tests. Call it in
-// initTestCase(): it also keeps the offscreen platform's note about size hints out of the log.
+// Points XDG_RUNTIME_DIR at a private folder so Qt does not warn about the shared one,
+// XDG_DATA_HOME at another, where start-up's file-type association goes in tests, and
+// XDG_STATE_HOME at a third, where the drafts go. Call it in initTestCase(): it also keeps the
+// offscreen platform's note about size hints out of the log.
 void usePrivateRuntimeDir();
 
 } // namespace testsupport
