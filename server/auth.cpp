@@ -79,6 +79,37 @@ bool VerifyPassword(const std::string &hash, std::string_view password)
         && crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0;
 }
 
+PasswordMemory::PasswordMemory(PasswordCheck verify)
+    : m_verify(std::move(verify))
+    , m_key(crypto_generichash_KEYBYTES, '\0')
+{
+    if (SodiumReady())
+        randombytes_buf(m_key.data(), m_key.size());
+}
+
+std::string PasswordMemory::digest(std::string_view password) const
+{
+    std::string out(crypto_generichash_BYTES, '\0');
+    crypto_generichash(reinterpret_cast<unsigned char *>(out.data()), out.size(),
+        reinterpret_cast<const unsigned char *>(password.data()), password.size(),
+        reinterpret_cast<const unsigned char *>(m_key.data()), m_key.size());
+    return out;
+}
+
+bool PasswordMemory::check(const std::string &hash, std::string_view password)
+{
+    if (hash != m_hash)
+        m_hash.clear(), m_digest.clear();
+    const std::string sent = digest(password);
+    if (!m_digest.empty() && sodium_memcmp(sent.data(), m_digest.data(), sent.size()) == 0)
+        return true;
+    if (!m_verify(hash, password))
+        return false;
+    m_hash = hash;
+    m_digest = sent;
+    return true;
+}
+
 std::string ThrottlePath(const Config &config)
 {
     return config.root + "/.vidodu-throttle";

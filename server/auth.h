@@ -22,6 +22,22 @@ bool VerifyPassword(const std::string &hash, std::string_view password);
 
 using PasswordCheck = std::function<bool(const std::string &hash, std::string_view password)>;
 
+// The password check of a process that serves many requests: a password that verified costs
+// no hash the next time. It is remembered in memory only, as a BLAKE2b digest keyed with a key
+// random to the process, beside the password_hash it verified against; a check against another
+// hash forgets it. Every other password gets the full check.
+class PasswordMemory {
+public:
+    explicit PasswordMemory(PasswordCheck verify = VerifyPassword);
+    bool check(const std::string &hash, std::string_view password);
+
+private:
+    std::string digest(std::string_view password) const;
+    PasswordCheck m_verify;
+    std::string m_key;
+    std::string m_hash, m_digest; // what verified, and against which hash; empty: nothing
+};
+
 // True when the request may go on: the empty password from an address the configuration
 // names and FromThisMachine, or a password that matches password_hash. No hash configured:
 // nothing matches.

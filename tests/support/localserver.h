@@ -25,9 +25,15 @@ class LocalServer {
 public:
     ~LocalServer() { stop(); }
 
+    // How lighttpd runs the script: a CGI program per request, or one FastCGI process for all.
+    // By default CGI, or FastCGI when LUMENO_SERVER_GATEWAY is "fastcgi" (so that a test runs
+    // through FastCGI as a second CTest entry).
+    enum class Gateway { Cgi, FastCgi };
+    static Gateway defaultGateway();
+
     // Starts over a new empty root (data/ already made). An empty password is accepted as
     // the right one; any other password is hashed into the configuration.
-    bool start(const QString &password = {});
+    bool start(const QString &password = {}, Gateway gateway = defaultGateway());
 
     QString serverText() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
     QString url() const { return QStringLiteral("http://%1/vidodu.cgi").arg(serverText()); }
@@ -35,6 +41,8 @@ public:
     QString dataDir() const { return rootDir() + QStringLiteral("/data"); }
     QString cgiPath() const { return QStringLiteral(LUMENO_BIN_DIR "/vidodu.cgi"); }
     QString errorText() const { return m_error; }
+    // The vidodu.conf the script reads, beside lighttpd's lighttpd.pid.
+    QString configPath() const { return m_dir ? m_dir->filePath(QStringLiteral("state/vidodu.conf")) : QString(); }
 
 private:
     void stop();
