@@ -96,17 +96,24 @@ std::string PasswordMemory::digest(std::string_view password) const
     return out;
 }
 
+bool PasswordMemory::remembers(const std::string &hash, std::string_view password) const
+{
+    if (m_digest.empty() || hash != m_hash)
+        return false;
+    const std::string sent = digest(password);
+    return sodium_memcmp(sent.data(), m_digest.data(), sent.size()) == 0;
+}
+
 bool PasswordMemory::check(const std::string &hash, std::string_view password)
 {
     if (hash != m_hash)
         m_hash.clear(), m_digest.clear();
-    const std::string sent = digest(password);
-    if (!m_digest.empty() && sodium_memcmp(sent.data(), m_digest.data(), sent.size()) == 0)
+    if (remembers(hash, password))
         return true;
     if (!m_verify(hash, password))
         return false;
     m_hash = hash;
-    m_digest = sent;
+    m_digest = digest(password);
     return true;
 }
 
@@ -116,7 +123,7 @@ std::string ThrottlePath(const Config &config)
 }
 
 bool Authenticate(const Config &config, std::string_view remoteAddress, bool fromThisMachine, std::string_view password,
-    const PasswordCheck &check, std::time_t now, const std::function<void()> &pause)
+    const PasswordCheck &check, std::time_t now, const std::function<void()> &pause, const PasswordCheck &known)
 {
     if (password.empty() && fromThisMachine
         && std::find(config.emptyPasswordFrom.begin(), config.emptyPasswordFrom.end(), remoteAddress)
@@ -125,6 +132,8 @@ bool Authenticate(const Config &config, std::string_view remoteAddress, bool fro
     if (config.passwordHash.empty())
         return false;
     const Throttle throttle(ThrottlePath(config));
+    if (known && known(config.passwordHash, password))
+        return !throttle.shutOut(remoteAddress, now);
     if (!throttle.admit(remoteAddress, now, pause))
         return false;
     const bool right = check(config.passwordHash, password);

@@ -56,8 +56,7 @@ void DiscardBody(const RequestSource &source, std::uint64_t length)
 {
     char chunk[kChunkBytes];
     while (length > 0) {
-        const long long n
-            = source.read(chunk, static_cast<std::size_t>(std::min<std::uint64_t>(sizeof chunk, length)));
+        const long long n = source.read(chunk, static_cast<std::size_t>(std::min<std::uint64_t>(sizeof chunk, length)));
         if (n <= 0)
             return;
         length -= static_cast<std::uint64_t>(n);

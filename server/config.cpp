@@ -124,7 +124,7 @@ Config LoadConfig(const std::string &path)
 
 const Config &ConfigCache::load(const std::string &path)
 {
-    struct stat st {};
+    struct stat st { };
     std::array<long long, 7> identity {};
     if (::stat(path.c_str(), &st) == 0)
         identity = { static_cast<long long>(st.st_dev), static_cast<long long>(st.st_ino),

@@ -26,7 +26,7 @@ void CatchTerminate(sigset_t &onlyTerm)
 {
     sigemptyset(&onlyTerm);
     sigaddset(&onlyTerm, SIGTERM);
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = OnTerminate;
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGTERM, &action, nullptr);
@@ -56,7 +56,8 @@ void Answer(FCGX_Request &request, ConfigCache &configs, const Services &service
     std::string why;
     std::string response;
     try {
-        const Config &config = configs.load(ConfigPath(named && *named ? named : std::getenv("VIDODU_CONF"), executablePath));
+        const Config &config
+            = configs.load(ConfigPath(named && *named ? named : std::getenv("VIDODU_CONF"), executablePath));
         response = Respond(config, source, services, why);
     } catch (...) {
         why = "out of memory";
@@ -85,8 +86,10 @@ int ServeFastCgi(const std::string &executablePath)
     ConfigCache configs;
     PasswordMemory passwords;
     Services services;
-    services.checkPassword = [&passwords](const std::string &hash, std::string_view password) {
-        return passwords.check(hash, password);
+    services.checkPassword
+        = [&passwords](const std::string &hash, std::string_view password) { return passwords.check(hash, password); };
+    services.knownPassword = [&passwords](const std::string &hash, std::string_view password) {
+        return passwords.remembers(hash, password);
     };
     while (!g_terminating) {
         if (FCGX_Accept_r(&request) != 0) {

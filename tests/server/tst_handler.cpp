@@ -103,6 +103,7 @@ private slots:
     void multipart_data();
     void multipart();
     void throttle();
+    void passwordMemory();
     void commands_data();
     void commands();
     void refusedPathsAndNames();
@@ -166,8 +167,7 @@ void TestVidodu::init()
     QVERIFY(QDir().mkpath(data() + "/sub") && QDir().mkpath(data() + "/é2"));
     QCOMPARE(mkfifo(QFile::encodeName(data() + "/pipe"), 0644), 0);
     for (const QString link : { "link", "日記/2008/out", "link.txt" })
-        QVERIFY(
-            QFile::link(m_base + (link.endsWith("txt") ? "/outside/secret.txt" : "/outside"), data() + '/' + link));
+        QVERIFY(QFile::link(m_base + (link.endsWith("txt") ? "/outside/secret.txt" : "/outside"), data() + '/' + link));
     const utimbuf times { kStamp, kStamp };
     for (const QString name : { "a.txt", "表.txt", ".htaccess", ".vidodu-save-old", ".vidodu-save-live" })
         QCOMPARE(utime(QFile::encodeName(data() + '/' + name), &times), 0);
@@ -213,8 +213,8 @@ Reply TestVidodu::throughFastCgi()
         arguments << header("If-Match:", m_request.precondition.ifMatch);
     if (!m_request.precondition.ifNoneMatch.empty())
         arguments << header("If-None-Match:", m_request.precondition.ifNoneMatch);
-    return ParseHttp(testsupport::RunProgram(
-        "curl", arguments << m_server->url(), Bytes::fromStdString(m_request.body)));
+    return ParseHttp(
+        testsupport::RunProgram("curl", arguments << m_server->url(), Bytes::fromStdString(m_request.body)));
 }
 
 void TestVidodu::multipart_data()
@@ -252,12 +252,14 @@ void TestVidodu::throttle()
     if (m_server)
         QSKIP("needs other addresses than this machine's");
     m_request.remoteAddress = "2001:db8::1";
+    // A password the process knows is right costs no check, and only a shut-out address is refused it.
+    m_services.knownPassword = [](const std::string &, std::string_view pass) { return pass == "known"; };
     for (int i = 0; i < 11; ++i)
-        QCOMPARE(run("CHECK", {}, "right"), "OK\n");
+        QCOMPARE(run("CHECK", {}, "right") + run("CHECK", {}, "known"), "OK\nOK\n");
     for (int i = 0; i < 10; ++i)
         QCOMPARE(run("CHECK", {}, "wrong"), "NG");
     m_request.remoteAddress = "2001:db8::2:3:4:5";
-    QCOMPARE(run("CHECK", {}, "right"), "NG");
+    QCOMPARE(run("CHECK", {}, "right") + run("CHECK", {}, "known"), "NGNG");
     QCOMPARE(m_checks, 21);
     QCOMPARE(AddressKey("::ffff:192.0.2.1") + AddressKey("x 1 1\n"), "192.0.2.1?");
     const auto table = ParseFailures("192.0.2.1 999990 3\n"
@@ -281,10 +283,29 @@ void TestVidodu::throttle()
         t.settle(a, now, false);
     QVERIFY(!t.admit(a, now + kFailureWindow - 1, [&] { ++pauses; }));
     QCOMPARE(pauses, 3); // shut out: no waiting
+    QVERIFY(t.shutOut(a, now + kFailureWindow - 1) && !t.shutOut(a, now + kFailureWindow));
     QVERIFY(t.admit(a, now + kFailureWindow) && t.admit("192.0.2.2", now));
     t.settle("192.0.2.2", now, true); // a right check leaves no trace
     QFile state(m_base + "/state");
     QVERIFY(state.open(QIODevice::ReadOnly) && !state.readAll().contains("192.0.2.2"));
+}
+
+// A long-running process checks a password in full once: a right one is remembered for the
+// hash it verified against, forgotten with another hash; a wrong one never is, nor shadows it.
+void TestVidodu::passwordMemory()
+{
+    QStringList checked;
+    PasswordMemory memory([&](const std::string &hash, std::string_view pass) {
+        checked << QString::fromStdString(hash + ':' + std::string(pass));
+        return (hash == "h1" && pass == "right") || (hash == "h2" && pass == "new");
+    });
+    QString answers;
+    for (const auto &[hash, pass] : { std::pair { "h1", "right" }, { "h1", "right" }, { "h1", "wrong" },
+             { "h1", "right" }, { "h1", "righ" }, { "h2", "right" }, { "h2", "new" }, { "h1", "right" } })
+        answers += memory.check(hash, pass) ? '1' : '0';
+    QCOMPARE(answers, "11010011");
+    QCOMPARE(checked.join(' '), "h1:right h1:wrong h1:righ h2:right h2:new h1:right");
+    QVERIFY(memory.remembers("h1", "right") && !memory.remembers("h2", "new") && !memory.remembers("h1", "wrong"));
 }
 
 void TestVidodu::commands_data()

@@ -1,6 +1,7 @@
 // The vidodu.cgi program itself: run as a web server runs a CGI program (the environment, the
 // body on standard input, headers and reply on standard output, refusals in the error log),
-// by hand to hash a password, and under the real lighttpd over HTTP on 127.0.0.1.
+// by hand to hash a password, and under the real lighttpd over HTTP on 127.0.0.1, as a CGI
+// program and as one FastCGI process.
 
 #include "multipartbody.h"
 #include "support/localserver.h"
@@ -28,6 +29,24 @@ QStringList Save(const QString &file, const QString &content)
     return { "-F", "command=SAVEFILE", "-F", "pass=", "-F", "file=" + file, "-F", "content=" + content };
 }
 
+// The FastCGI process of a server started with LocalServer::Gateway::FastCgi: lighttpd's child.
+qint64 FastCgiProcess(const LocalServer &server)
+{
+    QFile pidFile(QFileInfo(server.configPath()).path() + "/lighttpd.pid");
+    const Bytes pid = pidFile.open(QIODevice::ReadOnly) ? pidFile.readAll().trimmed() : Bytes("0");
+    QFile children("/proc/" + pid + "/task/" + pid + "/children");
+    return children.open(QIODevice::ReadOnly) ? children.readAll().trimmed().toLongLong() : 0;
+}
+
+// What the process holds in memory, in KiB.
+qint64 ResidentKiB(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    const Bytes text = status.open(QIODevice::ReadOnly) ? status.readAll() : Bytes();
+    static const QRegularExpression rss("VmRSS:\\s*(\\d+) kB");
+    return rss.match(QString::fromLatin1(text)).captured(1).toLongLong();
+}
+
 } // namespace
 
 class TestProgram : public QObject {
@@ -41,6 +60,8 @@ private slots:
     void hashPassword();
     void lighttpd();
     void racingSaves();
+    void fastcgiPasswords();
+    void fastcgiMemory();
 
 private:
     Bytes curl(const QStringList &arguments, const Bytes &input = {}, const QString &below = {})
@@ -172,6 +193,73 @@ void TestProgram::racingSaves()
         QVERIFY(stored.open(QIODevice::ReadOnly));
         QCOMPARE(stored.readAll(), won);
     }
+}
+
+// Through one FastCGI process: a changed configuration counts from the next request on, and a
+// changed password_hash forgets the password that verified before. A wrong password after a
+// right one is refused and counted: ten failures shut the address out, for the password the
+// process remembers too.
+void TestProgram::fastcgiPasswords()
+{
+    LocalServer server;
+    QVERIFY2(server.start("right_1", LocalServer::Gateway::FastCgi), qPrintable(server.errorText()));
+    const auto check = [&](const QString &pass) {
+        return RunProgram(
+            "curl", { "-s", "--noproxy", "*", server.url(), "-F", "command=CHECK", "-F", "pass=" + pass });
+    };
+    QCOMPARE(check("right_1"), "OK\n");
+    const qint64 process = FastCgiProcess(server);
+    QVERIFY(process > 0);
+    QSaveFile conf(server.configPath());
+    QVERIFY(conf.open(QIODevice::WriteOnly));
+    conf.write("root = " + server.rootDir().toUtf8() + "\n"
+        + RunProgram(server.cgiPath(), { "--hash-password" }, "other_2\n"));
+    QVERIFY(conf.commit());
+    QCOMPARE(check("right_1"), "NG");
+    QCOMPARE(check("other_2"), "OK\n");
+    for (int i = 0; i < 9; ++i)
+        QCOMPARE(check("wrong_3"), "NG");
+    QCOMPARE(check("other_2"), "NG");
+    QCOMPARE(FastCgiProcess(server), process);
+}
+
+// A long-running process keeps nothing of a request once it is answered: after 100,000 requests
+// of every kind (a remembered password, a listing, a reading, a malformed body) it holds
+// within a few percent of the memory it held after the first 1,000.
+void TestProgram::fastcgiMemory()
+{
+    LocalServer server;
+    QVERIFY2(server.start("right_1", LocalServer::Gateway::FastCgi), qPrintable(server.errorText()));
+    QFile file(server.dataDir() + "/a.txt");
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("text") == 4);
+    file.close();
+    const QList<std::pair<Bytes, Bytes>> requests { { "CHECK", "OK\n" }, { "READFILE", "data/a.txt\ntext" },
+        { "LISTFILES", "data\na.txt\t" }, { "", "NG" } };
+    // Each kind `count` times in one curl, over kept-alive connections.
+    const auto send = [&](int count) {
+        for (const auto &[command, reply] : requests) {
+            QFile body(m_dir.filePath("body"));
+            if (!body.open(QIODevice::WriteOnly)
+                || !body.write(command.isEmpty() ? Bytes("malformed")
+                                                 : EditorBody({ { "command", command }, { "pass", "right_1" },
+                                                     { "path", "data" }, { "file", "data/a.txt" } })))
+                return false;
+            body.close();
+            const Bytes out = RunProgram("curl",
+                { "-s", "--noproxy", "*", "-H", "Content-Type: " + kEditorContentType, "--data-binary",
+                    "@" + body.fileName(), server.url() + QStringLiteral("/[1-%1]").arg(count) });
+            if (out.count(reply) != count)
+                return false;
+        }
+        return true;
+    };
+    QVERIFY(send(250));
+    const qint64 process = FastCgiProcess(server), early = ResidentKiB(process);
+    QVERIFY(early > 0);
+    QVERIFY(send(24'750));
+    const qint64 late = ResidentKiB(process);
+    QVERIFY2(late <= early * 103 / 100, qPrintable(QStringLiteral("%1 KiB, then %2 KiB").arg(early).arg(late)));
+    QCOMPARE(FastCgiProcess(server), process);
 }
 
 QTEST_GUILESS_MAIN(TestProgram)
