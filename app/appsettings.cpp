@@ -39,6 +39,8 @@ StartupSettings ReadStartupSettings(const platform::SettingsStore &store, const 
     settings.window.top = store.GetNumber(WINDOW, QStringLiteral("Top"), builtInWindow.top);
 
     settings.server = store.GetSetting(SETTING, QStringLiteral("Server"), DEFAULT_SERVER);
+    // Only "1" means https, so that a store written before https keeps its plain meaning.
+    settings.secure = store.GetSetting(SETTING, QStringLiteral("Secure"), QString()) == QLatin1String("1");
     settings.storedUser = store.GetSetting(SETTING, QStringLiteral("User"), QString());
     settings.clearPass = store.GetBool(SETTING, QStringLiteral("ClearPass"), false);
     settings.font.size = CheckedFontSize(store.GetNumber(SETTING, QStringLiteral("FontSize"), DEFAULT_FONT_SIZE));

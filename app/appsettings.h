@@ -29,6 +29,7 @@ struct FontSetting {
 struct StartupSettings {
     TwipsRect window;
     QString server = DEFAULT_SERVER;
+    bool secure = false; // https: "Secure" is "1"
     QString storedUser; // the password in its stored form
     bool clearPass = false;
     FontSetting font;

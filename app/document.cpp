@@ -242,11 +242,11 @@ bool Document::SaveAsWhileLocked(const QString &text)
         condition = { QString(), !modPublic::blnFilerReplaces };
         strVersion.clear();
     }
-    // A failed save keeps the chosen folder and name current, as the browser left them.
-    if (!SaveOnCondition(text, condition))
-        return false;
+    // A failed save keeps the chosen folder and name current, as the browser left them, and the
+    // status bar names the file the next save goes to.
+    const bool saved = SaveOnCondition(text, condition);
     seams.showFileName(modPublic::strCurrentFile);
-    return true;
+    return saved;
 }
 
 void Document::AddToHistory()
@@ -292,7 +292,7 @@ void Document::CreateShortcut()
     }
     platform::SaveFileRequest request;
     request.title = QStringLiteral("ローカルショートカットの作成");
-    request.proposedName = modPublic::strCurrentFile;
+    request.proposedName = ShortcutFilePath(modPublic::strCurrentFile); // the name the file will have
     request.filter = QStringLiteral("Lumenoﾛｰｶﾙｼｮｰﾄｶｯﾄ(*.lmk)");
     request.defaultSuffix = QStringLiteral("lmk");
     const std::optional<QString> chosen = platform::dialogs().SaveFileName(m_owner, request);

@@ -146,6 +146,8 @@ void frmMain::CreateMenus()
     AddSeparator(mhdFile, "mndmySep02");
     item(mhdFile, menuShortcut, "menuShortcut", QStringLiteral("ﾛｰｶﾙｼｮｰﾄｶｯﾄを作成(&L)..."),
         QKeySequence(Qt::CTRL | Qt::Key_L), &frmMain::menuShortcut_Click);
+    // Greyed in the open menu only: Ctrl+L always answers, with a message when no file is open.
+    connect(mhdFile, &QMenu::aboutToHide, menuShortcut, [this] { menuShortcut->setEnabled(true); });
     AddSeparator(mhdFile, "mndmySep03");
     item(mhdFile, menuPrint, "menuPrint", QStringLiteral("印刷(&P)..."), QKeySequence(Qt::CTRL | Qt::Key_P),
         &frmMain::menuPrint_Click);

@@ -64,6 +64,7 @@ void frmMain::LoadSettings()
     if (m_storedOuter != m_builtInOuter)
         ApplyOuterGeometry(m_storedOuter);
     modPublic::strServer = settings.server;
+    modPublic::blnSecure = settings.secure;
     modPublic::strPassword = modPublic::Decode(settings.storedUser);
     modPublic::blnClearPass = settings.clearPass;
 

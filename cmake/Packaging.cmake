@@ -4,7 +4,8 @@
 #                                      Help command looks; the lumeno command; the desktop entry, the
 #                                      icons and the MIME type of the .lmk local shortcut files
 #   lumeno-server  (component server)  vidodu.cgi in lib/cgi-bin/, its guide and example
-#                                      configurations for Apache, lighttpd and nginx with fcgiwrap
+#                                      configurations for Apache, lighttpd and nginx with fcgiwrap,
+#                                      over http and over https
 #
 # With -DLUMENO_EDITOR=OFF only lumeno-server is made.
 # `cmake --install build --prefix /usr --component editor` installs one of them by hand; `make package`
@@ -101,6 +102,9 @@ install(FILES
   ${lumeno_packaging_dir}/server/apache2.conf
   ${lumeno_packaging_dir}/server/lighttpd.conf
   ${lumeno_packaging_dir}/server/nginx.conf
+  ${lumeno_packaging_dir}/server/apache2-https.conf
+  ${lumeno_packaging_dir}/server/lighttpd-https.conf
+  ${lumeno_packaging_dir}/server/nginx-https.conf
   DESTINATION share/doc/lumeno-server/examples COMPONENT server)
 
 # ---- The Debian packages --------------------------------------------------------------------------
@@ -126,8 +130,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_EDITOR_PACKAGE_NAME lumeno)
 set(CPACK_DEBIAN_EDITOR_PACKAGE_SECTION editors)
 # Qt's own texts (standard buttons, the save-file, font and print dialogs, the context menu)
-# come in Japanese from Qt's translations.
-set(CPACK_DEBIAN_EDITOR_PACKAGE_DEPENDS "qt6-translations-l10n")
+# come in Japanese from Qt's translations. https goes through Qt's TLS plugin, which loads
+# OpenSSL 3 only when the first encrypted connection starts: no library the program links names
+# it, so dpkg-shlibdeps cannot find it.
+set(CPACK_DEBIAN_EDITOR_PACKAGE_DEPENDS "qt6-translations-l10n, libssl3")
 # Without a Japanese font Qt draws the menus and the text as empty boxes; without xdg-open the
 # web look-ups and the Help command open nothing.
 set(CPACK_DEBIAN_EDITOR_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-japanese-gothic, xdg-utils")
@@ -147,8 +153,8 @@ set(CPACK_COMPONENT_SERVER_DESCRIPTION "server program for the Lumeno text edito
 vidodu.cgi is a CGI program that keeps the documents of the Lumeno
 editor in a folder on the web server, behind a password. It runs under
 any web server that runs CGI programs: example configurations for
-Apache, lighttpd and nginx with fcgiwrap are in
-/usr/share/doc/lumeno-server/examples.")
+Apache, lighttpd and nginx with fcgiwrap, over http and over https,
+are in /usr/share/doc/lumeno-server/examples.")
 
 # `package_source` packs the source folder without its build folders and history.
 set(CPACK_SOURCE_GENERATOR TGZ)

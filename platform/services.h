@@ -5,6 +5,7 @@
 // their lifetime. The accessors (platform::dialogs(), settingsStore(), ComputerName(), Rnd()
 // and the rest) read it.
 
+#include <QByteArray>
 #include <QString>
 #include <optional>
 #include <random>
@@ -22,6 +23,8 @@ struct Services {
     Shell *shell = nullptr; // nullptr: QDesktopServices
     SettingsStore *settings = nullptr; // nullptr: the user's own store
     std::optional<QString> computerName; // absent: the host name
+    // Certificate authorities trusted besides the system's, as PEM; tests put their own here.
+    QByteArray extraAuthoritiesPem;
     std::mt19937_64 random { 0x4c756d656e6f }; // seeded once when the main window loads
 };
 

@@ -55,9 +55,9 @@ QString FrameBody(const FieldList &fields, const QString &boundary)
     return body;
 }
 
-QString ServerUrl(const QString &server)
+QString ServerUrl(const QString &server, bool secure)
 {
-    return QStringLiteral("http://") + server + QStringLiteral("/vidodu.cgi");
+    return (secure ? QStringLiteral("https://") : QStringLiteral("http://")) + server + QStringLiteral("/vidodu.cgi");
 }
 
 FramedRequest FrameRequest(const FieldList &fields, const std::function<QString()> &drawBoundary)

@@ -20,8 +20,8 @@ QString FrameHeader(const QString &boundary);
 // Every field as "--B" CR LF, its Content-Disposition line without blanks, an empty line,
 // the value verbatim and CR LF; then "--B--" with nothing after it.
 QString FrameBody(const FieldList &fields, const QString &boundary);
-// "http://" + server + "/vidodu.cgi", the server text untouched.
-QString ServerUrl(const QString &server);
+// "http://" (or "https://" when secure) + server + "/vidodu.cgi", the server text untouched.
+QString ServerUrl(const QString &server, bool secure);
 
 struct FramedRequest {
     QString boundary;

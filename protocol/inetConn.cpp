@@ -2,6 +2,7 @@
 
 #include "platform/cp932.h"
 #include "protocol/modPublic.h"
+#include "protocol/tls.h"
 
 #include <QHostAddress>
 #include <QNetworkAccessManager>
@@ -103,6 +104,7 @@ void inetConn::Execute(
 
     QNetworkRequest request { QUrl(url) };
     setHeaderLines(request, requestHeaders);
+    modPublic::PrepareTransport(request);
     const QByteArray data = cp932::Encode(requestData);
     const QByteArray verb = operation.toUpper().toLatin1();
     if (verb == "POST")
@@ -117,6 +119,8 @@ void inetConn::Execute(
     connect(m_reply, &QNetworkReply::downloadProgress, this, &inetConn::onProgress);
     connect(m_reply, &QNetworkReply::metaDataChanged, this, &inetConn::onProgress);
     connect(m_reply, &QNetworkReply::finished, this, &inetConn::onFinished);
+    connect(m_reply, &QNetworkReply::sslErrors, this,
+        [reply = m_reply.data()](const QList<QSslError> &errors) { modPublic::ReviewCertificate(reply, errors); });
     m_stallTimer.start();
 }
 

@@ -4,7 +4,8 @@
 // hands out the response body piece by piece. Text goes out and comes back in code page 932.
 // The system's proxy is used, but never for this machine itself; redirects are not followed, and the body of whatever
 // response completed is the reply (its status and ETag are kept beside it). A transfer that fails, or makes no progress
-// for the stall time-out, ends in icError with an empty body.
+// for the stall time-out, ends in icError with an empty body. Over https a certificate that does not verify ends the
+// transfer before anything is sent, unless it is the one the user trusted (protocol/tls.h).
 
 #include <QByteArray>
 #include <QObject>

@@ -17,7 +17,8 @@ namespace modPublic {
 inline const QString kNG = QStringLiteral("NG");
 
 // --- Module state -------------------------------------------------------------------------
-extern QString strServer; // between "http://" and "/vidodu.cgi"
+extern QString strServer; // between "http://" (or "https://") and "/vidodu.cgi"
+extern bool blnSecure; // requests go to "https://"
 extern QString strPassword; // the plain password, sent in the "pass" field
 extern bool blnClearPass; // the password is not kept in the settings store
 extern QString strReply; // body of the last completed response
@@ -37,10 +38,11 @@ using Field = std::pair<QString, QString>;
 using FieldList = QList<Field>;
 
 QString MakeBoundary();
-// One request: frames the fields, posts them to "http://" + server + "/vidodu.cgi" with any extra
-// header lines ("Name: value"), waits while window events go on, and returns the response body
-// (empty when the transfer failed).
-QString ServerCommand(const QString &server, const FieldList &fields, const QStringList &headers = {});
+// One request: frames the fields, posts them to "http://" (or "https://" when secure) + server +
+// "/vidodu.cgi" with any extra header lines ("Name: value"), waits while window events go on, and
+// returns the response body (empty when the transfer failed).
+QString ServerCommand(
+    const QString &server, const FieldList &fields, const QStringList &headers = {}, bool secure = blnSecure);
 
 // The main window hands in its transfer control; until then (and in dialogs tested on their
 // own) one process-wide control is made on first use. nullptr goes back to that one.
@@ -50,7 +52,7 @@ constexpr int kStallTimeoutMs = 30000;
 void setStallTimeoutForTesting(int ms); // 0 or less restores kStallTimeoutMs
 
 // --- The ten operations -------------------------------------------------------------------
-bool CheckServer(const QString &server, const QString &password);
+bool CheckServer(const QString &server, const QString &password, bool secure = blnSecure);
 // Listings and files: nothing when the server did not give them.
 std::optional<QStringList> ListRemoteFolders(const QString &folderPath);
 std::optional<QStringList> ListRemoteFiles(const QString &folderPath);

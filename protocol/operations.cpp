@@ -45,9 +45,10 @@ QString status(const QString &word, const FieldList &arguments, QStringView succ
 
 } // namespace
 
-bool CheckServer(const QString &server, const QString &password)
+bool CheckServer(const QString &server, const QString &password, bool secure)
 {
-    return CheckReplyResult(ServerCommand(server, { commandField(QStringLiteral("CHECK")), passField(password) }));
+    return CheckReplyResult(
+        ServerCommand(server, { commandField(QStringLiteral("CHECK")), passField(password) }, {}, secure));
 }
 
 std::optional<QStringList> ListRemoteFolders(const QString &folderPath)

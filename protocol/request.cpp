@@ -4,6 +4,7 @@
 #include "protocol/framing.h"
 #include "protocol/inetConn.h"
 #include "protocol/modPublic.h"
+#include "protocol/tls.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -82,7 +83,7 @@ void setStallTimeoutForTesting(int ms)
     g_stallTimeoutMs = ms > 0 ? ms : kStallTimeoutMs;
 }
 
-QString ServerCommand(const QString &server, const FieldList &fields, const QStringList &headers)
+QString ServerCommand(const QString &server, const FieldList &fields, const QStringList &headers, bool secure)
 {
     lngReplyStatus = 0;
     strReplyETag.clear();
@@ -98,7 +99,7 @@ QString ServerCommand(const QString &server, const FieldList &fields, const QStr
         const FramedRequest request = FrameRequest(fields, [] { return MakeBoundary(); });
         const QString extra
             = headers.isEmpty() ? QString() : headers.join(QLatin1String("\r\n")) + QLatin1String("\r\n");
-        control->Execute(ServerUrl(server), QStringLiteral("POST"), request.body, request.header + extra);
+        control->Execute(ServerUrl(server, secure), QStringLiteral("POST"), request.body, request.header + extra);
     }
 
     // Sleeps until an event comes, so the windows go on while the transfer runs.
@@ -113,6 +114,7 @@ QString ServerCommand(const QString &server, const FieldList &fields, const QStr
         wait.processEvents(QEventLoop::WaitForMoreEvents);
     }
     blnReplyDone = false;
+    TellCertificateRefusal();
     return strReply;
 }
 

@@ -3,6 +3,7 @@
 namespace modPublic {
 
 QString strServer = QStringLiteral("127.0.0.1");
+bool blnSecure = false;
 QString strPassword;
 bool blnClearPass = false;
 QString strReply;

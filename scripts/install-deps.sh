@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config make ccache
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libicu-dev libsodium-dev
-  fonts-ipafont-gothic lighttpd curl
+  fonts-ipafont-gothic lighttpd lighttpd-mod-openssl openssl curl
   xvfb xauth xdotool imagemagick poppler-utils
   dpkg-dev desktop-file-utils libxml2-utils shared-mime-info
   xclip clang-format

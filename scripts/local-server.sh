@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# A local lighttpd that runs vidodu.cgi at http://127.0.0.1:PORT/vidodu.cgi, for tests and
-# `make run`. Everything it writes (lighttpd.conf, vidodu.conf, logs, pid) goes into STATE.
+# A local lighttpd that runs vidodu.cgi at http://127.0.0.1:PORT/vidodu.cgi (https:// with
+# --tls-cert), for tests and `make run`. Everything it writes (lighttpd.conf, vidodu.conf, logs,
+# pid) goes into STATE.
 #
 #   local-server.sh run   --state DIR --root DIR [options]  writes the configuration, prints
 #                         SERVER=127.0.0.1:PORT, then becomes lighttpd in the foreground
@@ -17,6 +18,9 @@
 #   --max-request-bytes N  the largest request body (default 67108864)
 #   --fastcgi              run vidodu.cgi as one FastCGI process (mod_fastcgi with bin-path)
 #                          instead of a CGI program per request
+#   --tls-cert FILE        serve https with this certificate (PEM; lighttpd-mod-openssl) ...
+#   --tls-key FILE         ... and this private key (default: the key in the --tls-cert file)
+#   --log-requests         write the head of every request it receives into STATE/error.log
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -31,7 +35,7 @@ die() {
 action=${1:-}
 [ $# -gt 0 ] && shift
 state="" root="" cgi="$here/../build/bin/vidodu.cgi" port="" from_port=""
-password_hash="" allow_empty=0 max_bytes=67108864 fastcgi=0
+password_hash="" allow_empty=0 max_bytes=67108864 tls_cert="" tls_key="" log_requests=0 fastcgi=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --state) state=$2; shift 2 ;;
@@ -43,6 +47,9 @@ while [ $# -gt 0 ]; do
     --allow-empty-password) allow_empty=1; shift ;;
     --max-request-bytes) max_bytes=$2; shift 2 ;;
     --fastcgi) fastcgi=1; shift ;;
+    --tls-cert) tls_cert=$(realpath "$2"); shift 2 ;;
+    --tls-key) tls_key=$(realpath "$2"); shift 2 ;;
+    --log-requests) log_requests=1; shift ;;
     *) die "unknown option $1" ;;
   esac
 done
@@ -100,6 +107,7 @@ write_config() {
         \"bin-path\" => \"$cgi\", \"max-procs\" => 1, \"check-local\" => \"disable\")))"
   fi
   # lighttpd counts the request size in KiB; its limit must not cut below the script's.
+  [ -z "$tls_cert" ] || modules+=', "mod_openssl"'
   cat >"$state/lighttpd.conf" <<EOF
 # Written by scripts/local-server.sh
 server.modules = ($modules)
@@ -116,12 +124,21 @@ server.http-parseopts = ("host-strict" => "disable", "host-normalize" => "disabl
 $gateway
 }
 EOF
+  if [ -n "$tls_cert" ]; then
+    [ -f /usr/lib/lighttpd/mod_openssl.so ] || die "lighttpd-mod-openssl is missing (make deps)"
+    printf 'ssl.engine = "enable"\nssl.pemfile = "%s"\n' "$tls_cert" >>"$state/lighttpd.conf"
+    [ -z "$tls_key" ] || printf 'ssl.privkey = "%s"\n' "$tls_key" >>"$state/lighttpd.conf"
+  fi
+  [ "$log_requests" = 0 ] || echo 'debug.log-request-header = "enable"' >>"$state/lighttpd.conf"
+  return 0
 }
 
 # Ours answers: lighttpd logged its start (so it holds the port) and the port answers HTTP.
 answers() {
+  local scheme=http
+  [ -z "$tls_cert" ] || scheme=https
   grep -q 'server started' "$state/error.log" 2>/dev/null &&
-    curl -s -o /dev/null --max-time 2 "http://127.0.0.1:$1/" 2>/dev/null
+    curl -sk --noproxy '*' -o /dev/null --max-time 2 "$scheme://127.0.0.1:$1/" 2>/dev/null
 }
 
 fresh_log() {

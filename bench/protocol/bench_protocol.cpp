@@ -1,11 +1,14 @@
 // The protocol layer against curl on the same two requests (save, then read back) of a 10 MB
-// Japanese document through lighttpd and vidodu.cgi, and the peak memory of reading 50 MB.
+// Japanese document through lighttpd and vidodu.cgi, over http and over https (a certificate of
+// a test authority both trust), and the peak memory of reading 50 MB.
 //
 //   bench_protocol [--rounds N]    prints the figures as ratios
 //   bench_protocol --peak-read SERVER PASSWORD NAME BYTES    (the measured child process)
 
 #include "platform/cp932.h"
+#include "platform/services.h"
 #include "protocol/framing.h"
+#include "protocol/inetConn.h"
 #include "protocol/modPublic.h"
 #include "support/localserver.h"
 
@@ -57,7 +60,7 @@ double median(QList<double> values)
 // One request made by curl with the body from a file, as the editor frames it.
 // seconds: curl's run, its start included; ownSeconds: the transfer as curl itself times it.
 bool curlRequest(const QString &url, const FieldList &fields, const QString &dir, const QString &tag, double &seconds,
-    double &ownSeconds, QByteArray &reply)
+    double &ownSeconds, QByteArray &reply, const QStringList &tls)
 {
     const FramedRequest request = FrameRequest(fields, [] { return MakeBoundary(); });
     const QString bodyPath = dir + QStringLiteral("/") + tag + QStringLiteral(".body");
@@ -71,10 +74,11 @@ bool curlRequest(const QString &url, const FieldList &fields, const QString &dir
     QElapsedTimer timer;
     timer.start();
     curl.start(QStringLiteral("curl"),
-        { QStringLiteral("-s"), QStringLiteral("-w"), QStringLiteral("%{time_total}"), QStringLiteral("--noproxy"),
-            QStringLiteral("*"), QStringLiteral("-o"), outPath, QStringLiteral("-H"),
+        QStringList { QStringLiteral("-s"), QStringLiteral("-w"), QStringLiteral("%{time_total}"),
+            QStringLiteral("--noproxy"), QStringLiteral("*"), QStringLiteral("-o"), outPath, QStringLiteral("-H"),
             QStringLiteral("Content-Type: multipart/form-data; boundary=") + request.boundary,
-            QStringLiteral("--data-binary"), QStringLiteral("@") + bodyPath, url });
+            QStringLiteral("--data-binary"), QStringLiteral("@") + bodyPath, url }
+            + tls);
     const bool ran = curl.waitForFinished(120000) && curl.exitCode() == 0;
     seconds = timer.nsecsElapsed() / 1e9;
     ownSeconds = curl.readAllStandardOutput().trimmed().toDouble();
@@ -99,9 +103,31 @@ int peakRead(const QStringList &args)
     return 0;
 }
 
-int compare(int rounds)
+// With secure, lighttpd serves https with a certificate of a test authority that the protocol
+// layer (through the services) and curl (--cacert) both trust.
+int compare(int rounds, bool secure)
 {
     testsupport::LocalServer server;
+    QTemporaryDir certificates;
+    QStringList curlTls;
+    if (secure) {
+        int status = -1;
+        testsupport::RunProgram(QStringLiteral("bash"),
+            { QStringLiteral(LUMENO_SOURCE_DIR "/scripts/make-certificates.sh"), certificates.path() }, {}, {},
+            &status);
+        QFile authority(certificates.filePath(QStringLiteral("authority-ca.pem")));
+        if (status != 0 || !authority.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "openssl could not make the certificates\n");
+            return 1;
+        }
+        platform::services().extraAuthoritiesPem = authority.readAll();
+        curlTls = QStringList { QStringLiteral("--cacert"), authority.fileName() };
+        server.useTls(certificates.filePath(QStringLiteral("authority.pem")),
+            certificates.filePath(QStringLiteral("authority.key")));
+    }
+    blnSecure = secure;
+    inetConn control; // closes its kept connections before the application ends
+    setTransferControl(&control);
     if (!server.start(kPassword)) {
         std::fprintf(stderr, "%s\n", qPrintable(server.errorText()));
         return 1;
@@ -133,9 +159,10 @@ int compare(int rounds)
 
         double saveSeconds = 0, readSeconds = 0, saveOwn = 0, readOwn = 0;
         QByteArray saveReply, readReply;
-        if (!curlRequest(server.url(), saveFields, work.path(), QStringLiteral("save"), saveSeconds, saveOwn, saveReply)
+        if (!curlRequest(
+                server.url(), saveFields, work.path(), QStringLiteral("save"), saveSeconds, saveOwn, saveReply, curlTls)
             || !curlRequest(
-                server.url(), readFields, work.path(), QStringLiteral("read"), readSeconds, readOwn, readReply)
+                server.url(), readFields, work.path(), QStringLiteral("read"), readSeconds, readOwn, readReply, curlTls)
             || saveReply != "Save OK\n" || readReply != cp932::Encode(filePath) + '\n' + documentBytes) {
             std::fprintf(stderr, "curl's round trip failed\n");
             return 1;
@@ -151,8 +178,8 @@ int compare(int rounds)
         }
     }
     const double ourMedian = median(ours), curlMedian = median(curls), curlOwnMedian = median(curlsOwn);
-    std::printf(
-        "save + read of %.1f MB (code page 932), median of %d rounds\n", documentBytes.size() / 1048576.0, rounds);
+    std::printf("save + read of %.1f MB (code page 932) over %s, median of %d rounds\n",
+        documentBytes.size() / 1048576.0, secure ? "https" : "http", rounds);
     std::printf("  protocol layer            %8.1f ms\n", ourMedian * 1000);
     std::printf("  curl, its start included  %8.1f ms   ratio %5.2f x  (target <= 1.30)\n", curlMedian * 1000,
         ourMedian / curlMedian);
@@ -161,6 +188,8 @@ int compare(int rounds)
     std::printf("  save alone: %.1f ms against curl's %.1f ms (start included), read alone: %.1f ms against %.1f ms\n",
         median(ourSaves) * 1000, median(curlSaves) * 1000, median(ourReads) * 1000, median(curlReads) * 1000);
 
+    if (secure)
+        return 0;
     // Peak memory of a 50 MB read, in a fresh process so that nothing above counts.
     const QString bigName = QString::fromUtf8("大きい文書.txt");
     const QByteArray bigBytes = cp932::Encode(japaneseDocument(50 * 1024 * 1024));
@@ -195,5 +224,6 @@ int main(int argc, char *argv[])
     int rounds = 7;
     if (args.size() == 2 && args.at(0) == QStringLiteral("--rounds"))
         rounds = std::clamp(args.at(1).toInt(), 1, 100);
-    return compare(rounds);
+    const int plain = compare(rounds, false);
+    return plain != 0 ? plain : compare(rounds, true);
 }

@@ -20,10 +20,10 @@ private slots:
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
         m_log.clear();
         m_dialogs = std::make_unique<testsupport::FakeDialogs>();
-        // A message logs "?" and its first words, the save-file dialog "file?".
+        // A message logs "?" and its first words, the save-file dialog "file?" and the name it proposes.
         m_dialogs->onQuestion = [this](const QString &question) {
-            m_log.append(
-                question.startsWith(QLatin1String("message: ")) ? u'?' + question.mid(9, 6) : QStringLiteral("file?"));
+            m_log.append(question.startsWith(QLatin1String("message: ")) ? u'?' + question.mid(9, 6)
+                                                                         : "file?" + question.mid(11));
         };
         m_document = std::make_unique<app::Document>(nullptr,
             app::DocumentSeams {

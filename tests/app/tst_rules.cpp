@@ -118,7 +118,7 @@ private slots:
         const auto &window = read.window;
         QTEST(QStringLiteral("%1 %2 %3 %4").arg(window.left).arg(window.top).arg(window.width).arg(window.height),
             "window");
-        QTEST(read.server, "server");
+        QTEST((read.secure ? "https://" : "") + read.server, "server");
         QTEST(app::FontPanelText(read.font), "font");
         QTEST(app::HistoryCaptions(read.history).join(u' '), "history");
         QTEST(QString::number(read.wrap), "wrap");

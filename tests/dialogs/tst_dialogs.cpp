@@ -427,7 +427,7 @@ private slots:
             modPublic::strPassword, QVariant(modPublic::blnClearPass).toString(),
             next->GetSetting("Setting", "Server", "none"),
             next->Contains("Setting", "User") ? modPublic::Decode(next->GetSetting("Setting", "User", {})) : "none",
-            next->GetSetting("Setting", "ClearPass", "none") }
+            next->GetSetting("Setting", "ClearPass", "none"), next->GetSetting("Setting", "Secure", "none") }
                             .join(u'/');
         QTEST(state.replace(server->serverText(), "S"), "state");
     }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The real lumeno on a virtual X display against the real vidodu.cgi under lighttpd, driven
 # like a person drives it: keys and mouse clicks through xdotool, Japanese text pasted, the
-# editor's text read back by selecting all and copying. Checks the server's files byte for byte
-# and the settings store. Screenshots of the message boxes and of a failure go to OUTPUT_DIR.
+# editor's text read back by selecting all and copying, over https to a server with a certificate
+# of its own, trusted once in the settings dialog. Checks the server's files byte for byte and the
+# settings store. Screenshots of the message boxes and of a failure go to OUTPUT_DIR.
 #
 #   tests/e2e/run-e2e.sh BIN_DIR OUTPUT_DIR
 #
@@ -61,9 +62,12 @@ export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG
 export QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8
 mkdir -p -m 700 "$HOME" "$XDG_CONFIG_HOME/Lumeno" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
 
+certs=$work/certs
+"$source_dir/scripts/make-certificates.sh" "$certs" || fail "openssl could not make the certificates"
 start_server() { # [--port N]
   port=$("$source_dir/scripts/local-server.sh" start --state "$server_state" --root "$root" \
-    --cgi "$bin_dir/vidodu.cgi" --allow-empty-password "$@" | sed -n 's/^PORT=//p') || fail "lighttpd did not start"
+    --cgi "$bin_dir/vidodu.cgi" --allow-empty-password --tls-cert "$certs/self-signed.pem" \
+    --tls-key "$certs/self-signed.key" "$@" | sed -n 's/^PORT=//p') || fail "lighttpd did not start"
 }
 start_server
 sjis() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
@@ -153,6 +157,21 @@ file_is() { # PATH under data, the expected text (UTF-8, CR LF line breaks)
 # top right; its buttons keep their place from the dialog's right edge).
 root_node_x=70 root_node_y=57 newfolder_x=-144 newfolder_y=26
 
+# --- 0. choose https; OK meets the server's own certificate, which the user trusts ---------
+start_lumeno
+focus_main
+xdotool key alt+c s
+dialog サーバ設定
+xdotool key shift+Tab Down Return # the scheme stands before the address; OK is the default
+dialog Lumeno trust-question
+xdotool key y # はい(&Y); No is the default
+until_true 30 "the settings dialog to close" at_most サーバ設定 0
+focus_main
+xdotool key alt+f q
+until_true 30 "the editor to quit" exited "$lumeno_pid"
+wait "$lumeno_pid" || fail "lumeno ended with status $?"
+dialog_id="" # the keys go to the main window again
+
 # --- 1. open a document by its shortcut, given on the command line --------------------------
 start_lumeno "$HOME/下書き.lmk"
 until_true 30 "the shortcut's document in the editor" editor_text_is $'前の文\n'
@@ -235,7 +254,7 @@ focus_main
 xdotool key alt+f q # 終了(&Q); the editor reads keys in order
 until_true 30 "the editor to quit" exited "$lumeno_pid"
 wait "$lumeno_pid" || fail "lumeno ended with status $?"
-for line in "Server=127.0.0.1:$port" Wrap=True Count=1 Path1=data/手紙 File1=下書き.txt File2= \
+for line in "Server=127.0.0.1:$port" Secure=1 "127.0.0.1%3A$port=$(tr -d : <"$certs/self-signed.sha256" | tr A-F a-f)" Wrap=True Count=1 Path1=data/手紙 File1=下書き.txt File2= \
   CurrentVersion=1.00.0000 'Width=[0-9.]+'; do
   grep -qxE "$line" "$ini" || fail "the settings store lacks $line: $(cat "$ini")"
 done

@@ -44,7 +44,7 @@ step_control() {
   done
   # Qt's own texts come in Japanese from qt6-translations-l10n.
   for path in Depends:libqt6widgets6 Depends:libqt6network6 Depends:libqt6printsupport6 Depends:libicu72 \
-    Depends:qt6-translations-l10n Recommends:fonts-ipafont-gothic; do expect "lumeno: $path" depends "$editor_deb" "${path%:*}" "${path#*:}"; done
+    Depends:qt6-translations-l10n Depends:libssl3 Recommends:fonts-ipafont-gothic; do expect "lumeno: $path" depends "$editor_deb" "${path%:*}" "${path#*:}"; done
   expect "lumeno-server depends on libsodium23" depends "$server_deb" Depends libsodium23
   # The server script must install on a web server without a desktop.
   expect "lumeno-server needs no Qt" bash -c "! dpkg-deb -f '$server_deb' Depends | grep -q libqt6"
@@ -53,7 +53,7 @@ step_control() {
     <(dpkg-deb -c "$server_deb" | grep -v '^d' | awk '{print $6}' | sort))
   expect "no file in both packages: $path" test -z "$path"
   for path in lib/lumeno/lumeno lib/cgi-bin/vidodu.cgi; do expect "$path is executable" test -x "$root/usr/$path"; done
-  for path in lib/lumeno/Lumeno.chm share/doc/lumeno-server/{server.md,examples/{vidodu,apache2,lighttpd,nginx}.conf}; do
+  for path in lib/lumeno/Lumeno.chm share/doc/lumeno-server/{server.md,examples/{vidodu,apache2,lighttpd,nginx,apache2-https,lighttpd-https,nginx-https}.conf}; do
     expect "$path is installed" test -s "$root/usr/$path"
   done
   expect "the lumeno command is a relative link" test "$(readlink "$root/usr/bin/lumeno")" = ../lib/lumeno/lumeno
@@ -106,7 +106,7 @@ step_cgi() {
   local port
   mkdir -p "$dir/store" "$dir/htdocs"
   expect "every example names the installed program and configuration" test "$(grep -l /usr/lib/cgi-bin/vidodu.cgi \
-    "$examples"/{apache2,lighttpd,nginx}.conf | xargs grep -l /etc/lumeno/vidodu.conf | wc -l)" = 3
+    "$examples"/{apache2,lighttpd,nginx}{,-https}.conf | xargs grep -l /etc/lumeno/vidodu.conf | wc -l)" = 6
   # The example configuration with the two values a user fills in; until the user pastes a
   # password_hash line, no password is right.
   sed -e "s|^root = .*|root = $dir/store|" "$examples/vidodu.conf" >"$dir/nohash.conf"

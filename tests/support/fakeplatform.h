@@ -65,7 +65,7 @@ public:
     }
     std::optional<QString> SaveFileName(QWidget *, const platform::SaveFileRequest &request) override
     {
-        return next(m_saveFiles, QStringLiteral("save file: ") + request.title, std::optional<QString>());
+        return next(m_saveFiles, QStringLiteral("save file: ") + request.proposedName, std::optional<QString>());
     }
     std::optional<platform::FontChoice> ChooseFont(QWidget *, const platform::FontChoice &) override
     {

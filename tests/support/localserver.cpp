@@ -1,6 +1,7 @@
 #include "support/localserver.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -37,7 +38,7 @@ bool LocalServer::start(const QString &password, Gateway gateway)
     stop();
     m_dir = std::make_unique<QTemporaryDir>();
     QStringList arguments { m_scriptPath, "start", "--state", m_dir->filePath("state"), "--root", rootDir(), "--cgi",
-        cgiPath(), "--allow-empty-password" };
+        cgiPath(), "--log-requests", "--allow-empty-password" };
     if (gateway == Gateway::FastCgi)
         arguments.insert(2, "--fastcgi"); // after "start"
     QByteArray out;
@@ -47,11 +48,19 @@ bool LocalServer::start(const QString &password, Gateway gateway)
         arguments.last() = "--password-hash";
         arguments << QString::fromUtf8(out).section(u'=', 1).trimmed();
     }
+    arguments << m_tls;
     if (status == 0 && QDir().mkpath(dataDir()))
         out = RunProgram("bash", arguments, {}, {}, &status);
     m_port = status == 0 ? QRegularExpression("PORT=(\\d+)").match(QString::fromUtf8(out)).captured(1).toInt() : 0;
     m_error = m_port ? QString() : arguments.join(u' ') + " failed: " + QString::fromUtf8(out);
     return m_port != 0;
+}
+
+int LocalServer::scriptRequests() const
+{
+    QFile log(m_dir ? m_dir->filePath(QStringLiteral("state/error.log")) : QString());
+    // The head's first line over HTTP/1.1 ("POST /vidodu.cgi HTTP/1.1"), its path over HTTP/2.
+    return log.open(QIODevice::ReadOnly) ? int(log.readAll().count(" /vidodu.cgi")) : -1;
 }
 
 void LocalServer::stop()

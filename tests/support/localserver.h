@@ -34,9 +34,16 @@ public:
     // Starts over a new empty root (data/ already made). An empty password is accepted as
     // the right one; any other password is hashed into the configuration.
     bool start(const QString &password = {}, Gateway gateway = defaultGateway());
+    // Before start: serve https with this certificate and key (PEM files).
+    void useTls(const QString &certificate, const QString &key)
+    {
+        m_tls = { "--tls-cert", certificate, "--tls-key", key };
+    }
 
     QString serverText() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
-    QString url() const { return QStringLiteral("http://%1/vidodu.cgi").arg(serverText()); }
+    QString url() const { return (m_tls.isEmpty() ? "http://" : "https://") + serverText() + "/vidodu.cgi"; }
+    // How many requests for the script reached the web server since it started.
+    int scriptRequests() const;
     QString rootDir() const { return m_dir ? m_dir->filePath(QStringLiteral("root")) : QString(); }
     QString dataDir() const { return rootDir() + QStringLiteral("/data"); }
     QString cgiPath() const { return QStringLiteral(LUMENO_BIN_DIR "/vidodu.cgi"); }
@@ -48,6 +55,7 @@ private:
     void stop();
     const QString m_scriptPath = QStringLiteral(LUMENO_SOURCE_DIR "/scripts/local-server.sh");
     QString m_error;
+    QStringList m_tls;
     int m_port = 0;
     std::unique_ptr<QTemporaryDir> m_dir;
 };
