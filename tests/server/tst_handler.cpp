@@ -70,27 +70,6 @@ std::string WithTags(QString header)
     return header.toStdString();
 }
 
-// The configuration file that says what `c` holds.
-Bytes ConfigText(const Config &c)
-{
-    Bytes text = "root = " + Bytes::fromStdString(c.root) + "\npassword_hash = " + Bytes::fromStdString(c.passwordHash)
-        + "\nmax_request_bytes = " + Bytes::number(qulonglong(c.maxRequestBytes)) + "\n";
-    for (const auto &address : c.emptyPasswordFrom)
-        text += "allow_empty_password_from = " + Bytes::fromStdString(address) + "\n";
-    return c.valid ? text : text + "valid = no\n";
-}
-
-// After curl -i: the status line, the headers, a blank line, the body.
-Reply ParseHttp(const Bytes &out)
-{
-    const qsizetype end = out.indexOf("\r\n\r\n");
-    const Bytes head = out.left(end);
-    static const QRegularExpression etag("\r\nETag: ([^\r]*)", QRegularExpression::CaseInsensitiveOption);
-    const auto tag = etag.match(QString::fromLatin1(head));
-    return { out.mid(end + 4).toStdString(), head.split(' ').value(1).toInt(),
-        tag.hasMatch() ? tag.captured(1).toStdString() : std::string() };
-}
-
 } // namespace
 
 class TestVidodu : public QObject {
@@ -129,7 +108,6 @@ private:
     std::unique_ptr<testsupport::LocalServer> m_server; // only through FastCGI
     std::unique_ptr<QTemporaryDir> m_dir; // only without
     QString m_base; // the folder that holds root/ and outside/
-    Bytes m_configText;
     int m_lock = -1, m_checks = 0;
     Config m_config;
     Services m_services;
@@ -143,7 +121,7 @@ private:
 void TestVidodu::initTestCase()
 {
     umask(022);
-    if (testsupport::LocalServer::defaultGateway() == testsupport::LocalServer::Gateway::Cgi)
+    if (qgetenv("LUMENO_SERVER_GATEWAY") != "fastcgi")
         return;
     m_server = std::make_unique<testsupport::LocalServer>();
     QVERIFY2(m_server->start(), qPrintable(m_server->errorText()));
@@ -189,32 +167,29 @@ void TestVidodu::init()
 }
 
 // The request as lighttpd hands it to the FastCGI process, under the configuration m_config
-// says (written anew, as an administrator's editor would, when it changed).
+// says, written anew as an administrator would.
 Reply TestVidodu::throughFastCgi()
 {
-    if (ConfigText(m_config) != m_configText) {
-        m_configText = ConfigText(m_config);
-        QSaveFile conf(m_server->configPath());
-        if (!conf.open(QIODevice::WriteOnly) || conf.write(m_configText) != m_configText.size() || !conf.commit())
-            return { "(configuration not written)" };
-    }
-    const auto header = [](const char *name, const std::string &value) {
-        return QStringList { "-H", name + QString::fromStdString(value) };
-    };
-    // No Host header but in HTTP/1.0.
-    QStringList arguments { "-s", "-i", "--noproxy", "*", m_request.host.empty() ? "--http1.0" : "--http1.1", "-X",
-        QString::fromStdString(m_request.method), "--data-binary", "@-", "-H", "Expect:" };
-    arguments << header("Host:", m_request.host) << header("Content-Type:", m_request.contentType);
-    if (!m_request.origin.empty())
-        arguments << header("Origin:", m_request.origin);
-    if (!m_request.fetchSite.empty())
-        arguments << header("Sec-Fetch-Site:", m_request.fetchSite);
-    if (!m_request.precondition.ifMatch.empty())
-        arguments << header("If-Match:", m_request.precondition.ifMatch);
-    if (!m_request.precondition.ifNoneMatch.empty())
-        arguments << header("If-None-Match:", m_request.precondition.ifNoneMatch);
-    return ParseHttp(
-        testsupport::RunProgram("curl", arguments << m_server->url(), Bytes::fromStdString(m_request.body)));
+    const auto text = [](const std::string &s) { return QString::fromStdString(s); };
+    QSaveFile conf(m_server->configPath());
+    conf.open(QIODevice::WriteOnly);
+    conf.write(QString("root = %1\npassword_hash = %2\nmax_request_bytes = %3\nallow_empty_password_from = %4\n%5")
+                   .arg(text(m_config.root), text(m_config.passwordHash), QString::number(m_config.maxRequestBytes),
+                       text(m_config.emptyPasswordFrom.empty() ? "" : m_config.emptyPasswordFrom[0]),
+                       m_config.valid ? "" : "valid = no\n")
+                   .toUtf8());
+    QStringList arguments { "-s", "--noproxy", "*", "-X", text(m_request.method), "--data-binary", "@-", "-w",
+        "\n%{http_code} %header{etag}", m_request.host.empty() ? "--http1.0" : "--http1.1" }; // no Host but in 1.0
+    for (const auto &[name, value] :
+        { std::pair { "Host:", m_request.host }, { "Content-Type:", m_request.contentType },
+            { "Origin:", m_request.origin }, { "Sec-Fetch-Site:", m_request.fetchSite },
+            { "If-Match:", m_request.precondition.ifMatch }, { "If-None-Match:", m_request.precondition.ifNoneMatch } })
+        arguments << "-H" << name + text(value); // "Name:" alone sends none
+    const Bytes out = conf.commit()
+        ? testsupport::RunProgram("curl", arguments << m_server->url(), Bytes::fromStdString(m_request.body))
+        : Bytes();
+    const QByteArrayList tail = out.mid(out.lastIndexOf('\n') + 1).split(' ');
+    return { out.left(out.lastIndexOf('\n')).toStdString(), tail.value(0).toInt(), tail.value(1).toStdString() };
 }
 
 void TestVidodu::multipart_data()
@@ -226,8 +201,6 @@ void TestVidodu::multipart_data()
 // browsers' both parse; anything else is malformed.
 void TestVidodu::multipart()
 {
-    if (m_server)
-        QSKIP("the parser alone");
     QFETCH(QString, boundary);
     QFETCH(QString, body);
     const QString editor = QString::fromLatin1(kBoundary);
@@ -294,18 +267,15 @@ void TestVidodu::throttle()
 // hash it verified against, forgotten with another hash; a wrong one never is, nor shadows it.
 void TestVidodu::passwordMemory()
 {
-    QStringList checked;
+    int checks = 0;
     PasswordMemory memory([&](const std::string &hash, std::string_view pass) {
-        checked << QString::fromStdString(hash + ':' + std::string(pass));
-        return (hash == "h1" && pass == "right") || (hash == "h2" && pass == "new");
+        return ++checks, (hash == "h1" && pass == "right") || (hash == "h2" && pass == "new");
     });
     QString answers;
     for (const auto &[hash, pass] : { std::pair { "h1", "right" }, { "h1", "right" }, { "h1", "wrong" },
              { "h1", "right" }, { "h1", "righ" }, { "h2", "right" }, { "h2", "new" }, { "h1", "right" } })
-        answers += memory.check(hash, pass) ? '1' : '0';
-    QCOMPARE(answers, "11010011");
-    QCOMPARE(checked.join(' '), "h1:right h1:wrong h1:righ h2:right h2:new h1:right");
-    QVERIFY(memory.remembers("h1", "right") && !memory.remembers("h2", "new") && !memory.remembers("h1", "wrong"));
+        answers += QString::number(memory.check(hash, pass)), answers += QString::number(checks);
+    QCOMPARE(answers, "1111021203041516");
 }
 
 void TestVidodu::commands_data()

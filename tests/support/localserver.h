@@ -26,14 +26,12 @@ public:
     ~LocalServer() { stop(); }
 
     // How lighttpd runs the script: a CGI program per request, or one FastCGI process for all.
-    // By default CGI, or FastCGI when LUMENO_SERVER_GATEWAY is "fastcgi" (so that a test runs
-    // through FastCGI as a second CTest entry).
+    // Always FastCGI when LUMENO_SERVER_GATEWAY is "fastcgi" (a test's second CTest entry).
     enum class Gateway { Cgi, FastCgi };
-    static Gateway defaultGateway();
 
     // Starts over a new empty root (data/ already made). An empty password is accepted as
     // the right one; any other password is hashed into the configuration.
-    bool start(const QString &password = {}, Gateway gateway = defaultGateway());
+    bool start(const QString &password = {}, Gateway gateway = Gateway::Cgi);
     // Before start: serve https with this certificate and key (PEM files).
     void useTls(const QString &certificate, const QString &key)
     {
