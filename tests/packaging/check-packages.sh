@@ -46,6 +46,7 @@ step_control() {
   for path in Depends:libqt6widgets6 Depends:libqt6network6 Depends:libqt6printsupport6 Depends:libicu72 \
     Depends:qt6-translations-l10n Depends:libssl3 Recommends:fonts-ipafont-gothic; do expect "lumeno: $path" depends "$editor_deb" "${path%:*}" "${path#*:}"; done
   expect "lumeno-server depends on libsodium23" depends "$server_deb" Depends libsodium23
+  expect "lumeno-server depends on libfcgi0ldbl" depends "$server_deb" Depends libfcgi0ldbl
   # The server script must install on a web server without a desktop.
   expect "lumeno-server needs no Qt" bash -c "! dpkg-deb -f '$server_deb' Depends | grep -q libqt6"
   # dpkg refuses to install two packages that hold the same file.
