@@ -82,7 +82,6 @@ private slots:
     void multipart_data();
     void multipart();
     void throttle();
-    void passwordMemory();
     void commands_data();
     void commands();
     void refusedPathsAndNames();
@@ -261,21 +260,6 @@ void TestVidodu::throttle()
     t.settle("192.0.2.2", now, true); // a right check leaves no trace
     QFile state(m_base + "/state");
     QVERIFY(state.open(QIODevice::ReadOnly) && !state.readAll().contains("192.0.2.2"));
-}
-
-// A long-running process checks a password in full once: a right one is remembered for the
-// hash it verified against, forgotten with another hash; a wrong one never is, nor shadows it.
-void TestVidodu::passwordMemory()
-{
-    int checks = 0;
-    PasswordMemory memory([&](const std::string &hash, std::string_view pass) {
-        return ++checks, (hash == "h1" && pass == "right") || (hash == "h2" && pass == "new");
-    });
-    QString answers;
-    for (const auto &[hash, pass] : { std::pair { "h1", "right" }, { "h1", "right" }, { "h1", "wrong" },
-             { "h1", "right" }, { "h1", "righ" }, { "h2", "right" }, { "h2", "new" }, { "h1", "right" } })
-        answers += QString::number(memory.check(hash, pass)), answers += QString::number(checks);
-    QCOMPARE(answers, "1111021203041516");
 }
 
 void TestVidodu::commands_data()
