@@ -5,7 +5,7 @@
 #                                      icons and the MIME type of the .lmk local shortcut files
 #   lumeno-server  (component server)  vidodu.cgi in lib/cgi-bin/, its guide and example
 #                                      configurations for Apache, lighttpd and nginx with fcgiwrap,
-#                                      over http and over https
+#                                      over http and over https, and as a FastCGI application
 #
 # With -DLUMENO_EDITOR=OFF only lumeno-server is made.
 # `cmake --install build --prefix /usr --component editor` installs one of them by hand; `make package`
@@ -105,6 +105,11 @@ install(FILES
   ${lumeno_packaging_dir}/server/apache2-https.conf
   ${lumeno_packaging_dir}/server/lighttpd-https.conf
   ${lumeno_packaging_dir}/server/nginx-https.conf
+  ${lumeno_packaging_dir}/server/lighttpd-fastcgi.conf
+  ${lumeno_packaging_dir}/server/nginx-fastcgi.conf
+  ${lumeno_packaging_dir}/server/apache2-fcgid.conf
+  ${lumeno_packaging_dir}/server/vidodu-fastcgi.socket
+  ${lumeno_packaging_dir}/server/vidodu-fastcgi.service
   DESTINATION share/doc/lumeno-server/examples COMPONENT server)
 
 # ---- The Debian packages --------------------------------------------------------------------------
@@ -148,13 +153,15 @@ find and replace, printing, word wrap and live byte and character counts.")
 
 set(CPACK_DEBIAN_SERVER_PACKAGE_NAME lumeno-server)
 set(CPACK_DEBIAN_SERVER_PACKAGE_SECTION web)
-set(CPACK_DEBIAN_SERVER_PACKAGE_SUGGESTS "apache2 | lighttpd | fcgiwrap")
+set(CPACK_DEBIAN_SERVER_PACKAGE_SUGGESTS "apache2 | lighttpd | fcgiwrap, libapache2-mod-fcgid | spawn-fcgi")
 set(CPACK_COMPONENT_SERVER_DESCRIPTION "server program for the Lumeno text editor
 vidodu.cgi is a CGI program that keeps the documents of the Lumeno
 editor in a folder on the web server, behind a password. It runs under
-any web server that runs CGI programs: example configurations for
+any web server that runs CGI programs, or as a long-running FastCGI
+application for busy or small servers: example configurations for
 Apache, lighttpd and nginx with fcgiwrap, over http and over https,
-are in /usr/share/doc/lumeno-server/examples.")
+and with mod_fcgid, mod_fastcgi, spawn-fcgi or a systemd socket, are
+in /usr/share/doc/lumeno-server/examples.")
 
 # `package_source` packs the source folder without its build folders and history.
 set(CPACK_SOURCE_GENERATOR TGZ)

@@ -8,8 +8,8 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config make ccache
-  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libicu-dev libsodium-dev
-  fonts-ipafont-gothic lighttpd lighttpd-mod-openssl openssl curl
+  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libicu-dev libsodium-dev libfcgi-dev
+  fonts-ipafont-gothic lighttpd lighttpd-mod-openssl openssl curl spawn-fcgi
   xvfb xauth xdotool imagemagick poppler-utils
   dpkg-dev desktop-file-utils libxml2-utils shared-mime-info
   xclip clang-format

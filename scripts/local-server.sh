@@ -16,6 +16,8 @@
 #   --password-hash HASH   the password_hash line of vidodu.conf
 #   --allow-empty-password accept the empty password from 127.0.0.1
 #   --max-request-bytes N  the largest request body (default 67108864)
+#   --fastcgi              run vidodu.cgi as one FastCGI process (mod_fastcgi with bin-path)
+#                          instead of a CGI program per request
 #   --tls-cert FILE        serve https with this certificate (PEM; lighttpd-mod-openssl) ...
 #   --tls-key FILE         ... and this private key (default: the key in the --tls-cert file)
 #   --log-requests         write the head of every request it receives into STATE/error.log
@@ -33,7 +35,7 @@ die() {
 action=${1:-}
 [ $# -gt 0 ] && shift
 state="" root="" cgi="$here/../build/bin/vidodu.cgi" port="" from_port=""
-password_hash="" allow_empty=0 max_bytes=67108864 tls_cert="" tls_key="" log_requests=0
+password_hash="" allow_empty=0 max_bytes=67108864 tls_cert="" tls_key="" log_requests=0 fastcgi=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --state) state=$2; shift 2 ;;
@@ -44,6 +46,7 @@ while [ $# -gt 0 ]; do
     --password-hash) password_hash=$2; shift 2 ;;
     --allow-empty-password) allow_empty=1; shift ;;
     --max-request-bytes) max_bytes=$2; shift 2 ;;
+    --fastcgi) fastcgi=1; shift ;;
     --tls-cert) tls_cert=$(realpath "$2"); shift 2 ;;
     --tls-key) tls_key=$(realpath "$2"); shift 2 ;;
     --log-requests) log_requests=1; shift ;;
@@ -93,8 +96,17 @@ write_config() {
     [ "$allow_empty" = 1 ] && echo "allow_empty_password_from = 127.0.0.1"
     echo "max_request_bytes = $max_bytes"
   } >"$state/vidodu.conf"
+  # As in packaging/server/lighttpd.conf (CGI) and lighttpd-fastcgi.conf: the script's path
+  # and everything below it. One FastCGI process, so that tests can watch it.
+  local modules='"mod_alias", "mod_cgi", "mod_setenv"' gateway
+  gateway="    alias.url = (\"/vidodu.cgi\" => \"$cgi\")
+    cgi.assign = (\"\" => \"\")"
+  if [ "$fastcgi" = 1 ]; then
+    modules='"mod_fastcgi", "mod_setenv"'
+    gateway="    fastcgi.server = (\"/vidodu.cgi\" => ((\"socket\" => \"$state/vidodu.socket\",
+        \"bin-path\" => \"$cgi\", \"max-procs\" => 1, \"check-local\" => \"disable\")))"
+  fi
   # lighttpd counts the request size in KiB; its limit must not cut below the script's.
-  local modules='"mod_alias", "mod_cgi", "mod_setenv"'
   [ -z "$tls_cert" ] || modules+=', "mod_openssl"'
   cat >"$state/lighttpd.conf" <<EOF
 # Written by scripts/local-server.sh
@@ -106,10 +118,10 @@ server.errorlog = "$state/error.log"
 server.upload-dirs = ("$state/uploads")
 server.max-request-size = $(((max_bytes + 1023) / 1024 + 1))
 setenv.add-environment = ("VIDODU_CONF" => "$state/vidodu.conf")
-# As in packaging/server/lighttpd.conf: the script's path and everything below it.
+# Host headers reach the script as sent, so that tests meet the script's own rule for them.
+server.http-parseopts = ("host-strict" => "disable", "host-normalize" => "disable")
 \$HTTP["url"] =~ "^/vidodu\\.cgi(/|\$)" {
-    alias.url = ("/vidodu.cgi" => "$cgi")
-    cgi.assign = ("" => "")
+$gateway
 }
 EOF
   if [ -n "$tls_cert" ]; then

@@ -79,13 +79,51 @@ bool VerifyPassword(const std::string &hash, std::string_view password)
         && crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0;
 }
 
+PasswordMemory::PasswordMemory(PasswordCheck verify)
+    : m_verify(std::move(verify))
+    , m_key(crypto_generichash_KEYBYTES, '\0')
+{
+    if (SodiumReady())
+        randombytes_buf(m_key.data(), m_key.size());
+}
+
+std::string PasswordMemory::digest(std::string_view password) const
+{
+    std::string out(crypto_generichash_BYTES, '\0');
+    crypto_generichash(reinterpret_cast<unsigned char *>(out.data()), out.size(),
+        reinterpret_cast<const unsigned char *>(password.data()), password.size(),
+        reinterpret_cast<const unsigned char *>(m_key.data()), m_key.size());
+    return out;
+}
+
+bool PasswordMemory::remembers(const std::string &hash, std::string_view password) const
+{
+    if (m_digest.empty() || hash != m_hash)
+        return false;
+    const std::string sent = digest(password);
+    return sodium_memcmp(sent.data(), m_digest.data(), sent.size()) == 0;
+}
+
+bool PasswordMemory::check(const std::string &hash, std::string_view password)
+{
+    if (hash != m_hash)
+        m_hash.clear(), m_digest.clear();
+    if (remembers(hash, password))
+        return true;
+    if (!m_verify(hash, password))
+        return false;
+    m_hash = hash;
+    m_digest = digest(password);
+    return true;
+}
+
 std::string ThrottlePath(const Config &config)
 {
     return config.root + "/.vidodu-throttle";
 }
 
 bool Authenticate(const Config &config, std::string_view remoteAddress, bool fromThisMachine, std::string_view password,
-    const PasswordCheck &check, std::time_t now, const std::function<void()> &pause)
+    const PasswordCheck &check, std::time_t now, const std::function<void()> &pause, const PasswordCheck &known)
 {
     if (password.empty() && fromThisMachine
         && std::find(config.emptyPasswordFrom.begin(), config.emptyPasswordFrom.end(), remoteAddress)
@@ -94,6 +132,8 @@ bool Authenticate(const Config &config, std::string_view remoteAddress, bool fro
     if (config.passwordHash.empty())
         return false;
     const Throttle throttle(ThrottlePath(config));
+    if (known && known(config.passwordHash, password))
+        return !throttle.shutOut(remoteAddress, now);
     if (!throttle.admit(remoteAddress, now, pause))
         return false;
     const bool right = check(config.passwordHash, password);

@@ -22,12 +22,33 @@ bool VerifyPassword(const std::string &hash, std::string_view password);
 
 using PasswordCheck = std::function<bool(const std::string &hash, std::string_view password)>;
 
+// The password check of a process that serves many requests: a password that verified costs
+// no hash the next time. It is remembered in memory only, as a BLAKE2b digest keyed with a key
+// random to the process, beside the password_hash it verified against; a check against another
+// hash forgets it. Every other password gets the full check.
+class PasswordMemory {
+public:
+    explicit PasswordMemory(PasswordCheck verify = VerifyPassword);
+    // The full check, unless the password is remembered; remembers one that verified.
+    bool check(const std::string &hash, std::string_view password);
+    // True when the password verified against this hash before: no hash is computed.
+    bool remembers(const std::string &hash, std::string_view password) const;
+
+private:
+    std::string digest(std::string_view password) const;
+    PasswordCheck m_verify;
+    std::string m_key;
+    std::string m_hash, m_digest; // what verified, and against which hash; empty: nothing
+};
+
 // True when the request may go on: the empty password from an address the configuration
 // names and FromThisMachine, or a password that matches password_hash. No hash configured:
 // nothing matches.
-// `pause` waits a moment while other checks from the address are running (throttle.h).
+// `pause` waits a moment while other checks from the address are running (throttle.h). A
+// password that `known` says is right needs no check: it is refused only when the address is
+// shut out, and leaves no count behind.
 bool Authenticate(const Config &config, std::string_view remoteAddress, bool fromThisMachine, std::string_view password,
-    const PasswordCheck &check, std::time_t now, const std::function<void()> &pause);
+    const PasswordCheck &check, std::time_t now, const std::function<void()> &pause, const PasswordCheck &known = {});
 
 // False when a browser says the request comes from a page of another site (Origin,
 // Sec-Fetch-Site) or names a host other than this machine's loopback name (DNS rebinding). The

@@ -12,13 +12,19 @@ namespace {
 
 constexpr std::size_t kChunkBytes = 64 * 1024;
 
-std::string Env(const char *name)
+std::string Param(const RequestSource &source, const char *name)
 {
-    const char *v = std::getenv(name);
+    const char *v = source.param(name);
     return v ? std::string(v) : std::string();
 }
 
 } // namespace
+
+RequestSource EnvironmentSource(int fd)
+{
+    return { [](const char *name) -> const char * { return std::getenv(name); },
+        [fd](char *buffer, std::size_t size) { return ReadUpTo(fd, buffer, size); } };
+}
 
 std::optional<std::uint64_t> ContentLength(const char *text)
 {
@@ -32,13 +38,13 @@ std::optional<std::uint64_t> ContentLength(const char *text)
     return length;
 }
 
-std::optional<std::string> ReadBody(int fd, std::uint64_t length)
+std::optional<std::string> ReadBody(const RequestSource &source, std::uint64_t length)
 {
     std::string body;
     char chunk[kChunkBytes];
     while (body.size() < length) {
         const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof chunk, length - body.size()));
-        const long long n = ReadUpTo(fd, chunk, want);
+        const long long n = source.read(chunk, want);
         if (n <= 0)
             return std::nullopt;
         body.append(chunk, static_cast<std::size_t>(n));
@@ -46,29 +52,28 @@ std::optional<std::string> ReadBody(int fd, std::uint64_t length)
     return body;
 }
 
-void DiscardBody(int fd, std::uint64_t length)
+void DiscardBody(const RequestSource &source, std::uint64_t length)
 {
     char chunk[kChunkBytes];
     while (length > 0) {
-        const long long n
-            = ReadUpTo(fd, chunk, static_cast<std::size_t>(std::min<std::uint64_t>(sizeof chunk, length)));
+        const long long n = source.read(chunk, static_cast<std::size_t>(std::min<std::uint64_t>(sizeof chunk, length)));
         if (n <= 0)
             return;
         length -= static_cast<std::uint64_t>(n);
     }
 }
 
-std::optional<Request> RequestFromEnvironment(int fd, std::uint64_t maxBytes, std::string &why)
+std::optional<Request> ReadRequest(const RequestSource &source, std::uint64_t maxBytes, std::string &why)
 {
     Request r;
-    r.method = Env("REQUEST_METHOD");
-    r.contentType = Env("CONTENT_TYPE");
-    r.remoteAddress = Env("REMOTE_ADDR");
-    r.host = Env("HTTP_HOST");
-    r.origin = Env("HTTP_ORIGIN");
-    r.fetchSite = Env("HTTP_SEC_FETCH_SITE");
-    r.precondition = { Env("HTTP_IF_MATCH"), Env("HTTP_IF_NONE_MATCH") };
-    const auto length = ContentLength(std::getenv("CONTENT_LENGTH"));
+    r.method = Param(source, "REQUEST_METHOD");
+    r.contentType = Param(source, "CONTENT_TYPE");
+    r.remoteAddress = Param(source, "REMOTE_ADDR");
+    r.host = Param(source, "HTTP_HOST");
+    r.origin = Param(source, "HTTP_ORIGIN");
+    r.fetchSite = Param(source, "HTTP_SEC_FETCH_SITE");
+    r.precondition = { Param(source, "HTTP_IF_MATCH"), Param(source, "HTTP_IF_NONE_MATCH") };
+    const auto length = ContentLength(source.param("CONTENT_LENGTH"));
     if (r.method != "POST")
         why = "method " + r.method + " refused: the editor sends POST";
     else if (!length)
@@ -77,10 +82,10 @@ std::optional<Request> RequestFromEnvironment(int fd, std::uint64_t maxBytes, st
         why = "request body of " + std::to_string(*length) + " bytes is over max_request_bytes ("
             + std::to_string(maxBytes) + ")";
     if (!why.empty()) {
-        DiscardBody(fd, std::min(length.value_or(0), maxBytes));
+        DiscardBody(source, std::min(length.value_or(0), maxBytes));
         return std::nullopt;
     }
-    auto body = ReadBody(fd, *length);
+    auto body = ReadBody(source, *length);
     if (!body)
         return std::nullopt; // the client gave up: nothing for the administrator
     r.body = std::move(*body);
@@ -97,6 +102,23 @@ std::string CgiResponse(const Reply &reply)
     out += "\r\n";
     out += reply.body;
     return out;
+}
+
+std::string Respond(const Config &config, const RequestSource &source, const Services &services, std::string &why)
+{
+    try {
+        if (!config.valid) {
+            why = config.error;
+            const auto length = ContentLength(source.param("CONTENT_LENGTH"));
+            DiscardBody(source, std::min(length.value_or(0), kDefaultMaxRequestBytes));
+            return CgiResponse({ std::string(kRefusal) });
+        }
+        const auto request = ReadRequest(source, config.maxRequestBytes, why);
+        return CgiResponse(request ? HandleRequest(config, *request, services) : Reply { std::string(kRefusal) });
+    } catch (...) {
+        why = "out of memory"; // and the like: still a well-formed refusal
+        return CgiResponse({ std::string(kRefusal) });
+    }
 }
 
 } // namespace vidodu

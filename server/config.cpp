@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vidodu {
@@ -119,6 +120,22 @@ Config LoadConfig(const std::string &path)
     if (!c.valid)
         c.error = path + ": " + c.error;
     return c;
+}
+
+const Config &ConfigCache::load(const std::string &path)
+{
+    struct stat st { };
+    std::array<long long, 7> identity {};
+    if (::stat(path.c_str(), &st) == 0)
+        identity = { static_cast<long long>(st.st_dev), static_cast<long long>(st.st_ino),
+            static_cast<long long>(st.st_size), st.st_mtim.tv_sec, st.st_mtim.tv_nsec, st.st_ctim.tv_sec,
+            st.st_ctim.tv_nsec };
+    if (path != m_path || identity != m_identity || identity == std::array<long long, 7> {}) {
+        m_config = LoadConfig(path);
+        m_path = path;
+        m_identity = identity;
+    }
+    return m_config;
 }
 
 std::string ConfigPath(const char *envValue, const std::string &executablePath)

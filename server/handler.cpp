@@ -152,7 +152,7 @@ Reply HandleRequest(const Config &config, const Request &request, const Services
         return Refusal();
     const bool fromThisMachine = FromThisMachine(request.host, request.origin, request.fetchSite);
     if (!Authenticate(config, request.remoteAddress, fromThisMachine, *fields->pass, services.checkPassword,
-            services.now(), services.pause))
+            services.now(), services.pause, services.knownPassword))
         return Refusal();
     return Dispatch(Store(config.root), *fields->command, *fields, request.precondition);
 }

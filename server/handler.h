@@ -42,6 +42,8 @@ inline constexpr int kPreconditionFailed = 412;
 // What the handler takes from the world, replaceable in tests.
 struct Services {
     PasswordCheck checkPassword = VerifyPassword;
+    // A password known right without a check (a long-running process's memory); none in CGI.
+    PasswordCheck knownPassword;
     std::function<std::time_t()> now = [] { return std::time(nullptr); };
     std::function<void()> pause = [] { ::usleep(10'000); };
 };

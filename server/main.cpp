@@ -1,9 +1,11 @@
-// vidodu.cgi: the editor's peer on the web server. Run by the web server as a CGI program;
+// vidodu.cgi: the editor's peer on the web server. Run by the web server as a CGI program,
+// or started once by a FastCGI process manager to serve request after request (fastcgi.h);
 // run by hand as `vidodu.cgi --hash-password` to make the password_hash line of vidodu.conf.
 
 #include "server/auth.h"
 #include "server/cgi.h"
 #include "server/config.h"
+#include "server/fastcgi.h"
 #include "server/fdio.h"
 #include "server/handler.h"
 
@@ -84,27 +86,20 @@ int ServeRequest()
     // A file size limit on the host makes a save's write fail, and the save answer "NG" after
     // removing its temporary file, instead of killing the script half-way.
     std::signal(SIGXFSZ, SIG_IGN);
-    vidodu::Reply reply { std::string(vidodu::kRefusal) };
+    const vidodu::RequestSource source = vidodu::EnvironmentSource(STDIN_FILENO);
     std::string why; // for the web server's error log; never the password
+    std::string response;
     try {
         const vidodu::Config config
             = vidodu::LoadConfig(vidodu::ConfigPath(std::getenv("VIDODU_CONF"), ExecutablePath()));
-        if (config.valid) {
-            const auto request = vidodu::RequestFromEnvironment(STDIN_FILENO, config.maxRequestBytes, why);
-            if (request)
-                reply = vidodu::HandleRequest(config, *request);
-        } else {
-            why = config.error;
-            const auto length = vidodu::ContentLength(std::getenv("CONTENT_LENGTH"));
-            vidodu::DiscardBody(STDIN_FILENO, std::min(length.value_or(0), vidodu::kDefaultMaxRequestBytes));
-        }
+        response = vidodu::Respond(config, source, {}, why);
     } catch (...) {
-        reply = { std::string(vidodu::kRefusal) }; // out of memory and the like: still a well-formed refusal
+        response = vidodu::CgiResponse({ std::string(vidodu::kRefusal) });
         why = "out of memory";
     }
     if (!why.empty())
         std::fprintf(stderr, "vidodu.cgi: %s\n", why.c_str());
-    return vidodu::WriteAll(STDOUT_FILENO, vidodu::CgiResponse(reply)) ? 0 : 1;
+    return vidodu::WriteAll(STDOUT_FILENO, response) ? 0 : 1;
 }
 
 } // namespace
@@ -113,12 +108,15 @@ int main(int argc, char **argv)
 {
     // Under a web server argv may carry a query ("vidodu.cgi?x" on some servers): a CGI
     // request is always served as one, whatever its arguments.
+    if (vidodu::StartedByFastCgi())
+        return vidodu::ServeFastCgi(ExecutablePath());
     const bool fromWebServer = std::getenv("GATEWAY_INTERFACE") != nullptr;
     if (!fromWebServer && argc == 2 && std::strcmp(argv[1], "--hash-password") == 0)
         return HashPassword();
     if (!fromWebServer && argc > 1) {
         std::fputs("usage: vidodu.cgi --hash-password\n"
-                   "Without arguments it serves one CGI request.\n",
+                   "Without arguments it serves one CGI request, or FastCGI requests on the\n"
+                   "listening socket a FastCGI process manager hands it as standard input.\n",
             stderr);
         return 2;
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <fcntl.h>
@@ -147,6 +148,22 @@ void Throttle::settle(std::string_view address, std::time_t now, bool right) con
             return true;
         },
         now);
+}
+
+bool Throttle::shutOut(std::string_view address, std::time_t now) const
+{
+    const int fd = ::open(m_path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return errno != ENOENT; // no file: no failures yet
+    std::string text(kMaxStateBytes, '\0');
+    const ssize_t n = ::flock(fd, LOCK_SH) == 0 ? ::pread(fd, text.data(), text.size(), 0) : -1;
+    ::close(fd);
+    if (n < 0)
+        return true;
+    text.resize(static_cast<std::size_t>(n));
+    const FailureTable table = ParseFailures(text, now);
+    const auto it = table.find(AddressKey(address));
+    return it != table.end() && it->second.count - it->second.pending >= kMaxFailures;
 }
 
 } // namespace vidodu

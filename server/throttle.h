@@ -48,6 +48,9 @@ public:
     // kMaxTurnWaits times (without `pause`: refuses at once).
     bool admit(std::string_view address, std::time_t now, const std::function<void()> &pause = {}) const;
     void settle(std::string_view address, std::time_t now, bool right) const;
+    // True when ended failures fill the address's window, or the state cannot be read: then
+    // even a password known to be right without a check is refused. Reads only.
+    bool shutOut(std::string_view address, std::time_t now) const;
 
 private:
     template <typename Change> bool update(Change change, std::time_t now) const;

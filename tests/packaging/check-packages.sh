@@ -46,6 +46,7 @@ step_control() {
   for path in Depends:libqt6widgets6 Depends:libqt6network6 Depends:libqt6printsupport6 Depends:libicu72 \
     Depends:qt6-translations-l10n Depends:libssl3 Recommends:fonts-ipafont-gothic; do expect "lumeno: $path" depends "$editor_deb" "${path%:*}" "${path#*:}"; done
   expect "lumeno-server depends on libsodium23" depends "$server_deb" Depends libsodium23
+  expect "lumeno-server depends on libfcgi0ldbl" depends "$server_deb" Depends libfcgi0ldbl
   # The server script must install on a web server without a desktop.
   expect "lumeno-server needs no Qt" bash -c "! dpkg-deb -f '$server_deb' Depends | grep -q libqt6"
   # dpkg refuses to install two packages that hold the same file.
@@ -53,7 +54,7 @@ step_control() {
     <(dpkg-deb -c "$server_deb" | grep -v '^d' | awk '{print $6}' | sort))
   expect "no file in both packages: $path" test -z "$path"
   for path in lib/lumeno/lumeno lib/cgi-bin/vidodu.cgi; do expect "$path is executable" test -x "$root/usr/$path"; done
-  for path in lib/lumeno/Lumeno.chm share/doc/lumeno-server/{server.md,examples/{vidodu,apache2,lighttpd,nginx,apache2-https,lighttpd-https,nginx-https}.conf}; do
+  for path in lib/lumeno/Lumeno.chm share/doc/lumeno-server/{server.md,examples/{vidodu,apache2,lighttpd,nginx,apache2-https,lighttpd-https,nginx-https,apache2-fcgid,lighttpd-fastcgi,nginx-fastcgi}.conf,examples/vidodu-fastcgi.{socket,service}}; do
     expect "$path is installed" test -s "$root/usr/$path"
   done
   expect "the lumeno command is a relative link" test "$(readlink "$root/usr/bin/lumeno")" = ../lib/lumeno/lumeno
@@ -106,7 +107,8 @@ step_cgi() {
   local port
   mkdir -p "$dir/store" "$dir/htdocs"
   expect "every example names the installed program and configuration" test "$(grep -l /usr/lib/cgi-bin/vidodu.cgi \
-    "$examples"/{apache2,lighttpd,nginx}{,-https}.conf | xargs grep -l /etc/lumeno/vidodu.conf | wc -l)" = 6
+    "$examples"/{apache2,lighttpd,nginx}{,-https}.conf "$examples"/{apache2-fcgid,lighttpd-fastcgi,nginx-fastcgi}.conf \
+    | xargs grep -l /etc/lumeno/vidodu.conf | wc -l)" = 9
   # The example configuration with the two values a user fills in; until the user pastes a
   # password_hash line, no password is right.
   sed -e "s|^root = .*|root = $dir/store|" "$examples/vidodu.conf" >"$dir/nohash.conf"
@@ -114,19 +116,24 @@ step_cgi() {
   expect "only the right password answers OK, and none without a password_hash" test \
     "$(ask "$cgi" "$dir/vidodu.conf" secret_1) $(ask "$cgi" "$dir/vidodu.conf" secret_2) $(ask "$cgi" "$dir/nohash.conf" secret_1)" = "OK NG NG"
 
-  # lighttpd with the installed example, pointed at this scratch folder's configuration.
-  sed -e "s|/usr/lib/cgi-bin/vidodu.cgi|$cgi|" -e "s|/etc/lumeno/vidodu.conf|$dir/vidodu.conf|" "$examples/lighttpd.conf" >"$dir/example.conf"
-  port=$((20000 + RANDOM % 40000))
-  printf 'server.modules = ("mod_alias", "mod_cgi", "mod_setenv")\nserver.bind = "127.0.0.1"\nserver.port = %s
+  # lighttpd with each installed example, as a CGI and as a FastCGI process, pointed at this
+  # scratch folder's configuration.
+  for example in lighttpd lighttpd-fastcgi; do
+    sed -e "s|/usr/lib/cgi-bin/vidodu.cgi|$cgi|" -e "s|/etc/lumeno/vidodu.conf|$dir/vidodu.conf|" \
+      -e "s|/run/lighttpd/|$dir/|" "$examples/$example.conf" >"$dir/example.conf"
+    port=$((20000 + RANDOM % 40000))
+    printf 'server.modules = ("mod_alias", "mod_cgi", "mod_fastcgi", "mod_setenv")\nserver.bind = "127.0.0.1"\nserver.port = %s
 server.document-root = "%s"\nserver.errorlog = "%s"\ninclude "%s"\n' "$port" "$dir/htdocs" "$dir/error.log" \
-    "$dir/example.conf" >"$dir/lighttpd.conf"
-  lighttpd -D -f "$dir/lighttpd.conf" </dev/null >"$dir/lighttpd.log" 2>&1 &
-  expect "lighttpd starts with the example configuration" poll "curl -s --noproxy '*' -o /dev/null http://127.0.0.1:$port/"
-  expect "CHECK through the example answers OK" test "$(curl -s --noproxy "*" -F command=CHECK -F pass=secret_1 "http://127.0.0.1:$port/vidodu.cgi")" = OK
-  # Below the script's path the script answers, never the web server with the program file.
-  expect "GET /vidodu.cgi/x runs the script" test "$(curl -s --noproxy "*" "http://127.0.0.1:$port/vidodu.cgi/x")" = NG
-  kill $! 2>/dev/null || true
-  [ "$failures" -eq 0 ] || cat "$dir/lighttpd.log" "$dir/error.log" >&2 2>/dev/null || true
+      "$dir/example.conf" >"$dir/lighttpd.conf"
+    lighttpd -D -f "$dir/lighttpd.conf" </dev/null >"$dir/lighttpd.log" 2>&1 &
+    expect "lighttpd starts with $example.conf" poll "curl -s --noproxy '*' -o /dev/null http://127.0.0.1:$port/"
+    expect "CHECK through $example.conf answers OK" test "$(curl -s --noproxy "*" -F command=CHECK -F pass=secret_1 "http://127.0.0.1:$port/vidodu.cgi")" = OK
+    # Below the script's path the script answers, never the web server with the program file.
+    expect "GET /vidodu.cgi/x runs the script" test "$(curl -s --noproxy "*" "http://127.0.0.1:$port/vidodu.cgi/x")" = NG
+    kill $! 2>/dev/null || true
+    wait $! 2>/dev/null || true
+    [ "$failures" -eq 0 ] || cat "$dir/lighttpd.log" "$dir/error.log" >&2 2>/dev/null || true
+  done
 
   # The lumeno-server package's own build: configured and built alone (-DLUMENO_EDITOR=OFF).
   expect "the server builds alone with -DLUMENO_EDITOR=OFF" bash -c "cmake -S '$(dirname "$0")/../..' -B '$dir/alone' -G Ninja \

@@ -1,6 +1,7 @@
 // The vidodu.cgi program itself: run as a web server runs a CGI program (the environment, the
 // body on standard input, headers and reply on standard output, refusals in the error log),
-// by hand to hash a password, and under the real lighttpd over HTTP on 127.0.0.1.
+// by hand to hash a password, and under the real lighttpd over HTTP on 127.0.0.1, as a CGI
+// program and as one FastCGI process.
 
 #include "multipartbody.h"
 #include "support/localserver.h"
@@ -41,6 +42,7 @@ private slots:
     void hashPassword();
     void lighttpd();
     void racingSaves();
+    void fastcgi();
 
 private:
     Bytes curl(const QStringList &arguments, const Bytes &input = {}, const QString &below = {})
@@ -172,6 +174,60 @@ void TestProgram::racingSaves()
         QVERIFY(stored.open(QIODevice::ReadOnly));
         QCOMPARE(stored.readAll(), won);
     }
+}
+
+// One FastCGI process keeps nothing of a request once it is answered: after 100,000 requests
+// of several kinds (a remembered password, a reading, a listing, a refusal) it holds within a
+// few percent of the memory it held after the first 1,000. A changed configuration counts from
+// the next request on, and a changed password_hash forgets the password that verified before. A
+// wrong password after a right one is refused and counted: ten failures shut the address out,
+// for the password the process remembers too.
+void TestProgram::fastcgi()
+{
+    LocalServer server;
+    QVERIFY2(server.start("right_1", LocalServer::Gateway::FastCgi), qPrintable(server.errorText()));
+    QFile body(m_dir.filePath("body")), file(server.dataDir() + "/a.txt");
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("text") == 4);
+    file.close();
+    // Each kind `count` times in one curl, over kept-alive connections: how many answered right.
+    const auto send = [&](int count) {
+        qsizetype right = 0;
+        for (const auto &[command, reply] : { std::pair<Bytes, Bytes> { "CHECK", "OK\n" },
+                 { "READFILE", "data/a.txt\ntext" }, { "LISTFILES", "data\na.txt\t" }, { "", "NG" } }) {
+            body.open(QIODevice::WriteOnly);
+            body.write(EditorBody(
+                { { "command", command }, { "pass", "right_1" }, { "path", "data" }, { "file", "data/a.txt" } }));
+            body.close();
+            right += RunProgram("curl",
+                { "-s", "--noproxy", "*", "-H", "Content-Type: " + kEditorContentType, "--data-binary",
+                    "@" + body.fileName(), server.url() + QStringLiteral("/[1-%1]").arg(count) })
+                         .count(reply);
+        }
+        return right;
+    };
+    QFile pid(QFileInfo(server.configPath()).path() + "/lighttpd.pid");
+    QVERIFY(pid.open(QIODevice::ReadOnly));
+    const Bytes process = RunProgram("pgrep", { "-P", pid.readAll().trimmed() }).trimmed();
+    const auto kib = [&] { return RunProgram("ps", { "-o", "rss=", "-p", process }).trimmed().toLongLong(); };
+    QCOMPARE(send(250), 1000);
+    const qint64 early = kib();
+    QCOMPARE(send(24'750), 99'000);
+    QVERIFY2(kib() <= early * 103 / 100, qPrintable(QStringLiteral("%1 KiB, then %2 KiB").arg(early).arg(kib())));
+
+    QSaveFile conf(server.configPath());
+    QVERIFY(conf.open(QIODevice::WriteOnly));
+    conf.write("root = " + server.rootDir().toUtf8() + "\n"
+        + RunProgram(server.cgiPath(), { "--hash-password" }, "other_2\n"));
+    QVERIFY(conf.commit());
+    const auto check = [&](const QString &pass) {
+        return RunProgram(
+            "curl", { "-s", "--noproxy", "*", server.url(), "-F", "command=CHECK", "-F", "pass=" + pass });
+    };
+    QCOMPARE(check("right_1") + check("other_2"), "NGOK\n");
+    for (int i = 0; i < 9; ++i)
+        QCOMPARE(check("wrong_3"), "NG");
+    QCOMPARE(check("other_2"), "NG"); // ten failures: refused, though remembered
+    QVERIFY(kib() > 0); // the same process
 }
 
 QTEST_GUILESS_MAIN(TestProgram)

@@ -28,12 +28,14 @@ QByteArray RunProgram(
 // Test programs live in build/bin/tests, the programs in build/bin. This file is compiled from
 // SOURCE/tests/support/localserver.cpp, named to the compiler either absolutely or relative to
 // the build folder.
-bool LocalServer::start(const QString &password)
+bool LocalServer::start(const QString &password, Gateway gateway)
 {
     stop();
     m_dir = std::make_unique<QTemporaryDir>();
     QStringList arguments { m_scriptPath, "start", "--state", m_dir->filePath("state"), "--root", rootDir(), "--cgi",
         cgiPath(), "--log-requests", "--allow-empty-password" };
+    if (gateway == Gateway::FastCgi || qgetenv("LUMENO_SERVER_GATEWAY") == "fastcgi")
+        arguments.insert(2, "--fastcgi"); // after "start"
     QByteArray out;
     int status = 0;
     if (!password.isEmpty()) {

@@ -25,9 +25,13 @@ class LocalServer {
 public:
     ~LocalServer() { stop(); }
 
+    // How lighttpd runs the script: a CGI program per request, or one FastCGI process for all.
+    // Always FastCGI when LUMENO_SERVER_GATEWAY is "fastcgi" (a test's second CTest entry).
+    enum class Gateway { Cgi, FastCgi };
+
     // Starts over a new empty root (data/ already made). An empty password is accepted as
     // the right one; any other password is hashed into the configuration.
-    bool start(const QString &password = {});
+    bool start(const QString &password = {}, Gateway gateway = Gateway::Cgi);
     // Before start: serve https with this certificate and key (PEM files).
     void useTls(const QString &certificate, const QString &key)
     {
@@ -42,6 +46,8 @@ public:
     QString dataDir() const { return rootDir() + QStringLiteral("/data"); }
     QString cgiPath() const { return QStringLiteral(LUMENO_BIN_DIR "/vidodu.cgi"); }
     QString errorText() const { return m_error; }
+    // The vidodu.conf the script reads, beside lighttpd's lighttpd.pid.
+    QString configPath() const { return m_dir ? m_dir->filePath(QStringLiteral("state/vidodu.conf")) : QString(); }
 
 private:
     void stop();
