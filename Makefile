@@ -20,11 +20,12 @@ test: build
 	@if [ "$(BUILD_DIR)" != "$(ASAN_DIR)" ]; then $(MAKE) --no-print-directory test-sanitized-core; fi
 	cd "$(BUILD_DIR)" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
-# The codec and platform tests (random texts through Decode, every code page pair) once more,
-# built with AddressSanitizer and UndefinedBehaviorSanitizer, and with Qt's own index checks
-# (a debug build): any report fails the run. Same folder and flags as test-asan.
+# The codec, platform and request-cycle tests (random texts through Decode, every code page
+# pair, replies cut at every byte) once more, built with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and with Qt's own index checks (a debug build): any report fails
+# the run. Same folder and flags as test-asan.
 ASAN_DIR ?= build-asan
-SANITIZED_TEST_DIRS = tests/codec tests/platform
+SANITIZED_TEST_DIRS = tests/codec tests/platform tests/protocol
 test-sanitized-core:
 	cmake -S . -B "$(ASAN_DIR)" -G Ninja -DBUILD_TESTING=ON -DLUMENO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug > /dev/null
 	cmake --build "$(ASAN_DIR)" -j $(JOBS) --target $(addsuffix /all,$(SANITIZED_TEST_DIRS))
