@@ -11,6 +11,7 @@
 #include "app/draft.h"
 #include "app/draftstore.h"
 #include "app/frmMain.h"
+#include "sample.h"
 #include "support/fakeplatform.h"
 #include "support/keyboard.h"
 
@@ -27,23 +28,8 @@
 
 namespace {
 
-QString SampleText()
-{
-    const QString line
-        = QStringLiteral("吾輩は猫である。名前はまだ無い。どこで生れたかとんと見当がつかぬ。ﾊﾝｶｸ ABC 123\r\n");
-    QString text;
-    while (text.size() * 2 < 10 * 1000 * 1000) // about 10 MB in code page 932
-        text += line;
-    return text;
-}
-
-double Milliseconds(const std::function<void()> &work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return timer.nsecsElapsed() / 1e6;
-}
+using bench::Milliseconds;
+using bench::SampleText;
 
 // The longest gap between the ticks of a 1 ms timer while the loop runs `milliseconds`, with
 // `work` started from the loop after 100 ms.

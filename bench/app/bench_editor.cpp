@@ -8,6 +8,7 @@
 #include "app/frmMain.h"
 #include "app/textcounts.h"
 #include "platform/cp932.h"
+#include "sample.h"
 #include "support/fakeplatform.h"
 
 #include <QApplication>
@@ -23,25 +24,8 @@
 
 namespace {
 
-// About 10 MB in code page 932, CR LF line breaks.
-QString SampleText()
-{
-    const QString line
-        = QStringLiteral("吾輩は猫である。名前はまだ無い。どこで生れたかとんと見当がつかぬ。ﾊﾝｶｸ ABC 123\r\n");
-    const qsizetype lineBytes = cp932::ByteCount(line);
-    QString text;
-    for (qsizetype bytes = 0; bytes < 10 * 1000 * 1000; bytes += lineBytes)
-        text += line;
-    return text;
-}
-
-double Milliseconds(const std::function<void()> &work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return timer.nsecsElapsed() / 1e6;
-}
+using bench::Milliseconds;
+using bench::SampleText;
 
 double Best(int runs, const std::function<void()> &work)
 {
