@@ -15,6 +15,15 @@ QByteArray HeaderLine(const char *key, QString value)
     return QByteArray(key) + ": " + value.toUtf8() + '\n';
 }
 
+// A draft of an earlier version, or a name this version does not know, is in code page 932.
+textencoding::TextEncoding EncodingNamed(const QString &name)
+{
+    for (const auto encoding : { textencoding::TextEncoding::Utf8, textencoding::TextEncoding::Utf8Bom })
+        if (name == textencoding::EncodingName(encoding))
+            return encoding;
+    return textencoding::TextEncoding::ShiftJis;
+}
+
 } // namespace
 
 QByteArray EncodeDraft(const Draft &draft)
@@ -25,6 +34,7 @@ QByteArray EncodeDraft(const Draft &draft)
     bytes += HeaderLine("File", draft.file);
     bytes += HeaderLine("Version", draft.version);
     bytes += HeaderLine("Line-Breaks", draft.lineBreaks == LineBreakStyle::Lf ? "LF" : "CRLF");
+    bytes += HeaderLine("Encoding", textencoding::EncodingName(draft.encoding));
     const QDateTime changed = draft.changed.toLocalTime(); // with its offset, as a person reads it
     bytes += HeaderLine("Changed", changed.toOffsetFromUtc(changed.offsetFromUtc()).toString(Qt::ISODate));
     bytes += '\n';
@@ -52,6 +62,8 @@ std::optional<Draft> DecodeDraft(const QByteArray &bytes)
             draft.version = value;
         else if (key == "Line-Breaks")
             draft.lineBreaks = value == QLatin1String("LF") ? LineBreakStyle::Lf : LineBreakStyle::CrLf;
+        else if (key == "Encoding")
+            draft.encoding = EncodingNamed(value);
         else if (key == "Changed")
             draft.changed = QDateTime::fromString(value, Qt::ISODate);
     }

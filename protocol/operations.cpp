@@ -61,29 +61,43 @@ std::optional<QStringList> ListRemoteFiles(const QString &folderPath)
     return listing(QStringLiteral("LISTFILES"), folderPath);
 }
 
+namespace {
+
+// READFILE's content as the server stored it.
+std::optional<QByteArray> readContent(const QString &folderPath, const QString &fileName)
+{
+    const QString filePath = joinPath(folderPath, fileName);
+    const QByteArray reply = ServerCommandBytes(strServer,
+        { commandField(QStringLiteral("READFILE")), passField(strPassword), { QStringLiteral("file"), filePath } });
+    return ReadReplyResult(reply, filePath);
+}
+
+} // namespace
+
 std::optional<QString> ReadRemoteFile(const QString &folderPath, const QString &fileName)
 {
-    const std::optional<RemoteDocument> document = ReadRemoteDocument(folderPath, fileName);
-    return document ? std::optional(document->text) : std::nullopt;
+    const std::optional<QByteArray> content = readContent(folderPath, fileName);
+    return content ? std::optional(cp932::Decode(*content)) : std::nullopt;
 }
 
 std::optional<RemoteDocument> ReadRemoteDocument(const QString &folderPath, const QString &fileName)
 {
-    const QString filePath = joinPath(folderPath, fileName);
-    const QString reply = currentServerCommand(QStringLiteral("READFILE"), { { QStringLiteral("file"), filePath } });
-    std::optional<QString> text = ReadReplyResult(reply, filePath);
-    if (!text)
+    const std::optional<QByteArray> content = readContent(folderPath, fileName);
+    if (!content)
         return std::nullopt;
-    return RemoteDocument { std::move(*text), strReplyETag };
+    textencoding::DecodedText decoded = textencoding::DecodeDocument(*content);
+    return RemoteDocument { std::move(decoded.text), strReplyETag, decoded.encoding };
 }
 
 QString SaveRemoteFile(const QString &folderPath, const QString &fileName, const QString &content)
 {
-    return SaveRemoteDocument(folderPath, fileName, content).result == SaveResult::Saved ? QStringLiteral("OK") : kNG;
+    return SaveRemoteDocument(folderPath, fileName, cp932::Encode(content)).result == SaveResult::Saved
+        ? QStringLiteral("OK")
+        : kNG;
 }
 
 SaveOutcome SaveRemoteDocument(
-    const QString &folderPath, const QString &fileName, const QString &content, const SaveCondition &condition)
+    const QString &folderPath, const QString &fileName, const QByteArray &content, const SaveCondition &condition)
 {
     QStringList headers;
     if (!condition.version.isEmpty())
@@ -91,9 +105,9 @@ SaveOutcome SaveRemoteDocument(
     if (condition.absent)
         headers.append(QStringLiteral("If-None-Match: *"));
     const FieldList fields { commandField(QStringLiteral("SAVEFILE")), passField(strPassword),
-        { QStringLiteral("file"), joinPath(folderPath, fileName) }, { QStringLiteral("content"), content } };
-    const QString reply = ServerCommand(strServer, fields, headers);
-    const SaveResult result = SaveReplyResult(reply, lngReplyStatus, strReplyETag, cp932::Encode(content));
+        { QStringLiteral("file"), joinPath(folderPath, fileName) } };
+    const QString reply = ServerCommand(strServer, fields, { QStringLiteral("content"), content }, headers);
+    const SaveResult result = SaveReplyResult(reply, lngReplyStatus, strReplyETag, content);
     return { result, result == SaveResult::Failed ? QString() : strReplyETag };
 }
 

@@ -7,6 +7,7 @@ bool blnSecure = false;
 QString strPassword;
 bool blnClearPass = false;
 QString strReply;
+QByteArray bytReply;
 bool blnReplyDone = false;
 int lngReplyStatus = 0;
 QString strReplyETag;
@@ -17,5 +18,6 @@ qint32 lngFilerMode = 0;
 bool blnFilerOK = false;
 bool blnFilerReplaces = false;
 qint32 blnReplaceMode = 0;
+textencoding::TextEncoding encFilerEncoding = textencoding::TextEncoding::ShiftJis;
 
 } // namespace modPublic
