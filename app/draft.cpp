@@ -15,15 +15,6 @@ QByteArray HeaderLine(const char *key, QString value)
     return QByteArray(key) + ": " + value.toUtf8() + '\n';
 }
 
-// A draft of an earlier version, or a name this version does not know, is in code page 932.
-textencoding::TextEncoding EncodingNamed(const QString &name)
-{
-    for (const auto encoding : { textencoding::TextEncoding::Utf8, textencoding::TextEncoding::Utf8Bom })
-        if (name == textencoding::EncodingName(encoding))
-            return encoding;
-    return textencoding::TextEncoding::ShiftJis;
-}
-
 } // namespace
 
 QByteArray EncodeDraft(const Draft &draft)
@@ -63,7 +54,7 @@ std::optional<Draft> DecodeDraft(const QByteArray &bytes)
         else if (key == "Line-Breaks")
             draft.lineBreaks = value == QLatin1String("LF") ? LineBreakStyle::Lf : LineBreakStyle::CrLf;
         else if (key == "Encoding")
-            draft.encoding = EncodingNamed(value);
+            draft.encoding = textencoding::EncodingNamed(value); // an older draft has none: Shift-JIS
         else if (key == "Changed")
             draft.changed = QDateTime::fromString(value, Qt::ISODate);
     }

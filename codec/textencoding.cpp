@@ -91,4 +91,12 @@ QString EncodingName(TextEncoding encoding)
     return QStringLiteral("Shift-JIS");
 }
 
+TextEncoding EncodingNamed(QStringView name)
+{
+    for (const TextEncoding encoding : kEncodings)
+        if (name == EncodingName(encoding))
+            return encoding;
+    return TextEncoding::ShiftJis;
+}
+
 } // namespace textencoding

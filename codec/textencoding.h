@@ -33,5 +33,9 @@ bool CanEncode(QStringView text, TextEncoding encoding);
 qsizetype ByteCount(QStringView text, TextEncoding encoding);
 // The name the status bar and the save-as browser show: "Shift-JIS", "UTF-8", "UTF-8 (BOM)".
 QString EncodingName(TextEncoding encoding);
+// The encoding of that name; Shift-JIS for a name it does not know.
+TextEncoding EncodingNamed(QStringView name);
+
+inline constexpr TextEncoding kEncodings[] = { TextEncoding::ShiftJis, TextEncoding::Utf8, TextEncoding::Utf8Bom };
 
 } // namespace textencoding

@@ -109,8 +109,7 @@ void frmFiler::BuildControls()
     // The encoding the saved copy is written in.
     cboEncoding = new QComboBox(this);
     cboEncoding->setObjectName(QStringLiteral("cboEncoding"));
-    for (const auto encoding : { textencoding::TextEncoding::ShiftJis, textencoding::TextEncoding::Utf8,
-             textencoding::TextEncoding::Utf8Bom })
+    for (const textencoding::TextEncoding encoding : textencoding::kEncodings)
         cboEncoding->addItem(textencoding::EncodingName(encoding), static_cast<int>(encoding));
     labEncoding = new QLabel(QStringLiteral("文字ｺｰﾄﾞ(&E)："), this);
     labEncoding->setBuddy(cboEncoding);

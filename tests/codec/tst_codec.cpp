@@ -1,6 +1,7 @@
 // The stored password's codec: tied to the computer's name, a fresh key at every encoding.
 
 #include "codec/codec.h"
+#include "codec/textencoding.h"
 #include "platform/random.h"
 #include "support/fakeplatform.h"
 #include "support/tables.h"
@@ -68,6 +69,28 @@ private slots:
         QFETCH(QString, code);
         QCOMPARE(Encode(password, QStringLiteral("PC"), 7), QString());
         QCOMPARE(Decode(code, QString()), QString());
+    }
+
+    void documentEncodings_data() { testsupport::AddTableRows(QStringLiteral("text-encodings.txt")); }
+    // A document is read as UTF-8 only when its bytes are UTF-8 beyond ASCII or carry the mark,
+    // and goes back as the same bytes; what neither encoding reads shows as U+FFFD, which code
+    // page 932 cannot write back unasked. Byte counts are those of the bytes written.
+    void documentEncodings()
+    {
+        using namespace textencoding;
+        QFETCH(QString, bytes);
+        QFETCH(QString, text);
+        const DecodedText decoded = DecodeDocument(bytes.toLatin1());
+        QTEST(EncodingName(decoded.encoding), "encoding");
+        QCOMPARE(decoded.text, text);
+        QCOMPARE(CanEncode(text, decoded.encoding), !text.contains(QChar::ReplacementCharacter));
+        if (!text.contains(QChar::ReplacementCharacter))
+            QCOMPARE(EncodeDocument(text, decoded.encoding), bytes.toLatin1());
+        for (const TextEncoding encoding : kEncodings) {
+            QCOMPARE(EncodingNamed(EncodingName(encoding)), encoding);
+            for (const QString &counted : { text, text + QChar(0xd83d) + u'a' + QChar(0xde00) })
+                QCOMPARE(ByteCount(counted, encoding), EncodeDocument(counted, encoding).size());
+        }
     }
 };
 
