@@ -53,9 +53,10 @@ std::optional<TextEncoding> EncodingToSaveIn(QWidget *owner, const QString &text
 {
     if (textencoding::CanEncode(text, wanted))
         return wanted;
-    const platform::MessageRequest question { QStringLiteral("この文書にはShift-JISで保存できない文字が含まれています。\r\n"
-                                                             "それらの文字を「?」に置き換えて保存しますか？\r\n\r\n"
-                                                             "UTF-8で保存すると、すべての文字がそのまま保存されます。"),
+    const platform::MessageRequest question { QStringLiteral(
+                                                  "この文書にはShift-JISで保存できない文字が含まれています。\r\n"
+                                                  "それらの文字を「?」に置き換えて保存しますか？\r\n\r\n"
+                                                  "UTF-8で保存すると、すべての文字がそのまま保存されます。"),
         platform::MsgIcon::Question, platform::MsgButtons::YesNoCancel, platform::MsgAnswer::Cancel,
         QStringLiteral("「?」に置き換えて保存(&Y)"), QStringLiteral("UTF-8で保存(&U)") };
     switch (platform::dialogs().MsgBox(owner, question)) {

@@ -1,6 +1,5 @@
 #include "drops.h"
 
-
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>

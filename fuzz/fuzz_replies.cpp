@@ -52,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::optional<QByteArray> read = modPublic::ReadReplyResult(replyBytes, path);
     const qsizetype lineEnd = replyBytes.indexOf('\n');
     if (read)
-        Require(lineEnd >= 0 && cp932::Decode(replyBytes.first(lineEnd)) == path && replyBytes.sliced(lineEnd + 1) == *read);
+        Require(lineEnd >= 0 && cp932::Decode(replyBytes.first(lineEnd)) == path
+            && replyBytes.sliced(lineEnd + 1) == *read);
     else
         Require(lineEnd < 0 || cp932::Decode(replyBytes.first(lineEnd)) != path);
     return 0;

@@ -72,9 +72,9 @@ FramedRequest FrameRequest(
     const FieldList &fields, const std::function<QString()> &drawBoundary, const std::optional<ByteField> &content)
 {
     const auto cutsAField = [&fields, &content](const QString &boundary) {
-        return std::any_of(fields.begin(), fields.end(),
-                   [&boundary](const Field &field) { return field.second.contains(boundary); })
-            || (content && content->second.contains(boundary.toLatin1()));
+        return std::any_of(fields.begin(), fields.end(), [&boundary](const Field &field) {
+            return field.second.contains(boundary);
+        }) || (content && content->second.contains(boundary.toLatin1()));
     };
     QString boundary = drawBoundary();
     while (cutsAField(boundary))

@@ -108,8 +108,8 @@ struct SaveOutcome {
     QString version; // of the stored file, when saved
 };
 // content: the document's bytes in its encoding, stored as they are.
-SaveOutcome SaveRemoteDocument(const QString &folderPath, const QString &fileName, const QByteArray &content,
-    const SaveCondition &condition = {});
+SaveOutcome SaveRemoteDocument(
+    const QString &folderPath, const QString &fileName, const QByteArray &content, const SaveCondition &condition = {});
 
 // The version a server names these bytes by.
 QString VersionOf(const QByteArray &bytes);

@@ -103,7 +103,8 @@ bool Exchange(const QString &server, const FieldList &fields, const std::optiona
     blnReplyDone = false;
     {
         // The framed bytes go before the wait: the control holds the request's bytes.
-        const FramedRequest request = FrameRequest(fields, [] { return MakeBoundary(); }, content);
+        const FramedRequest request = FrameRequest(
+            fields, [] { return MakeBoundary(); }, content);
         const QString extra
             = headers.isEmpty() ? QString() : headers.join(QLatin1String("\r\n")) + QLatin1String("\r\n");
         control->Execute(

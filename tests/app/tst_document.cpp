@@ -62,6 +62,7 @@ private slots:
                         const SaveResult result = results.value(answer, SaveResult::Saved);
                         return modPublic::SaveOutcome { result, result == SaveResult::Unconfirmed ? "x" : "s" };
                     },
+                .showEncoding = {},
                 .dropDraft = [] {},
             });
     }

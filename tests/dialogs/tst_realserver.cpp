@@ -67,10 +67,12 @@ private slots:
         // from a version that is no longer the file's, or onto a name that appeared, is refused.
         const std::optional<RemoteDocument> read = ReadRemoteDocument("data", "文書.txt");
         QVERIFY(read && read->version == VersionOf(cp932::Encode(read->text)));
-        QCOMPARE(int(SaveRemoteDocument("data", "文書.txt", cp932::Encode(u"一"), { read->version }).result), int(SaveResult::Saved));
-        QCOMPARE(
-            int(SaveRemoteDocument("data", "文書.txt", cp932::Encode(u"二"), { read->version }).result), int(SaveResult::Conflict));
-        QCOMPARE(int(SaveRemoteDocument("data", "文書.txt", cp932::Encode(u"三"), { {}, true }).result), int(SaveResult::Conflict));
+        QCOMPARE(int(SaveRemoteDocument("data", "文書.txt", cp932::Encode(u"一"), { read->version }).result),
+            int(SaveResult::Saved));
+        QCOMPARE(int(SaveRemoteDocument("data", "文書.txt", cp932::Encode(u"二"), { read->version }).result),
+            int(SaveResult::Conflict));
+        QCOMPARE(int(SaveRemoteDocument("data", "文書.txt", cp932::Encode(u"三"), { {}, true }).result),
+            int(SaveResult::Conflict));
         QCOMPARE(ReadRemoteFile("data", "文書.txt"), "一");
         strPassword = QStringLiteral("wrong");
         QVERIFY(!ListRemoteFiles("data"));
@@ -94,8 +96,11 @@ private slots:
         testsupport::FakeDialogs dialogs;
         QString text;
         app::Document document(nullptr,
-            { .text = [&] { return text; }, .setText = [&](const QString &set) { text = set; },
-                .showFileName = [](const QString &) {}, .historyChanged = [] {}, .lockWindow = [](bool) {},
+            { .text = [&] { return text; },
+                .setText = [&](const QString &set) { text = set; },
+                .showFileName = [](const QString &) {},
+                .historyChanged = [] {},
+                .lockWindow = [](bool) {},
                 .showProgress = [](const QString &) {},
                 .showFiler =
                     [] {
@@ -105,7 +110,10 @@ private slots:
                         strCurrentFile = QStringLiteral("新.txt");
                         encFilerEncoding = textencoding::TextEncoding::Utf8;
                     },
-                .readFile = ReadRemoteDocument, .saveFile = SaveRemoteDocument, .dropDraft = [] {} });
+                .readFile = ReadRemoteDocument,
+                .saveFile = SaveRemoteDocument,
+                .showEncoding = {},
+                .dropDraft = [] {} });
         QVERIFY(document.LoadRemoteDocument({ QStringLiteral("data"), QStringLiteral("文書.txt") }));
         QCOMPARE(textencoding::EncodingName(document.encoding), encoding);
         const auto stored = [&file] { return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("?"); };
