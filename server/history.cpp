@@ -207,9 +207,15 @@ std::optional<std::vector<KeptItem>> History::deleted(const std::vector<std::str
 
 std::optional<std::string> History::readVersion(const std::vector<std::string> &file, std::string_view id) const
 {
+    const std::string name(id);
+    constexpr int kFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
     const Fd bucket = ParseId(id) ? Bucket(m_root, 'v', file, false) : Fd();
-    const Fd fd(
-        bucket ? ::openat(bucket.get(), std::string(id).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC) : -1);
+    Fd fd(bucket ? ::openat(bucket.get(), name.c_str(), kFlags) : -1);
+    if (!fd && ParseId(id) && file.size() > 1) { // a deleted file is read by its path too
+        const Fd folder = Bucket(m_root, 'd', { file.begin(), file.end() - 1 }, false);
+        const Fd item = folder ? OpenDirAt(folder.get(), name) : Fd();
+        fd = Fd(item ? ::openat(item.get(), file.back().c_str(), kFlags) : -1);
+    }
     struct stat st { };
     if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)
         || static_cast<std::uint64_t>(st.st_size) > kMaxReadBytes)

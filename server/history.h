@@ -50,6 +50,7 @@ public:
     // Newest first; empty when nothing is kept for the path.
     std::optional<std::vector<KeptItem>> versions(const std::vector<std::string> &file) const;
     std::optional<std::vector<KeptItem>> deleted(const std::vector<std::string> &folder) const;
+    // A version of the file, or the file itself when it was deleted.
     std::optional<std::string> readVersion(const std::vector<std::string> &file, std::string_view id) const;
     bool hasVersion(const std::vector<std::string> &file, std::string_view id) const;
     // The version replaces `name` in the locked `dir`, whose present file is kept first.
