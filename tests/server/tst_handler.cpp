@@ -422,6 +422,11 @@ void TestVidodu::history()
     }
     QTEST(replies.join(" ; "), "replies");
     QTEST(Changes(before, disk()), "changes");
+    qint64 held = 0; // on disk, beside the notes of paths: nothing pruned lingers
+    for (QDirIterator it(m_base + "/root/history", QDir::Files | QDir::NoSymLinks, QDirIterator::Subdirectories);
+         it.hasNext();)
+        held += it.nextFileInfo().fileName() == "path" ? 0 : it.fileInfo().size();
+    QVERIFY(held <= qint64(m_config.history.bytes));
 }
 
 QTEST_GUILESS_MAIN(TestVidodu)
