@@ -125,7 +125,7 @@ bool WellFormed(std::string_view command, const std::vector<std::string_view> &f
         return true;
     if (command == "CHECK")
         return reply == "OK\nfeatures: history\n";
-    if (command == "LISTFOLDERS" || command == "LISTFILES")
+    if (command == "LISTFOLDERS" || command == "LISTFILES" || command == "LISTVERSIONS" || command == "LISTDELETED")
         return f.size() > 1 && StartsWith(reply, f[1]) && (reply.size() == f[1].size() || reply[f[1].size()] == '\n');
     if (command == "READFILE")
         return f.size() > 2 && StartsWith(reply, std::string(f[2]) + '\n');

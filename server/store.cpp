@@ -238,7 +238,8 @@ SaveResult Store::saveFile(const Elements &file, std::string_view content, const
     }
     ::fsync(dir.get()); // the rename itself reaches the disk
     RemoveStaleTemporaries(dir.get());
-    m_history.prune();
+    if (existing)
+        m_history.prune();
     return result;
 }
 
