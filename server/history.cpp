@@ -112,7 +112,8 @@ std::optional<std::vector<Entry>> EntriesIn(int bucket)
     return out;
 }
 
-// Bytes in the regular files below a folder; links are not followed.
+// Bytes in the regular files below a folder; links are not followed. Each level holds a folder
+// open: a tree deeper than the process may open counts only its upper part.
 std::uint64_t TreeSize(int parent, const std::string &name)
 {
     const Fd dir = OpenDirAt(parent, name);
