@@ -1,4 +1,4 @@
-// The ten server operations: each builds its fields, runs one request and reads the reply.
+// The server operations: each builds its fields, runs one request and reads the reply.
 
 #include "protocol/modPublic.h"
 #include "protocol/replies.h"
@@ -43,12 +43,77 @@ QString status(const QString &word, const FieldList &arguments, QStringView succ
     return StatusReplyResult(currentServerCommand(word, arguments), successLine);
 }
 
+// What the last successful CHECK said, and of which server and password.
+struct Checked {
+    QString server;
+    bool secure = false;
+    QString password;
+    bool history = false;
+};
+std::optional<Checked> g_checked;
+
+bool CurrentServerChecked()
+{
+    return g_checked && g_checked->server == strServer && g_checked->secure == blnSecure
+        && g_checked->password == strPassword;
+}
+
+Field pathField(const QString &path)
+{
+    return { QStringLiteral("path"), path };
+}
+
+Field idField(const QString &id)
+{
+    return { QStringLiteral("id"), id };
+}
+
 } // namespace
 
 bool CheckServer(const QString &server, const QString &password, bool secure)
 {
-    return CheckReplyResult(
-        ServerCommand(server, { commandField(QStringLiteral("CHECK")), passField(password) }, {}, secure));
+    const QString reply
+        = ServerCommand(server, { commandField(QStringLiteral("CHECK")), passField(password) }, {}, secure);
+    if (!CheckReplyResult(reply))
+        return false;
+    g_checked = Checked { server, secure, password, CheckReplyFeature(reply, u"history") };
+    return true;
+}
+
+bool ServerKeepsHistory()
+{
+    return CurrentServerChecked() && g_checked->history;
+}
+
+bool LearnServerHistory()
+{
+    if (!CurrentServerChecked())
+        CheckServer(strServer, strPassword, blnSecure);
+    return ServerKeepsHistory();
+}
+
+std::optional<QStringList> ListRemoteVersions(const QString &filePath)
+{
+    return listing(QStringLiteral("LISTVERSIONS"), filePath);
+}
+
+std::optional<QStringList> ListRemoteDeleted(const QString &folderPath)
+{
+    return listing(QStringLiteral("LISTDELETED"), folderPath);
+}
+
+std::optional<QString> ReadRemoteVersion(const QString &filePath, const QString &id)
+{
+    return ReadReplyResult(
+        currentServerCommand(QStringLiteral("READVERSION"), { pathField(filePath), idField(id) }), id);
+}
+
+QString RestoreRemoteItem(const QString &path, const QString &id, const QString &newName)
+{
+    FieldList arguments { pathField(path), idField(id) };
+    if (!newName.isEmpty())
+        arguments.append({ QStringLiteral("name"), newName });
+    return status(QStringLiteral("RESTORE"), arguments, u"Restore OK");
 }
 
 std::optional<QStringList> ListRemoteFolders(const QString &folderPath)
