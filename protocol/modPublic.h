@@ -101,6 +101,13 @@ QString VersionOf(const QByteArray &bytes);
 // --- History kept by the server -----------------------------------------------------------
 // A server that keeps the versions it replaced and the files and folders it deleted says so in
 // CHECK's reply. The editor learns it whenever it checks a server, for that server and password.
+struct ServerCheck {
+    QString server;
+    bool secure = false;
+    QString password;
+    bool history = false;
+};
+extern std::optional<ServerCheck> udtLastCheck; // the last CHECK that succeeded
 
 // What the last check of the current server said; false when it was not checked yet.
 bool ServerKeepsHistory();

@@ -43,19 +43,10 @@ QString status(const QString &word, const FieldList &arguments, QStringView succ
     return StatusReplyResult(currentServerCommand(word, arguments), successLine);
 }
 
-// What the last successful CHECK said, and of which server and password.
-struct Checked {
-    QString server;
-    bool secure = false;
-    QString password;
-    bool history = false;
-};
-std::optional<Checked> g_checked;
-
 bool CurrentServerChecked()
 {
-    return g_checked && g_checked->server == strServer && g_checked->secure == blnSecure
-        && g_checked->password == strPassword;
+    return udtLastCheck && udtLastCheck->server == strServer && udtLastCheck->secure == blnSecure
+        && udtLastCheck->password == strPassword;
 }
 
 Field pathField(const QString &path)
@@ -76,13 +67,13 @@ bool CheckServer(const QString &server, const QString &password, bool secure)
         = ServerCommand(server, { commandField(QStringLiteral("CHECK")), passField(password) }, {}, secure);
     if (!CheckReplyResult(reply))
         return false;
-    g_checked = Checked { server, secure, password, CheckReplyFeature(reply, u"history") };
+    udtLastCheck = ServerCheck { server, secure, password, CheckReplyFeature(reply, u"history") };
     return true;
 }
 
 bool ServerKeepsHistory()
 {
-    return CurrentServerChecked() && g_checked->history;
+    return CurrentServerChecked() && udtLastCheck->history;
 }
 
 bool LearnServerHistory()

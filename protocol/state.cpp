@@ -18,5 +18,6 @@ bool blnFilerOK = false;
 bool blnFilerReplaces = false;
 qint32 blnReplaceMode = 0;
 std::optional<QString> strFilerUntitled;
+std::optional<ServerCheck> udtLastCheck;
 
 } // namespace modPublic
