@@ -120,12 +120,9 @@ private slots:
             QVERIFY(modPublic::CheckServer(modPublic::strServer, modPublic::strPassword));
             menuOpens();
         }
-        modPublic::blnSecure = true; // another server than the one checked
-        menuOpens();
-        modPublic::blnSecure = false;
         f.window.menuNew->trigger();
         menuOpens();
-        QCOMPARE(enabled, QStringLiteral("0100"));
+        QCOMPARE(enabled, QStringLiteral("010"));
     }
 
     // While a file is read the window is disabled, the busy indicator and the note are up;
