@@ -1,4 +1,4 @@
-// The ten server operations: each builds its fields, runs one request and reads the reply.
+// The server operations: each builds its fields, runs one request and reads the reply.
 
 #include "protocol/modPublic.h"
 #include "protocol/replies.h"
@@ -43,12 +43,39 @@ QString status(const QString &word, const FieldList &arguments, QStringView succ
     return StatusReplyResult(currentServerCommand(word, arguments), successLine);
 }
 
+// READFILE and READVERSION: a line naming what the reply carries, then a document's content. The
+// one place where a document's content is read from a reply.
+std::optional<QString> documentContent(const QString &word, const FieldList &arguments, const QString &firstLine)
+{
+    return ReadReplyResult(currentServerCommand(word, arguments), firstLine);
+}
+
+bool CurrentServerChecked()
+{
+    return udtLastCheck && udtLastCheck->server == strServer && udtLastCheck->secure == blnSecure
+        && udtLastCheck->password == strPassword;
+}
+
+Field pathField(const QString &path)
+{
+    return { QStringLiteral("path"), path };
+}
+
+Field idField(const QString &id)
+{
+    return { QStringLiteral("id"), id };
+}
+
 } // namespace
 
 bool CheckServer(const QString &server, const QString &password, bool secure)
 {
-    return CheckReplyResult(
-        ServerCommand(server, { commandField(QStringLiteral("CHECK")), passField(password) }, {}, secure));
+    const QString reply
+        = ServerCommand(server, { commandField(QStringLiteral("CHECK")), passField(password) }, {}, secure);
+    if (!CheckReplyResult(reply))
+        return false;
+    udtLastCheck = ServerCheck { server, secure, password, CheckReplyFeature(reply, u"history") };
+    return true;
 }
 
 std::optional<QStringList> ListRemoteFolders(const QString &folderPath)
@@ -70,8 +97,8 @@ std::optional<QString> ReadRemoteFile(const QString &folderPath, const QString &
 std::optional<RemoteDocument> ReadRemoteDocument(const QString &folderPath, const QString &fileName)
 {
     const QString filePath = joinPath(folderPath, fileName);
-    const QString reply = currentServerCommand(QStringLiteral("READFILE"), { { QStringLiteral("file"), filePath } });
-    std::optional<QString> text = ReadReplyResult(reply, filePath);
+    std::optional<QString> text
+        = documentContent(QStringLiteral("READFILE"), { { QStringLiteral("file"), filePath } }, filePath);
     if (!text)
         return std::nullopt;
     return RemoteDocument { std::move(*text), strReplyETag };
@@ -122,6 +149,41 @@ QString RenameRemoteFile(const QString &filePath, const QString &newName)
 {
     return status(QStringLiteral("RENAMEFILE"),
         { { QStringLiteral("path"), filePath }, { QStringLiteral("name"), newName } }, u"Rename File OK");
+}
+
+bool ServerKeepsHistory()
+{
+    return CurrentServerChecked() && udtLastCheck->history;
+}
+
+bool LearnServerHistory()
+{
+    if (!CurrentServerChecked())
+        CheckServer(strServer, strPassword, blnSecure);
+    return ServerKeepsHistory();
+}
+
+std::optional<QStringList> ListRemoteVersions(const QString &filePath)
+{
+    return listing(QStringLiteral("LISTVERSIONS"), filePath);
+}
+
+std::optional<QStringList> ListRemoteDeleted(const QString &folderPath)
+{
+    return listing(QStringLiteral("LISTDELETED"), folderPath);
+}
+
+std::optional<QString> ReadRemoteVersion(const QString &filePath, const QString &id)
+{
+    return documentContent(QStringLiteral("READVERSION"), { pathField(filePath), idField(id) }, id);
+}
+
+QString RestoreRemoteItem(const QString &path, const QString &id, const QString &newName)
+{
+    FieldList arguments { pathField(path), idField(id) };
+    if (!newName.isEmpty())
+        arguments.append({ QStringLiteral("name"), newName });
+    return status(QStringLiteral("RESTORE"), arguments, u"Restore OK");
 }
 
 } // namespace modPublic
