@@ -211,10 +211,14 @@ void Document::OpenDocument()
     if (!ConfirmSave())
         return;
     modPublic::blnFilerOK = false;
+    modPublic::strFilerUntitled.reset();
     const HistoryItem before = CurrentFile();
     Locked lock(seams);
     modPublic::lngFilerMode = 0;
     seams.showFiler();
+    // The save prompt was answered before the browser opened.
+    if (modPublic::strFilerUntitled)
+        return ShowUntitledText(*std::exchange(modPublic::strFilerUntitled, std::nullopt));
     if (!modPublic::blnFilerOK)
         return;
     // The browser has made its choice the current file; a file that cannot be read gives the
@@ -358,6 +362,26 @@ void Document::CreateShortcut()
         platform::ShowError(m_owner, QStringLiteral("ローカルショートカットの作成に失敗しました。"));
 }
 
+void Document::OpenUntitledText(const QString &text)
+{
+    if (ConfirmSave())
+        ShowUntitledText(text);
+}
+
+void Document::ShowUntitledText(const QString &text)
+{
+    seams.setText(text);
+    ResetDocument();
+}
+
+void Document::CurrentFileRestored()
+{
+    if (blnModified || modPublic::strCurrentFile.isEmpty())
+        return;
+    Locked lock(seams);
+    LoadRemoteDocument(CurrentFile());
+}
+
 void Document::OpenDroppedFiles(const QStringList &files)
 {
     if (files.isEmpty())
@@ -386,8 +410,7 @@ void Document::OpenDroppedFiles(const QStringList &files)
     const std::optional<textencoding::DecodedText> read = ReadLocalTextFile(first);
     if (!read)
         return;
-    seams.setText(read->text);
-    ResetDocument();
+    ShowUntitledText(read->text);
     SetEncoding(read->encoding);
 }
 

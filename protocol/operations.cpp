@@ -1,4 +1,4 @@
-// The ten server operations: each builds its fields, runs one request and reads the reply.
+// The server operations: each builds its fields, runs one request and reads the reply.
 
 #include "protocol/modPublic.h"
 #include "protocol/replies.h"
@@ -43,12 +43,47 @@ QString status(const QString &word, const FieldList &arguments, QStringView succ
     return StatusReplyResult(currentServerCommand(word, arguments), successLine);
 }
 
+// READFILE and READVERSION: a line naming what the reply carries, then a document's content as
+// the server stored it. The one place where a document's content is read from a reply.
+std::optional<QByteArray> documentContent(const QString &word, const FieldList &arguments, const QString &firstLine)
+{
+    FieldList fields { commandField(word), passField(strPassword) };
+    fields += arguments;
+    return ReadReplyResult(ServerCommandBytes(strServer, fields), firstLine);
+}
+
+std::optional<QByteArray> readFileContent(const QString &folderPath, const QString &fileName)
+{
+    const QString filePath = joinPath(folderPath, fileName);
+    return documentContent(QStringLiteral("READFILE"), { { QStringLiteral("file"), filePath } }, filePath);
+}
+
+bool CurrentServerChecked()
+{
+    return udtLastCheck && udtLastCheck->server == strServer && udtLastCheck->secure == blnSecure
+        && udtLastCheck->password == strPassword;
+}
+
+Field pathField(const QString &path)
+{
+    return { QStringLiteral("path"), path };
+}
+
+Field idField(const QString &id)
+{
+    return { QStringLiteral("id"), id };
+}
+
 } // namespace
 
 bool CheckServer(const QString &server, const QString &password, bool secure)
 {
-    return CheckReplyResult(
-        ServerCommand(server, { commandField(QStringLiteral("CHECK")), passField(password) }, {}, secure));
+    const QString reply
+        = ServerCommand(server, { commandField(QStringLiteral("CHECK")), passField(password) }, {}, secure);
+    if (!CheckReplyResult(reply))
+        return false;
+    udtLastCheck = ServerCheck { server, secure, password, CheckReplyFeature(reply, u"history") };
+    return true;
 }
 
 std::optional<QStringList> ListRemoteFolders(const QString &folderPath)
@@ -61,28 +96,15 @@ std::optional<QStringList> ListRemoteFiles(const QString &folderPath)
     return listing(QStringLiteral("LISTFILES"), folderPath);
 }
 
-namespace {
-
-// READFILE's content as the server stored it.
-std::optional<QByteArray> readContent(const QString &folderPath, const QString &fileName)
-{
-    const QString filePath = joinPath(folderPath, fileName);
-    const QByteArray reply = ServerCommandBytes(strServer,
-        { commandField(QStringLiteral("READFILE")), passField(strPassword), { QStringLiteral("file"), filePath } });
-    return ReadReplyResult(reply, filePath);
-}
-
-} // namespace
-
 std::optional<QString> ReadRemoteFile(const QString &folderPath, const QString &fileName)
 {
-    const std::optional<QByteArray> content = readContent(folderPath, fileName);
+    const std::optional<QByteArray> content = readFileContent(folderPath, fileName);
     return content ? std::optional(cp932::Decode(*content)) : std::nullopt;
 }
 
 std::optional<RemoteDocument> ReadRemoteDocument(const QString &folderPath, const QString &fileName)
 {
-    const std::optional<QByteArray> content = readContent(folderPath, fileName);
+    const std::optional<QByteArray> content = readFileContent(folderPath, fileName);
     if (!content)
         return std::nullopt;
     textencoding::DecodedText decoded = textencoding::DecodeDocument(*content);
@@ -136,6 +158,43 @@ QString RenameRemoteFile(const QString &filePath, const QString &newName)
 {
     return status(QStringLiteral("RENAMEFILE"),
         { { QStringLiteral("path"), filePath }, { QStringLiteral("name"), newName } }, u"Rename File OK");
+}
+
+bool ServerKeepsHistory()
+{
+    return CurrentServerChecked() && udtLastCheck->history;
+}
+
+bool LearnServerHistory()
+{
+    if (!CurrentServerChecked())
+        CheckServer(strServer, strPassword, blnSecure);
+    return ServerKeepsHistory();
+}
+
+std::optional<QStringList> ListRemoteVersions(const QString &filePath)
+{
+    return listing(QStringLiteral("LISTVERSIONS"), filePath);
+}
+
+std::optional<QStringList> ListRemoteDeleted(const QString &folderPath)
+{
+    return listing(QStringLiteral("LISTDELETED"), folderPath);
+}
+
+std::optional<QString> ReadRemoteVersion(const QString &filePath, const QString &id)
+{
+    const std::optional<QByteArray> content
+        = documentContent(QStringLiteral("READVERSION"), { pathField(filePath), idField(id) }, id);
+    return content ? std::optional(textencoding::DecodeDocument(*content).text) : std::nullopt;
+}
+
+QString RestoreRemoteItem(const QString &path, const QString &id, const QString &newName)
+{
+    FieldList arguments { pathField(path), idField(id) };
+    if (!newName.isEmpty())
+        arguments.append({ QStringLiteral("name"), newName });
+    return status(QStringLiteral("RESTORE"), arguments, u"Restore OK");
 }
 
 } // namespace modPublic

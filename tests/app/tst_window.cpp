@@ -8,6 +8,7 @@
 #include "support/fakeplatform.h"
 #include "support/keyboard.h"
 #include "support/layout.h"
+#include "support/scriptedserver.h"
 #include "support/tables.h"
 
 #include <QAction>
@@ -100,6 +101,28 @@ private slots:
         QCOMPARE(f.window.menuShortcut->isEnabled(), !action.endsWith(QLatin1String("ew")));
         emit f.window.mhdFile->aboutToHide();
         QVERIFY(f.window.menuShortcut->isEnabled());
+    }
+
+    // The versions item is enabled when the File menu opens on a file of the server last checked,
+    // when that server keeps history.
+    void versionsMenuFollowsTheServer()
+    {
+        Fixture f;
+        testsupport::ScriptedHttpServer server;
+        modPublic::strServer = server.serverText();
+        QString enabled;
+        const auto menuOpens = [&] {
+            emit f.window.mhdFile->aboutToShow();
+            enabled += QString::number(f.window.menuVersions->isEnabled());
+        };
+        for (const char *reply : { "OK\n", "OK\nfeatures: history\n" }) {
+            server.reply(QString::fromLatin1(reply), QStringLiteral("CHECK"));
+            QVERIFY(modPublic::CheckServer(modPublic::strServer, modPublic::strPassword));
+            menuOpens();
+        }
+        f.window.menuNew->trigger();
+        menuOpens();
+        QCOMPARE(enabled, QStringLiteral("010"));
     }
 
     // While a file is read the window is disabled, the busy indicator and the note are up;
