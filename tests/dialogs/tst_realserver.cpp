@@ -90,6 +90,10 @@ private slots:
         QVERIFY2(server.start(), qPrintable(server.errorText()));
         strServer = server.serverText();
         strPassword.clear();
+        const auto stored = [&server](const QString &name) {
+            QFile file(server.dataDir() + u'/' + name);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("?");
+        };
         QFile file(server.dataDir() + QStringLiteral("/文書.txt"));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes.toLatin1()) == bytes.size());
         file.close();
@@ -116,24 +120,20 @@ private slots:
                 .dropDraft = [] {} });
         QVERIFY(document.LoadRemoteDocument({ QStringLiteral("data"), QStringLiteral("文書.txt") }));
         QCOMPARE(textencoding::EncodingName(document.encoding), encoding);
-        const auto stored = [&file] { return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("?"); };
         const bool readable = !text.contains(QChar::ReplacementCharacter);
         if (!readable)
             dialogs.answerMessage(MsgAnswer::Cancel);
         QCOMPARE(document.TrySaveDocument(), readable);
-        QCOMPARE(stored(), bytes.toLatin1());
-        file.close();
+        QCOMPARE(stored("文書.txt"), bytes.toLatin1());
         if (readable) {
             text += QStringLiteral("編集");
             QVERIFY(document.TrySaveDocument());
-            QCOMPARE(stored(), textencoding::EncodeDocument(text, textencoding::EncodingNamed(encoding)));
-            file.close();
+            QCOMPARE(stored("文書.txt"), textencoding::EncodeDocument(text, textencoding::EncodingNamed(encoding)));
         }
         document.NewDocument();
         text = QStringLiteral("波〜絵😀");
         QVERIFY(document.TrySaveDocumentAs());
-        QFile saved(server.dataDir() + QStringLiteral("/新.txt"));
-        QVERIFY(saved.open(QIODevice::ReadOnly) && saved.readAll() == text.toUtf8());
+        QCOMPARE(stored("新.txt"), text.toUtf8());
     }
 };
 
