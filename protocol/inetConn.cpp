@@ -110,14 +110,13 @@ void inetConn::Execute(const QString &url, const QString &operation, const QByte
     // save would fail for nothing. The script answers one request at a time anyway.
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     modPublic::PrepareTransport(request);
-    const QByteArray &data = requestData;
     const QByteArray verb = operation.toUpper().toLatin1();
     if (verb == "POST")
-        m_reply = m_manager->post(request, data);
+        m_reply = m_manager->post(request, requestData);
     else if (verb == "GET")
         m_reply = m_manager->get(request);
     else
-        m_reply = m_manager->sendCustomRequest(request, verb, data);
+        m_reply = m_manager->sendCustomRequest(request, verb, requestData);
 
     connect(m_reply, &QNetworkReply::readyRead, this, &inetConn::onReadyRead);
     connect(m_reply, &QNetworkReply::uploadProgress, this, &inetConn::onProgress);

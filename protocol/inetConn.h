@@ -43,7 +43,6 @@ public:
     // The next part of the body, at most size bytes of it in code page 932 (at least one
     // character while any is left); "" once the body is exhausted.
     QString GetChunk(int size);
-    bool BodyAsBytes() const { return m_bodyAsBytes; }
     // The whole body of a response asked for as bytes; empty once taken.
     QByteArray TakeBytes() { return std::exchange(m_received, QByteArray()); }
     bool StillExecuting() const { return !m_reply.isNull(); }

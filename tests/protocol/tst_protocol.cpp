@@ -82,6 +82,13 @@ private slots:
         QCOMPARE(request.boundary, drawn('C'));
         QCOMPARE(request.header, "Content-Type: multipart/form-data; boundary=" + drawn('C') + "\r\n");
         QCOMPARE(request.body, cp932::Encode(FrameBody(fields, drawn('C'))));
+        // A document's bytes go last, framed as a text value is, and they too make a new boundary drawn.
+        next = 'A';
+        const QByteArray bytes = "\x82\xa0" + drawn('C').toLatin1();
+        QCOMPARE(FrameRequest(
+                     fields, [&next] { return drawn(next++); }, ByteField { "e", bytes })
+                     .body,
+            cp932::Encode(FrameBody(fields + FieldList { { "e", "あ" + drawn('C') } }, drawn('D'))));
         // A drawn boundary: the time, 15 letters or digits, 20 dashes.
         QVERIFY(
             QRegularExpression(QStringLiteral("^===\\d{12}===[A-Za-z0-9]{15}-{20}$")).match(MakeBoundary()).hasMatch());
