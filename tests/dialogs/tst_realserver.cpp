@@ -92,8 +92,7 @@ private slots:
             return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("?");
         };
         QFile file(server.dataDir() + QStringLiteral("/文書.txt"));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes.toLatin1()) == bytes.size());
-        file.close();
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes.toLatin1()) == bytes.size() && file.flush());
         testsupport::FakeDialogs dialogs;
         QString text;
         app::Document document(nullptr,
