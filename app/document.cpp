@@ -3,7 +3,6 @@
 #include "app/drops.h"
 #include "app/shortcutfile.h"
 #include "dialogs/filer/filerrules.h"
-#include "platform/cp932.h"
 #include "platform/dialogs.h"
 #include "protocol/modPublic.h"
 
@@ -45,13 +44,26 @@ private:
     const DocumentSeams &m_seams;
 };
 
-// Saving replaces what code page 932 lacks with "?": the user decides before that happens.
-bool AcceptUnencodableText(QWidget *owner, const QString &text)
+using textencoding::TextEncoding;
+
+// Saving in code page 932 replaces what it lacks with "?": the user decides before that
+// happens, and may keep every character by saving in UTF-8 instead. The encoding to save in;
+// nothing when the text is not to be saved.
+std::optional<TextEncoding> EncodingToSaveIn(QWidget *owner, const QString &text, TextEncoding wanted)
 {
-    return cp932::CanEncode(text)
-        || platform::AskYesNo(owner,
-            QStringLiteral("この文書にはShift-JISで保存できない文字が含まれています。\r\n"
-                           "それらの文字を「?」に置き換えて保存しますか？"));
+    if (textencoding::CanEncode(text, wanted))
+        return wanted;
+    const platform::MessageRequest question { QStringLiteral(
+                                                  "この文書にはShift-JISで保存できない文字が含まれています。\r\n"
+                                                  "それらの文字を「?」に置き換えて保存しますか？\r\n\r\n"
+                                                  "UTF-8で保存すると、すべての文字がそのまま保存されます。"),
+        platform::MsgIcon::Question, platform::MsgButtons::YesNoCancel, platform::MsgAnswer::Cancel,
+        QStringLiteral("「?」に置き換えて保存(&Y)"), QStringLiteral("UTF-8で保存(&U)") };
+    switch (platform::dialogs().MsgBox(owner, question)) {
+    case platform::MsgAnswer::Yes: return wanted;
+    case platform::MsgAnswer::No: return TextEncoding::Utf8;
+    default: return std::nullopt;
+    }
 }
 
 HistoryItem CurrentFile()
@@ -72,7 +84,8 @@ modPublic::SaveResult Document::SaveToServer(const QString &text, const modPubli
     modPublic::SaveOutcome outcome;
     {
         InProgress progress(seams, QStringLiteral("保存しています…"));
-        outcome = seams.saveFile(modPublic::strCurrentFolder, modPublic::strCurrentFile, text, condition);
+        outcome = seams.saveFile(modPublic::strCurrentFolder, modPublic::strCurrentFile,
+            textencoding::EncodeDocument(text, encoding), condition);
     }
     switch (outcome.result) {
     case modPublic::SaveResult::Saved: break;
@@ -146,6 +159,24 @@ void Document::NewDocument()
         return;
     seams.setText(QString());
     ResetDocument();
+    SetEncoding(TextEncoding::ShiftJis);
+}
+
+void Document::SetEncoding(TextEncoding newEncoding)
+{
+    encoding = newEncoding;
+    if (seams.showEncoding)
+        seams.showEncoding(encoding);
+}
+
+// The encoding the text is saved in: `wanted`, or what the user chooses when that would lose
+// characters. False when the user keeps the text unsaved.
+bool Document::ChooseSaveEncoding(const QString &text, TextEncoding wanted)
+{
+    const std::optional<TextEncoding> chosen = EncodingToSaveIn(m_owner, text, wanted);
+    if (chosen)
+        SetEncoding(*chosen);
+    return chosen.has_value();
 }
 
 void Document::ResetDocument()
@@ -163,9 +194,11 @@ void Document::SetUnmodified()
     seams.dropDraft();
 }
 
-void Document::RestoreDraft(const QString &text, const HistoryItem &file, const QString &version)
+void Document::RestoreDraft(
+    const QString &text, const HistoryItem &file, const QString &version, TextEncoding textEncoding)
 {
     seams.setText(text);
+    SetEncoding(textEncoding);
     modPublic::strCurrentFolder = file.Path;
     modPublic::strCurrentFile = file.File;
     strVersion = version;
@@ -208,6 +241,7 @@ bool Document::LoadRemoteDocument(const HistoryItem &file)
         return false;
     }
     seams.setText(document->text);
+    SetEncoding(document->encoding);
     modPublic::strCurrentFolder = file.Path;
     modPublic::strCurrentFile = file.File;
     strVersion = document->version;
@@ -226,7 +260,7 @@ void Document::SaveDocument()
 bool Document::TrySaveDocument()
 {
     const QString text = seams.text();
-    if (!AcceptUnencodableText(m_owner, text))
+    if (!ChooseSaveEncoding(text, encoding))
         return false;
     Locked lock(seams);
     return SaveOnCondition(text, { strVersion });
@@ -240,8 +274,6 @@ void Document::SaveDocumentAs()
 bool Document::TrySaveDocumentAs()
 {
     const QString text = seams.text();
-    if (!AcceptUnencodableText(m_owner, text))
-        return false;
     Locked lock(seams);
     return SaveAsWhileLocked(text);
 }
@@ -252,9 +284,17 @@ bool Document::SaveAsWhileLocked(const QString &text)
     modPublic::lngFilerMode = 1;
     modPublic::blnFilerOK = false;
     modPublic::blnFilerReplaces = false;
+    modPublic::encFilerEncoding = encoding;
     seams.showFiler();
     if (!modPublic::blnFilerOK)
         return false;
+    // The copy goes out in the encoding chosen in the browser, which the document keeps from
+    // now on; a copy not made leaves the document as it was.
+    if (!ChooseSaveEncoding(text, modPublic::encFilerEncoding)) {
+        modPublic::strCurrentFolder = before.Path;
+        modPublic::strCurrentFile = before.File;
+        return false;
+    }
     // Another name than the document's own must not exist yet, unless the user agreed in the
     // browser to replace the file listed there.
     modPublic::SaveCondition condition { strVersion };
@@ -367,10 +407,11 @@ void Document::OpenDroppedFiles(const QStringList &files)
         OpenShortcut(first);
         return;
     }
-    const std::optional<QString> text = ReadLocalTextFile(first);
-    if (!text)
+    const std::optional<textencoding::DecodedText> read = ReadLocalTextFile(first);
+    if (!read)
         return;
-    ShowUntitledText(*text);
+    ShowUntitledText(read->text);
+    SetEncoding(read->encoding);
 }
 
 } // namespace app

@@ -7,6 +7,7 @@
 // folder and file are modPublic's, which the file browser sets.
 
 #include "app/history.h"
+#include "codec/textencoding.h"
 #include "protocol/modPublic.h"
 
 #include <QString>
@@ -34,12 +35,14 @@ struct DocumentSeams {
     // The file browser, modal, in modPublic::lngFilerMode; it answers through modPublic's
     // blnFilerOK, strCurrentFolder and strCurrentFile.
     std::function<void()> showFiler;
-    // The server: the file's text and version, nothing when it could not be read; a save on a
-    // condition, and how it went.
+    // The server: the file's text, version and encoding, nothing when it could not be read; a
+    // save of the document's bytes on a condition, and how it went.
     std::function<std::optional<modPublic::RemoteDocument>(const QString &folder, const QString &file)> readFile;
     std::function<modPublic::SaveOutcome(
-        const QString &folder, const QString &file, const QString &text, const modPublic::SaveCondition &condition)>
+        const QString &folder, const QString &file, const QByteArray &bytes, const modPublic::SaveCondition &condition)>
         saveFile;
+    // The status bar, after the document's encoding changed (optional).
+    std::function<void(textencoding::TextEncoding)> showEncoding;
     // The text reached the server or was given up: its draft on the local disk goes.
     std::function<void()> dropDraft;
 };
@@ -58,6 +61,9 @@ public:
     // The version of the current file as last read or saved; empty when unknown. A save sends
     // it, so that a file changed on the server meanwhile is never replaced unasked.
     QString strVersion;
+    // What the document's bytes are in: as it was read, as it was saved; code page 932 when new.
+    textencoding::TextEncoding encoding = textencoding::TextEncoding::ShiftJis;
+    void SetEncoding(textencoding::TextEncoding newEncoding);
 
     // False when the user cancels the save prompt, or answers Yes and the text is not saved.
     bool ConfirmSave();
@@ -76,7 +82,8 @@ public:
     // Text kept from an earlier run, modified, bound to its file and version again (untitled
     // when the file is empty), so that the next save goes where it belongs and meets the check
     // for a file changed on the server meanwhile.
-    void RestoreDraft(const QString &text, const HistoryItem &file, const QString &version);
+    void RestoreDraft(const QString &text, const HistoryItem &file, const QString &version,
+        textencoding::TextEncoding textEncoding = textencoding::TextEncoding::ShiftJis);
     // The current file becomes the most recent entry.
     void AddToHistory();
     // The recent-files entry at this index, after the save prompt.
@@ -102,6 +109,7 @@ private:
     modPublic::SaveResult SaveToServer(const QString &text, const modPublic::SaveCondition &condition);
     bool SaveOnCondition(const QString &text, const modPublic::SaveCondition &condition);
     bool SaveAsWhileLocked(const QString &text);
+    bool ChooseSaveEncoding(const QString &text, textencoding::TextEncoding wanted);
     void SetUnmodified();
     void ShowUntitledText(const QString &text);
     QWidget *m_owner;

@@ -2,6 +2,7 @@
 
 #include "frmMain.h"
 
+#include "app/statuspanel.h"
 #include "dialogs/filer/frmFiler.h"
 #include "protocol/modPublic.h"
 
@@ -36,6 +37,11 @@ void frmMain::ConnectDocument()
         .showFiler = [this] { ShowFiler(); },
         .readFile = modPublic::ReadRemoteDocument,
         .saveFile = modPublic::SaveRemoteDocument,
+        .showEncoding =
+            [this](textencoding::TextEncoding encoding) {
+                SetPanelText(QStringLiteral("encoding"), textencoding::EncodingName(encoding));
+                m_panCount->setText(app::CountPanelText(Counts()));
+            },
         .dropDraft = [this] { DropDraft(); },
     };
 }

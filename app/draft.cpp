@@ -25,6 +25,7 @@ QByteArray EncodeDraft(const Draft &draft)
     bytes += HeaderLine("File", draft.file);
     bytes += HeaderLine("Version", draft.version);
     bytes += HeaderLine("Line-Breaks", draft.lineBreaks == LineBreakStyle::Lf ? "LF" : "CRLF");
+    bytes += HeaderLine("Encoding", textencoding::EncodingName(draft.encoding));
     const QDateTime changed = draft.changed.toLocalTime(); // with its offset, as a person reads it
     bytes += HeaderLine("Changed", changed.toOffsetFromUtc(changed.offsetFromUtc()).toString(Qt::ISODate));
     bytes += '\n';
@@ -52,6 +53,8 @@ std::optional<Draft> DecodeDraft(const QByteArray &bytes)
             draft.version = value;
         else if (key == "Line-Breaks")
             draft.lineBreaks = value == QLatin1String("LF") ? LineBreakStyle::Lf : LineBreakStyle::CrLf;
+        else if (key == "Encoding")
+            draft.encoding = textencoding::EncodingNamed(value); // an older draft has none: Shift-JIS
         else if (key == "Changed")
             draft.changed = QDateTime::fromString(value, Qt::ISODate);
     }

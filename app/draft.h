@@ -6,6 +6,7 @@
 // It never holds the password.
 
 #include "app/linebreaks.h"
+#include "codec/textencoding.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -21,6 +22,7 @@ struct Draft {
     LineBreakStyle lineBreaks = LineBreakStyle::CrLf;
     QDateTime changed; // when the text was last changed
     QString text; // with its line breaks
+    textencoding::TextEncoding encoding = textencoding::TextEncoding::ShiftJis; // the document's, for its save
 };
 
 QByteArray EncodeDraft(const Draft &draft);

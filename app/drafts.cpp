@@ -67,7 +67,7 @@ void frmMain::tmrDraft_Timer()
 app::Draft frmMain::DraftOfDocument() const
 {
     return { modPublic::strServer, modPublic::strCurrentFolder, modPublic::strCurrentFile, document.strVersion,
-        m_lineBreaks, m_draftChanged, {} };
+        m_lineBreaks, m_draftChanged, {}, document.encoding };
 }
 
 // Taking the box's raw text is one copy of its blocks; the line breaks, the encoding and the
@@ -169,7 +169,7 @@ bool frmMain::RestoreDraft(const app::Draft &draft)
     m_draftWriter->waitForDone(); // the store is this thread's alone below
     const bool bound = app::BelongsToServer(draft, modPublic::strServer);
     document.RestoreDraft(draft.text, bound ? app::HistoryItem { draft.folder, draft.file } : app::HistoryItem {},
-        bound ? draft.version : QString());
+        bound ? draft.version : QString(), draft.encoding);
     m_lineBreaks = draft.lineBreaks;
     m_draftChanged = draft.changed;
     m_draftSchedule.Clear();

@@ -1,7 +1,5 @@
 #include "drops.h"
 
-#include "platform/cp932.h"
-
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
@@ -29,7 +27,7 @@ DroppedData ClassifyDrop(const QMimeData &data)
     return dropped;
 }
 
-std::optional<QString> ReadLocalTextFile(const QString &path)
+std::optional<textencoding::DecodedText> ReadLocalTextFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -37,7 +35,7 @@ std::optional<QString> ReadLocalTextFile(const QString &path)
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return std::nullopt;
-    return cp932::Decode(bytes);
+    return textencoding::DecodeDocument(bytes);
 }
 
 DropTarget::DropTarget(QWidget *viewport, Handler handler)

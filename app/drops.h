@@ -3,6 +3,8 @@
 // What the editing box accepts when something is dropped on it: a list of local files (the
 // first one is opened) or plain text (it replaces the selection). Everything else is refused.
 
+#include "codec/textencoding.h"
+
 #include <QObject>
 #include <QPoint>
 #include <QString>
@@ -25,9 +27,9 @@ struct DroppedData {
 // local files count as their text.
 DroppedData ClassifyDrop(const QMimeData &data);
 
-// A dropped local file, read whole and decoded from code page 932; std::nullopt when it cannot
-// be read (a folder, no access, gone).
-std::optional<QString> ReadLocalTextFile(const QString &path);
+// A dropped local file, read whole and decoded as a document from the server is; std::nullopt
+// when it cannot be read (a folder, no access, gone).
+std::optional<textencoding::DecodedText> ReadLocalTextFile(const QString &path);
 
 // Installed on the editing box's viewport: accepts the drags it can take and hands each drop to
 // the handler, so that the box's own drop handling never runs. The handler runs once the drop

@@ -31,7 +31,7 @@ void frmMain::SetDocumentText(const QString &text)
 
 app::TextCounts frmMain::Counts() const
 {
-    return m_counter.Counts(m_lineBreaks);
+    return m_counter.Counts(m_lineBreaks, document.encoding);
 }
 
 void frmMain::txtMain_ContentsChange(int position, int removed, int added)

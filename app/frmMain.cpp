@@ -275,9 +275,12 @@ void frmMain::CreateStatusBar()
     m_panFileName->setText(QStringLiteral("(No File)"));
     m_panFont = new StatusPanel(QStringLiteral("font"), statusBar());
     m_panCount = new StatusPanel(QStringLiteral("count"), statusBar());
+    auto *panEncoding = new StatusPanel(QStringLiteral("encoding"), statusBar());
+    panEncoding->setText(textencoding::EncodingName(document.encoding));
     statusBar()->addWidget(m_panFileName, 2);
     statusBar()->addWidget(m_panFont, 1);
     statusBar()->addWidget(m_panCount, 3);
+    statusBar()->addWidget(panEncoding);
     connect(m_panFont, &StatusPanel::doubleClicked, this, &frmMain::ChooseEditorFont);
 }
 

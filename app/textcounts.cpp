@@ -7,9 +7,12 @@
 
 namespace app {
 
-TextCounts CountText(QStringView text)
+TextCounts CountText(QStringView text, textencoding::TextEncoding encoding)
 {
-    return { cp932::ByteCount(text), text.size() };
+    const qint64 shiftJisBytes = cp932::ByteCount(text);
+    const qint64 bytes
+        = encoding == textencoding::TextEncoding::ShiftJis ? shiftJisBytes : textencoding::ByteCount(text, encoding);
+    return { bytes, text.size(), shiftJisBytes };
 }
 
 QString CountPanelText(const TextCounts &counts)
@@ -22,7 +25,8 @@ QString CountPanelText(const TextCounts &counts)
 DocumentCounter::Paragraph DocumentCounter::CountParagraph(const QTextBlock &block)
 {
     const QString text = block.text();
-    return { static_cast<qint32>(text.size()), static_cast<qint32>(cp932::ByteCount(text)) };
+    return { static_cast<qint32>(text.size()), static_cast<qint32>(cp932::ByteCount(text)),
+        static_cast<qint32>(textencoding::ByteCount(text, textencoding::TextEncoding::Utf8)) };
 }
 
 void DocumentCounter::Reset(const QTextDocument &document)
@@ -31,11 +35,13 @@ void DocumentCounter::Reset(const QTextDocument &document)
     m_paragraphs.reserve(document.blockCount());
     m_units = 0;
     m_bytes = 0;
+    m_utf8Bytes = 0;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         const auto paragraph = CountParagraph(block);
         m_paragraphs.push_back(paragraph);
         m_units += paragraph.units;
         m_bytes += paragraph.bytes;
+        m_utf8Bytes += paragraph.utf8Bytes;
     }
 }
 
@@ -66,6 +72,7 @@ void DocumentCounter::ContentsChange(const QTextDocument &document, int position
     for (auto it = goneBegin; it != goneBegin + gone; ++it) {
         m_units -= it->units;
         m_bytes -= it->bytes;
+        m_utf8Bytes -= it->utf8Bytes;
     }
     std::vector<Paragraph> counted;
     counted.reserve(fresh);
@@ -74,6 +81,7 @@ void DocumentCounter::ContentsChange(const QTextDocument &document, int position
         counted.push_back(CountParagraph(block));
         m_units += counted.back().units;
         m_bytes += counted.back().bytes;
+        m_utf8Bytes += counted.back().utf8Bytes;
     }
     // Replace the gone paragraphs by the counted ones in place, growing or shrinking the middle.
     const qsizetype common = std::min(gone, fresh);
@@ -90,11 +98,18 @@ void DocumentCounter::ContentsChange(const QTextDocument &document, int position
         Reset(document);
 }
 
-TextCounts DocumentCounter::Counts(LineBreakStyle style) const
+TextCounts DocumentCounter::Counts(LineBreakStyle style, textencoding::TextEncoding encoding) const
 {
     const qint64 breaks = m_paragraphs.empty() ? 0 : static_cast<qint64>(m_paragraphs.size()) - 1;
     const qint64 breakLength = LineBreakLength(style);
-    return { m_bytes + breaks * breakLength, m_units + breaks * breakLength };
+    const qint64 shiftJisBytes = m_bytes + breaks * breakLength;
+    qint64 bytes = shiftJisBytes;
+    if (encoding != textencoding::TextEncoding::ShiftJis) {
+        // A line break is one or two ASCII bytes in either encoding; the byte-order mark is three.
+        const qint64 bom = textencoding::ByteCount(QStringView(), encoding);
+        bytes = bom + m_utf8Bytes + breaks * breakLength;
+    }
+    return { bytes, m_units + breaks * breakLength, shiftJisBytes };
 }
 
 } // namespace app

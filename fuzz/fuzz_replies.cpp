@@ -47,10 +47,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     else
         Require(reply.section(QLatin1Char('\n'), 0, 0) != path);
 
-    const std::optional<QString> read = modPublic::ReadReplyResult(reply, path);
+    // READFILE takes the reply as bytes: the path line in code page 932, the content as it is.
+    const QByteArray replyBytes = input.sliced(nul + 1).toByteArray();
+    const std::optional<QByteArray> read = modPublic::ReadReplyResult(replyBytes, path);
+    const qsizetype lineEnd = replyBytes.indexOf('\n');
     if (read)
-        Require(reply == path + QLatin1Char('\n') + *read);
+        Require(lineEnd >= 0 && cp932::Decode(replyBytes.first(lineEnd)) == path
+            && replyBytes.sliced(lineEnd + 1) == *read);
     else
-        Require(!reply.startsWith(path + QLatin1Char('\n')));
+        Require(lineEnd < 0 || cp932::Decode(replyBytes.first(lineEnd)) != path);
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "framing.h"
 
+#include "platform/cp932.h"
 #include "platform/random.h"
 
 #include <algorithm>
@@ -10,6 +11,18 @@ namespace modPublic {
 namespace {
 const QString kBoundaryAlphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789");
 constexpr int kBoundaryRandomLength = 15;
+
+// "--B" CR LF, the Content-Disposition line without blanks, an empty line: what comes before a value.
+QString PartHead(const QString &name, const QString &boundary)
+{
+    return QStringLiteral("--") + boundary + QStringLiteral("\r\nContent-Disposition:form-data;name=\"") + name
+        + QStringLiteral("\"\r\n\r\n");
+}
+
+QString Closing(const QString &boundary)
+{
+    return QStringLiteral("--") + boundary + QStringLiteral("--");
+}
 } // namespace
 
 QString MakeBoundary(const QDateTime &time)
@@ -35,23 +48,18 @@ QString FrameHeader(const QString &boundary)
 
 QString FrameBody(const FieldList &fields, const QString &boundary)
 {
-    const QString delimiter = QStringLiteral("--") + boundary + QStringLiteral("\r\n");
-    const QString disposition = QStringLiteral("Content-Disposition:form-data;name=\"");
     qsizetype size = boundary.size() + 4;
     for (const Field &field : fields)
-        size += delimiter.size() + disposition.size() + field.first.size() + 7 + field.second.size();
+        size += boundary.size() + 47 + field.first.size() + field.second.size();
 
     QString body;
     body.reserve(size);
     for (const Field &field : fields) {
-        body += delimiter;
-        body += disposition;
-        body += field.first;
-        body += QStringLiteral("\"\r\n\r\n");
+        body += PartHead(field.first, boundary);
         body += field.second;
         body += QStringLiteral("\r\n");
     }
-    body += QStringLiteral("--") + boundary + QStringLiteral("--");
+    body += Closing(boundary);
     return body;
 }
 
@@ -60,18 +68,26 @@ QString ServerUrl(const QString &server, bool secure)
     return (secure ? QStringLiteral("https://") : QStringLiteral("http://")) + server + QStringLiteral("/vidodu.cgi");
 }
 
-FramedRequest FrameRequest(const FieldList &fields, const std::function<QString()> &drawBoundary)
+FramedRequest FrameRequest(
+    const FieldList &fields, const std::function<QString()> &drawBoundary, const std::optional<ByteField> &content)
 {
-    const auto cutsAField = [&fields](const QString &boundary) {
-        return std::any_of(
-            fields.begin(), fields.end(), [&boundary](const Field &field) { return field.second.contains(boundary); });
+    const auto cutsAField = [&fields, &content](const QString &boundary) {
+        return std::any_of(fields.begin(), fields.end(), [&boundary](const Field &field) {
+            return field.second.contains(boundary);
+        }) || (content && content->second.contains(boundary.toLatin1()));
     };
     QString boundary = drawBoundary();
     while (cutsAField(boundary))
         boundary = drawBoundary();
     FramedRequest request;
     request.header = FrameHeader(boundary);
-    request.body = FrameBody(fields, boundary);
+    request.body = cp932::Encode(FrameBody(fields, boundary));
+    if (content) {
+        // The last part, before the closing delimiter: its head in code page 932, its value as it is.
+        const QByteArray closing = Closing(boundary).toLatin1();
+        request.body.chop(closing.size());
+        request.body += cp932::Encode(PartHead(content->first, boundary)) + content->second + "\r\n" + closing;
+    }
     request.boundary = std::move(boundary);
     return request;
 }

@@ -1,13 +1,16 @@
 #pragma once
 
 // How one request looks on the wire: the boundary, the header line, the multipart body and
-// the script's address. Plain text here; the transfer control turns it into code page 932.
+// the script's address. Text here, code page 932 on the wire; only a document's content goes
+// as the bytes it is given.
 
 #include "protocol/modPublic.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <functional>
+#include <optional>
 
 namespace modPublic {
 
@@ -26,10 +29,12 @@ QString ServerUrl(const QString &server, bool secure);
 struct FramedRequest {
     QString boundary;
     QString header;
-    QString body;
+    QByteArray body;
 };
-// Frames the fields with a boundary from drawBoundary, drawing again while any value contains
-// the boundary: a document can never end its own request early.
-FramedRequest FrameRequest(const FieldList &fields, const std::function<QString()> &drawBoundary);
+// Frames the fields, and after them `content` as its bytes, with a boundary from drawBoundary,
+// drawing again while any value contains the boundary: a document can never end its own
+// request early.
+FramedRequest FrameRequest(const FieldList &fields, const std::function<QString()> &drawBoundary,
+    const std::optional<ByteField> &content = std::nullopt);
 
 } // namespace modPublic

@@ -89,8 +89,8 @@ void inetConn::setStallTimeout(int ms)
     m_stallTimer.setInterval(ms > 0 ? ms : modPublic::kStallTimeoutMs);
 }
 
-void inetConn::Execute(
-    const QString &url, const QString &operation, const QString &requestData, const QString &requestHeaders)
+void inetConn::Execute(const QString &url, const QString &operation, const QByteArray &requestData,
+    const QString &requestHeaders, bool bodyAsBytes)
 {
     dropReply();
     m_received.clear();
@@ -99,6 +99,7 @@ void inetConn::Execute(
     m_stalled = false;
     m_receiving = false;
     m_readAheadLimited = false;
+    m_bodyAsBytes = bodyAsBytes;
     m_status = 0;
     m_etag.clear();
 
@@ -109,14 +110,13 @@ void inetConn::Execute(
     // save would fail for nothing. The script answers one request at a time anyway.
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     modPublic::PrepareTransport(request);
-    const QByteArray data = cp932::Encode(requestData);
     const QByteArray verb = operation.toUpper().toLatin1();
     if (verb == "POST")
-        m_reply = m_manager->post(request, data);
+        m_reply = m_manager->post(request, requestData);
     else if (verb == "GET")
         m_reply = m_manager->get(request);
     else
-        m_reply = m_manager->sendCustomRequest(request, verb, data);
+        m_reply = m_manager->sendCustomRequest(request, verb, requestData);
 
     connect(m_reply, &QNetworkReply::readyRead, this, &inetConn::onReadyRead);
     connect(m_reply, &QNetworkReply::uploadProgress, this, &inetConn::onProgress);
@@ -151,7 +151,7 @@ void inetConn::onReadyRead()
         emit StateChanged(icReceivingResponse);
     }
     QByteArray incoming = m_reply->readAll();
-    if (m_received.isEmpty())
+    if (m_received.isEmpty() && !m_bodyAsBytes) // bytes go into the room reserveBody made
         m_received = std::move(incoming);
     else
         m_received += incoming;
@@ -164,7 +164,9 @@ void inetConn::reserveBody(qint64 contentLength)
     // A body has at most as many characters as bytes. The room is only address space until
     // it is written, and it spares the copies of a growing text; a stated length beyond
     // kLargestReservation is not believed.
-    if (contentLength > 0)
+    if (contentLength > 0 && m_bodyAsBytes)
+        m_received.reserve(static_cast<qsizetype>(std::min(contentLength, kLargestReservation)));
+    else if (contentLength > 0)
         m_body.reserve(static_cast<qsizetype>(std::min(contentLength, kLargestReservation)));
 }
 
@@ -172,6 +174,8 @@ void inetConn::decodeReceived(bool all)
 {
     // A byte below 0x40 is never the second byte of a character, so the bytes up to it
     // decode the same now as they would within the whole body; the rest waits for more.
+    if (m_bodyAsBytes)
+        return; // kept whole for TakeBytes
     qsizetype cut = m_received.size();
     if (!all) {
         while (cut > 0 && static_cast<unsigned char>(m_received.at(cut - 1)) >= 0x40)
@@ -207,7 +211,8 @@ void inetConn::onFinished()
         decodeReceived(true);
     else
         m_body = QString();
-    m_received = QByteArray();
+    if (!whole || !m_bodyAsBytes)
+        m_received = QByteArray();
     emit StateChanged(whole ? icResponseCompleted : icError);
 }
 

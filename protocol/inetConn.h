@@ -1,7 +1,8 @@
 #pragma once
 
 // The HTTP transfer control: starts a request, tells its progress through StateChanged, and
-// hands out the response body piece by piece. Text goes out and comes back in code page 932.
+// hands out the response body piece by piece. The request goes out as the bytes it is given; the
+// response comes back as text in code page 932, or as its bytes when the caller asks for them.
 // The system's proxy is used, but never for this machine itself; redirects are not followed, and the body of whatever
 // response completed is the reply (its status and ETag are kept beside it). A transfer that fails, or makes no progress
 // for the stall time-out, ends in icError with an empty body. Over https a certificate that does not verify ends the
@@ -12,6 +13,8 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+
+#include <utility>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -33,12 +36,15 @@ public:
     ~inetConn() override;
 
     // Starts the request and returns at once. requestHeaders holds "Name: value" lines ended
-    // by CR LF. A transfer still running is dropped without a signal.
-    void Execute(
-        const QString &url, const QString &operation, const QString &requestData, const QString &requestHeaders);
+    // by CR LF. With bodyAsBytes the response is kept as bytes for TakeBytes, and GetChunk
+    // gives nothing. A transfer still running is dropped without a signal.
+    void Execute(const QString &url, const QString &operation, const QByteArray &requestData,
+        const QString &requestHeaders, bool bodyAsBytes = false);
     // The next part of the body, at most size bytes of it in code page 932 (at least one
     // character while any is left); "" once the body is exhausted.
     QString GetChunk(int size);
+    // The whole body of a response asked for as bytes; empty once taken.
+    QByteArray TakeBytes() { return std::exchange(m_received, QByteArray()); }
     bool StillExecuting() const { return !m_reply.isNull(); }
     // Of the response that completed last: its HTTP status and its ETag header, as sent.
     int StatusCode() const { return m_status; }
@@ -60,12 +66,13 @@ private:
     QNetworkAccessManager *m_manager;
     QPointer<QNetworkReply> m_reply;
     QTimer m_stallTimer;
-    QByteArray m_received; // bytes not yet decoded
+    QByteArray m_received; // bytes not yet decoded; the whole body when asked for as bytes
     QString m_body; // the body decoded so far
     qsizetype m_bodyPos = 0;
     bool m_stalled = false;
     bool m_receiving = false;
     bool m_readAheadLimited = false;
+    bool m_bodyAsBytes = false;
     int m_status = 0;
     QString m_etag;
 };

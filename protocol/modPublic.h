@@ -2,6 +2,9 @@
 
 // The shared module: the state every window shares, and the server operations.
 
+#include "codec/textencoding.h"
+
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -22,6 +25,7 @@ extern bool blnSecure; // requests go to "https://"
 extern QString strPassword; // the plain password, sent in the "pass" field
 extern bool blnClearPass; // the password is not kept in the settings store
 extern QString strReply; // body of the last completed response
+extern QByteArray bytReply; // ... when it was taken as bytes
 extern bool blnReplyDone; // completion flag of the request in flight
 extern int lngReplyStatus; // HTTP status of the last completed response; 0 when the transfer failed
 extern QString strReplyETag; // its ETag header as sent, quotes included; empty when it had none
@@ -31,6 +35,8 @@ extern QString strCurrentFile; // file name of the current document; empty when 
 extern qint32 lngFilerMode; // 0 open, 1 save
 extern bool blnFilerOK; // the file browser was accepted
 extern bool blnFilerReplaces; // ... on a file it listed, which the user agreed to replace
+// In save mode: the encoding of the saved copy, the document's own when the browser opens.
+extern textencoding::TextEncoding encFilerEncoding;
 extern qint32 blnReplaceMode; // 0 find, 1 replace
 // An earlier version the browser chose to open as a new untitled document, instead of a file.
 extern std::optional<QString> strFilerUntitled;
@@ -38,6 +44,9 @@ extern std::optional<QString> strFilerUntitled;
 // --- Request cycle ------------------------------------------------------------------------
 using Field = std::pair<QString, QString>;
 using FieldList = QList<Field>;
+// A field whose value goes on the wire as these bytes (a document's content); the values of
+// all other fields are text, sent in code page 932.
+using ByteField = std::pair<QString, QByteArray>;
 
 QString MakeBoundary();
 // One request: frames the fields, posts them to "http://" (or "https://" when secure) + server +
@@ -45,6 +54,12 @@ QString MakeBoundary();
 // returns the response body (empty when the transfer failed).
 QString ServerCommand(
     const QString &server, const FieldList &fields, const QStringList &headers = {}, bool secure = blnSecure);
+// The same with `content` sent after the fields, as its bytes.
+QString ServerCommand(const QString &server, const FieldList &fields, const ByteField &content,
+    const QStringList &headers = {}, bool secure = blnSecure);
+// The same without content, the response body taken as bytes: a document's content in them
+// stays as the server stored it. Also left in bytReply; strReply stays empty.
+QByteArray ServerCommandBytes(const QString &server, const FieldList &fields, bool secure = blnSecure);
 
 // The main window hands in its transfer control; until then (and in dialogs tested on their
 // own) one process-wide control is made on first use. nullptr goes back to that one.
@@ -58,6 +73,7 @@ bool CheckServer(const QString &server, const QString &password, bool secure = b
 // Listings and files: nothing when the server did not give them.
 std::optional<QStringList> ListRemoteFolders(const QString &folderPath);
 std::optional<QStringList> ListRemoteFiles(const QString &folderPath);
+// In code page 932 both ways, whatever the file holds.
 std::optional<QString> ReadRemoteFile(const QString &folderPath, const QString &fileName);
 QString SaveRemoteFile(const QString &folderPath, const QString &fileName, const QString &content);
 QString NewRemoteFolder(const QString &folderPath);
@@ -73,6 +89,7 @@ QString RenameRemoteFile(const QString &filePath, const QString &newName);
 struct RemoteDocument {
     QString text;
     QString version; // the ETag, quotes included; empty when the server gave none
+    textencoding::TextEncoding encoding = textencoding::TextEncoding::ShiftJis; // what the bytes were in
 };
 std::optional<RemoteDocument> ReadRemoteDocument(const QString &folderPath, const QString &fileName);
 
@@ -92,8 +109,9 @@ struct SaveOutcome {
     SaveResult result = SaveResult::Failed;
     QString version; // of the stored file, when saved
 };
+// content: the document's bytes in its encoding, stored as they are.
 SaveOutcome SaveRemoteDocument(
-    const QString &folderPath, const QString &fileName, const QString &content, const SaveCondition &condition = {});
+    const QString &folderPath, const QString &fileName, const QByteArray &content, const SaveCondition &condition = {});
 
 // The version a server names these bytes by.
 QString VersionOf(const QByteArray &bytes);
@@ -117,7 +135,8 @@ bool LearnServerHistory();
 std::optional<QStringList> ListRemoteVersions(const QString &filePath);
 // Lines of "id TAB file|folder TAB name TAB time TAB size", newest first.
 std::optional<QStringList> ListRemoteDeleted(const QString &folderPath);
-// The content of a kept version, or of a deleted file (its folder path + "/" + its name).
+// The content of a kept version, or of a deleted file (its folder path + "/" + its name), read
+// in its encoding as a document is.
 std::optional<QString> ReadRemoteVersion(const QString &filePath, const QString &id);
 // Makes a version the current file (path: the file's), or brings a deleted item back into its
 // folder (path: the folder's), under newName when one is given. "OK" or "NG".

@@ -43,11 +43,19 @@ QString status(const QString &word, const FieldList &arguments, QStringView succ
     return StatusReplyResult(currentServerCommand(word, arguments), successLine);
 }
 
-// READFILE and READVERSION: a line naming what the reply carries, then a document's content. The
-// one place where a document's content is read from a reply.
-std::optional<QString> documentContent(const QString &word, const FieldList &arguments, const QString &firstLine)
+// READFILE and READVERSION: a line naming what the reply carries, then a document's content as
+// the server stored it. The one place where a document's content is read from a reply.
+std::optional<QByteArray> documentContent(const QString &word, const FieldList &arguments, const QString &firstLine)
 {
-    return ReadReplyResult(currentServerCommand(word, arguments), firstLine);
+    FieldList fields { commandField(word), passField(strPassword) };
+    fields += arguments;
+    return ReadReplyResult(ServerCommandBytes(strServer, fields), firstLine);
+}
+
+std::optional<QByteArray> readFileContent(const QString &folderPath, const QString &fileName)
+{
+    const QString filePath = joinPath(folderPath, fileName);
+    return documentContent(QStringLiteral("READFILE"), { { QStringLiteral("file"), filePath } }, filePath);
 }
 
 bool CurrentServerChecked()
@@ -90,27 +98,28 @@ std::optional<QStringList> ListRemoteFiles(const QString &folderPath)
 
 std::optional<QString> ReadRemoteFile(const QString &folderPath, const QString &fileName)
 {
-    const std::optional<RemoteDocument> document = ReadRemoteDocument(folderPath, fileName);
-    return document ? std::optional(document->text) : std::nullopt;
+    const std::optional<QByteArray> content = readFileContent(folderPath, fileName);
+    return content ? std::optional(cp932::Decode(*content)) : std::nullopt;
 }
 
 std::optional<RemoteDocument> ReadRemoteDocument(const QString &folderPath, const QString &fileName)
 {
-    const QString filePath = joinPath(folderPath, fileName);
-    std::optional<QString> text
-        = documentContent(QStringLiteral("READFILE"), { { QStringLiteral("file"), filePath } }, filePath);
-    if (!text)
+    const std::optional<QByteArray> content = readFileContent(folderPath, fileName);
+    if (!content)
         return std::nullopt;
-    return RemoteDocument { std::move(*text), strReplyETag };
+    textencoding::DecodedText decoded = textencoding::DecodeDocument(*content);
+    return RemoteDocument { std::move(decoded.text), strReplyETag, decoded.encoding };
 }
 
 QString SaveRemoteFile(const QString &folderPath, const QString &fileName, const QString &content)
 {
-    return SaveRemoteDocument(folderPath, fileName, content).result == SaveResult::Saved ? QStringLiteral("OK") : kNG;
+    return SaveRemoteDocument(folderPath, fileName, cp932::Encode(content)).result == SaveResult::Saved
+        ? QStringLiteral("OK")
+        : kNG;
 }
 
 SaveOutcome SaveRemoteDocument(
-    const QString &folderPath, const QString &fileName, const QString &content, const SaveCondition &condition)
+    const QString &folderPath, const QString &fileName, const QByteArray &content, const SaveCondition &condition)
 {
     QStringList headers;
     if (!condition.version.isEmpty())
@@ -118,9 +127,9 @@ SaveOutcome SaveRemoteDocument(
     if (condition.absent)
         headers.append(QStringLiteral("If-None-Match: *"));
     const FieldList fields { commandField(QStringLiteral("SAVEFILE")), passField(strPassword),
-        { QStringLiteral("file"), joinPath(folderPath, fileName) }, { QStringLiteral("content"), content } };
-    const QString reply = ServerCommand(strServer, fields, headers);
-    const SaveResult result = SaveReplyResult(reply, lngReplyStatus, strReplyETag, cp932::Encode(content));
+        { QStringLiteral("file"), joinPath(folderPath, fileName) } };
+    const QString reply = ServerCommand(strServer, fields, { QStringLiteral("content"), content }, headers);
+    const SaveResult result = SaveReplyResult(reply, lngReplyStatus, strReplyETag, content);
     return { result, result == SaveResult::Failed ? QString() : strReplyETag };
 }
 
@@ -175,7 +184,9 @@ std::optional<QStringList> ListRemoteDeleted(const QString &folderPath)
 
 std::optional<QString> ReadRemoteVersion(const QString &filePath, const QString &id)
 {
-    return documentContent(QStringLiteral("READVERSION"), { pathField(filePath), idField(id) }, id);
+    const std::optional<QByteArray> content
+        = documentContent(QStringLiteral("READVERSION"), { pathField(filePath), idField(id) }, id);
+    return content ? std::optional(textencoding::DecodeDocument(*content).text) : std::nullopt;
 }
 
 QString RestoreRemoteItem(const QString &path, const QString &id, const QString &newName)

@@ -1,5 +1,6 @@
 #include "replies.h"
 
+#include "platform/cp932.h"
 #include "protocol/modPublic.h"
 
 #include <QCryptographicHash>
@@ -44,10 +45,10 @@ std::optional<QStringList> ListingReplyResult(const QString &reply, QStringView 
     return lines;
 }
 
-std::optional<QString> ReadReplyResult(const QString &reply, QStringView filePath)
+std::optional<QByteArray> ReadReplyResult(const QByteArray &reply, QStringView filePath)
 {
-    const qsizetype lineEnd = reply.indexOf(QLatin1Char('\n'));
-    if (lineEnd < 0 || QStringView(reply).left(lineEnd) != filePath)
+    const qsizetype lineEnd = reply.indexOf('\n');
+    if (lineEnd < 0 || cp932::Decode(QByteArrayView(reply).first(lineEnd)) != filePath)
         return std::nullopt;
     return reply.mid(lineEnd + 1);
 }

@@ -21,10 +21,11 @@ bool CheckReplyFeature(const QString &reply, QStringView feature);
 QString StatusReplyResult(const QString &reply, QStringView successLine);
 // LISTFOLDERS / LISTFILES: the lines after the first, which must equal folderPath.
 std::optional<QStringList> ListingReplyResult(const QString &reply, QStringView folderPath);
-// READFILE: everything after the first LF, when the line before it equals filePath.
-// A reply without any LF fails rather than passing for an empty file. READVERSION's content is
-// a document's content too: read the same way, its id on the first line.
-std::optional<QString> ReadReplyResult(const QString &reply, QStringView filePath);
+// READFILE: the bytes after the first LF (the document's content, as stored), when the line
+// before it, in code page 932, equals filePath. A reply without any LF fails rather than
+// passing for an empty file. READVERSION's content is a document's content too: read the same
+// way, its id on the first line.
+std::optional<QByteArray> ReadReplyResult(const QByteArray &reply, QStringView filePath);
 
 // SAVEFILE with its HTTP status and ETag: Saved on the success line, unless the server names
 // other bytes than `sent` (Unconfirmed); Conflict on status 412; Failed otherwise.

@@ -32,6 +32,7 @@ void inetConn_StateChanged(inetConn *control, int state)
     if (state == inetConn::icError) {
         // A transfer that broke off completes with an empty reply; the commands fail on it.
         strReply.clear();
+        bytReply.clear();
         lngReplyStatus = 0;
         strReplyETag.clear();
         blnReplyDone = true;
@@ -42,6 +43,7 @@ void inetConn_StateChanged(inetConn *control, int state)
     lngReplyStatus = control->StatusCode();
     strReplyETag = control->ETag();
     strReply.clear();
+    bytReply = control->TakeBytes();
     for (QString chunk = control->GetChunk(65535); !chunk.isEmpty(); chunk = control->GetChunk(65535))
         strReply += chunk;
     blnReplyDone = true;
@@ -83,23 +85,30 @@ void setStallTimeoutForTesting(int ms)
     g_stallTimeoutMs = ms > 0 ? ms : kStallTimeoutMs;
 }
 
-QString ServerCommand(const QString &server, const FieldList &fields, const QStringList &headers, bool secure)
+namespace {
+
+// One request cycle; the reply is in strReply, or in bytReply when asked for as bytes. False
+// when refused because another request is in flight.
+bool Exchange(const QString &server, const FieldList &fields, const std::optional<ByteField> &content,
+    const QStringList &headers, bool secure, bool bodyAsBytes)
 {
     lngReplyStatus = 0;
     strReplyETag.clear();
     if (g_requestInFlight)
-        return {};
+        return false;
     const InFlight inFlight;
     inetConn *control = transferControl();
     const QPointer<inetConn> guard(control);
     control->setStallTimeout(g_stallTimeoutMs);
     blnReplyDone = false;
     {
-        // The framed text goes before the wait: the control holds the request's bytes.
-        const FramedRequest request = FrameRequest(fields, [] { return MakeBoundary(); });
+        // The framed bytes go before the wait: the control holds the request's bytes.
+        const FramedRequest request = FrameRequest(
+            fields, [] { return MakeBoundary(); }, content);
         const QString extra
             = headers.isEmpty() ? QString() : headers.join(QLatin1String("\r\n")) + QLatin1String("\r\n");
-        control->Execute(ServerUrl(server, secure), QStringLiteral("POST"), request.body, request.header + extra);
+        control->Execute(
+            ServerUrl(server, secure), QStringLiteral("POST"), request.body, request.header + extra, bodyAsBytes);
     }
 
     // Sleeps until an event comes, so the windows go on while the transfer runs.
@@ -107,6 +116,7 @@ QString ServerCommand(const QString &server, const FieldList &fields, const QStr
     while (!blnReplyDone) {
         if (!guard) {
             strReply.clear(); // the control went away with its transfer
+            bytReply.clear();
             lngReplyStatus = 0;
             strReplyETag.clear();
             break;
@@ -115,7 +125,25 @@ QString ServerCommand(const QString &server, const FieldList &fields, const QStr
     }
     blnReplyDone = false;
     TellCertificateRefusal();
-    return strReply;
+    return true;
+}
+
+} // namespace
+
+QString ServerCommand(const QString &server, const FieldList &fields, const QStringList &headers, bool secure)
+{
+    return Exchange(server, fields, std::nullopt, headers, secure, false) ? strReply : QString();
+}
+
+QString ServerCommand(
+    const QString &server, const FieldList &fields, const ByteField &content, const QStringList &headers, bool secure)
+{
+    return Exchange(server, fields, content, headers, secure, false) ? strReply : QString();
+}
+
+QByteArray ServerCommandBytes(const QString &server, const FieldList &fields, bool secure)
+{
+    return Exchange(server, fields, std::nullopt, {}, secure, true) ? bytReply : QByteArray();
 }
 
 } // namespace modPublic

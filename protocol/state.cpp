@@ -7,6 +7,7 @@ bool blnSecure = false;
 QString strPassword;
 bool blnClearPass = false;
 QString strReply;
+QByteArray bytReply;
 bool blnReplyDone = false;
 int lngReplyStatus = 0;
 QString strReplyETag;
@@ -17,6 +18,7 @@ qint32 lngFilerMode = 0;
 bool blnFilerOK = false;
 bool blnFilerReplaces = false;
 qint32 blnReplaceMode = 0;
+textencoding::TextEncoding encFilerEncoding = textencoding::TextEncoding::ShiftJis;
 std::optional<QString> strFilerUntitled;
 std::optional<ServerCheck> udtLastCheck;
 

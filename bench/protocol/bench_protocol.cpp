@@ -66,7 +66,7 @@ bool curlRequest(const QString &url, const FieldList &fields, const QString &dir
     const QString bodyPath = dir + QStringLiteral("/") + tag + QStringLiteral(".body");
     const QString outPath = dir + QStringLiteral("/") + tag + QStringLiteral(".out");
     QFile body(bodyPath);
-    if (!body.open(QIODevice::WriteOnly) || body.write(cp932::Encode(request.body)) < 0)
+    if (!body.open(QIODevice::WriteOnly) || body.write(request.body) < 0)
         return false;
     body.close();
 

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -105,6 +106,13 @@ void frmFiler::BuildControls()
     txtName->setObjectName(QStringLiteral("txtName"));
     auto *labName = new QLabel(QStringLiteral("ﾌｧｲﾙ名(&N)："), this);
     labName->setBuddy(txtName);
+    // The encoding the saved copy is written in.
+    cboEncoding = new QComboBox(this);
+    cboEncoding->setObjectName(QStringLiteral("cboEncoding"));
+    for (const textencoding::TextEncoding encoding : textencoding::kEncodings)
+        cboEncoding->addItem(textencoding::EncodingName(encoding), static_cast<int>(encoding));
+    labEncoding = new QLabel(QStringLiteral("文字ｺｰﾄﾞ(&E)："), this);
+    labEncoding->setBuddy(cboEncoding);
     cmdOK = new QPushButton(this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true);
@@ -117,6 +125,8 @@ void frmFiler::BuildControls()
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(labName);
     bottom->addWidget(txtName, 1);
+    bottom->addWidget(labEncoding);
+    bottom->addWidget(cboEncoding);
     bottom->addWidget(cmdOK);
     bottom->addWidget(cmdCancel);
     auto *form = new QVBoxLayout(this);
@@ -136,6 +146,9 @@ void frmFiler::Form_Load()
     const bool saveMode = IsSaveMode();
     setWindowTitle(saveMode ? QStringLiteral("ファイルの保存") : QStringLiteral("ファイルを開く"));
     txtName->setEnabled(saveMode);
+    labEncoding->setVisible(saveMode);
+    cboEncoding->setVisible(saveMode);
+    cboEncoding->setCurrentIndex(cboEncoding->findData(static_cast<int>(modPublic::encFilerEncoding)));
     cmdOK->setText(saveMode ? QStringLiteral("保存(&S)") : QStringLiteral("開く(&O)"));
     ResetTree();
     trviewFolders->setCurrentItem(m_nodes.value(kRoot));
@@ -257,6 +270,8 @@ void frmFiler::cmdOK_Click()
     modPublic::blnFilerOK = true;
     modPublic::strCurrentFolder = SelectedFolderPath();
     modPublic::strCurrentFile = name;
+    if (IsSaveMode())
+        modPublic::encFilerEncoding = static_cast<textencoding::TextEncoding>(cboEncoding->currentData().toInt());
     accept();
 }
 

@@ -3,7 +3,8 @@
 // The server file browser: opens a remote file or chooses the folder and name a document is
 // saved under, and manages the server's folders and files from its toolbar. Built afresh for
 // every showing; the outcome goes back through modPublic (lngFilerMode in; blnFilerOK,
-// strCurrentFolder and strCurrentFile out, written only when the user accepts).
+// strCurrentFolder and strCurrentFile out, written only when the user accepts; in save mode
+// encFilerEncoding both ways).
 
 #include <QDialog>
 #include <QHash>
@@ -12,6 +13,8 @@
 #include <optional>
 
 class PickView;
+class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QToolBar;
@@ -74,6 +77,8 @@ private:
     PickView *trviewFolders = nullptr;
     PickView *lsviewFiles = nullptr;
     QLineEdit *txtName = nullptr;
+    QLabel *labEncoding = nullptr; // save mode only
+    QComboBox *cboEncoding = nullptr;
     QPushButton *cmdOK = nullptr;
     QPushButton *cmdCancel = nullptr;
     QToolBar *toolOpt = nullptr;

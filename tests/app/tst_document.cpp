@@ -52,9 +52,10 @@ private slots:
                     return modPublic::RemoteDocument { file.toUpper(), QStringLiteral("r") };
                 },
                 .saveFile =
-                    [this](const QString &, const QString &file, const QString &, const modPublic::SaveCondition &c) {
-                        m_log.append(QStringLiteral("save ") + file + (c.version.isEmpty() ? "" : " if=" + c.version)
-                            + (c.absent ? " new" : ""));
+                    [this](const QString &, const QString &file, const QByteArray &bytes,
+                        const modPublic::SaveCondition &c) {
+                        m_log.append(QStringLiteral("save ") + file + (bytes == "A" ? "" : " " + bytes.toHex())
+                            + (c.version.isEmpty() ? "" : " if=" + c.version) + (c.absent ? " new" : ""));
                         const QString answer = m_server.section(u' ', 0, 0);
                         m_server = m_server.section(u' ', 1);
                         using modPublic::SaveResult;
@@ -63,6 +64,7 @@ private slots:
                         const SaveResult result = results.value(answer, SaveResult::Saved);
                         return modPublic::SaveOutcome { result, result == SaveResult::Unconfirmed ? "x" : "s" };
                     },
+                .showEncoding = {},
                 .dropDraft = [] {},
             });
     }
@@ -72,6 +74,8 @@ private slots:
         QVERIFY(app::WriteShortcut(m_dir.filePath("b.lmk"), { QStringLiteral("data"), QStringLiteral("b.txt") }));
         QFile file(m_dir.filePath("l.txt"));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("\x82\xa0") == 2);
+        QFile utf8(m_dir.filePath("u.txt"));
+        QVERIFY(utf8.open(QIODevice::WriteOnly) && utf8.write("\xe3\x81\x82") == 3);
         QVERIFY(QFile(m_dir.filePath("empty.txt")).open(QIODevice::WriteOnly));
         // Sparse: past the size a drop may have, and exactly that size, a shortcut.
         QFile huge(m_dir.filePath(QStringLiteral("huge.txt"))), edge(m_dir.filePath(QStringLiteral("edge.lmk")));
@@ -132,6 +136,8 @@ private slots:
         state += m_document->blnModified ? QStringLiteral("*") : QString();
         state += u' ' + app::HistoryCaptions(m_document->arrHistory).join(u' ');
         state += m_document->strVersion.isEmpty() ? QString() : " @" + m_document->strVersion;
+        if (m_document->encoding != textencoding::TextEncoding::ShiftJis)
+            state += u' ' + textencoding::EncodingName(m_document->encoding);
         QTEST(state, "state");
     }
     // A shortcut opened while one is being opened (the failure message hands the activation back

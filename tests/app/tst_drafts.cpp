@@ -148,7 +148,7 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly)
                 && file.write(f.size() < 4 ? f[0].toUtf8()
                                            : app::EncodeDraft({ f[0], f[1].section(u'/', 0, 0), f[1].section(u'/', 1),
-                                               f[2], style, changed, f[3] }))
+                                               f[2], style, changed, f[3], textencoding::EncodingNamed(f.value(5)) }))
                 && file.flush() && file.setFileTime(changed, QFileDevice::FileModificationTime));
         }
         QFETCH(QString, answers);
@@ -171,7 +171,9 @@ private slots:
             state = QStringList { modPublic::strCurrentFolder + u'/' + modPublic::strCurrentFile
                     + (f.window.document.blnModified ? "*" : ""),
                 f.window.document.strVersion.isEmpty() ? QString() : u'@' + f.window.document.strVersion,
-                f.window.DocumentText(), f.window.DocumentLineBreaks() == app::LineBreakStyle::Lf ? "LF" : "" };
+                f.window.DocumentText(), f.window.DocumentLineBreaks() == app::LineBreakStyle::Lf ? "LF" : "",
+                f.window.PanelText(QStringLiteral("encoding")) };
+            state.removeAll(QStringLiteral("Shift-JIS"));
         }
         QTEST(asked.join(u' '), "asked");
         state.removeAll(QString());

@@ -27,12 +27,13 @@ private slots:
     void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
 
     void counts_data() { testsupport::AddTableRows(QStringLiteral("text-counts.txt")); }
-    // The status bar's count in the program's wording: code page 932 bytes, characters, and
-    // which of them are full-width; what the code page lacks counts as one "?" each.
+    // The status bar's count in the program's wording: bytes in the document's encoding,
+    // characters, and which of them are full-width; what code page 932 lacks counts as one "?".
     void counts()
     {
         QFETCH(QString, text);
-        QTEST(app::CountPanelText(app::CountText(text)), "panel");
+        QFETCH(QString, encoding);
+        QTEST(app::CountPanelText(app::CountText(text, textencoding::EncodingNamed(encoding))), "panel");
     }
 
     // Counting edit by edit (typing, deleting across lines, replacing, undo, redo) gives what a
@@ -58,7 +59,9 @@ private slots:
                 piece.append(alphabet.at(random.bounded(alphabet.size())));
             kind == 3 ? document.undo() : kind == 4 ? document.redo() : cursor.insertText(piece);
             for (const LineBreakStyle style : { LineBreakStyle::CrLf, LineBreakStyle::Lf })
-                QCOMPARE(counter.Counts(style), app::CountText(app::TextWithLineBreaks(document.toRawText(), style)));
+                for (const textencoding::TextEncoding encoding : textencoding::kEncodings)
+                    QCOMPARE(counter.Counts(style, encoding),
+                        app::CountText(app::TextWithLineBreaks(document.toRawText(), style), encoding));
         }
     }
 

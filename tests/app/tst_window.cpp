@@ -45,8 +45,8 @@ struct Fixture {
             return std::optional(modPublic::RemoteDocument { file.toUpper(), {} });
         };
         window.document.seams.saveFile
-            = [this](const QString &, const QString &file, const QString &text, const modPublic::SaveCondition &) {
-                  log.append(QStringLiteral("save %1 %2").arg(file, text));
+            = [this](const QString &, const QString &file, const QByteArray &text, const modPublic::SaveCondition &) {
+                  log.append(QStringLiteral("save %1 %2").arg(file, QString::fromLatin1(text)));
                   return modPublic::SaveOutcome { modPublic::SaveResult::Saved, {} };
               };
         modPublic::strCurrentFolder = QStringLiteral("data");

@@ -1,6 +1,7 @@
 // The stored password's codec: tied to the computer's name, a fresh key at every encoding.
 
 #include "codec/codec.h"
+#include "codec/textencoding.h"
 #include "platform/random.h"
 #include "support/fakeplatform.h"
 #include "support/tables.h"
@@ -68,6 +69,21 @@ private slots:
         QFETCH(QString, code);
         QCOMPARE(Encode(password, QStringLiteral("PC"), 7), QString());
         QCOMPARE(Decode(code, QString()), QString());
+    }
+
+    void documentEncodings_data() { testsupport::AddTableRows(QStringLiteral("text-encodings.txt")); }
+    // A document is read as UTF-8 only when its bytes are UTF-8 beyond ASCII or carry the mark;
+    // what neither encoding reads shows as U+FFFD. Byte counts are those of the bytes written.
+    // (tst_realserver checks the encodings, and saves the same documents back.)
+    void documentEncodings()
+    {
+        QFETCH(QString, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(textencoding::DecodeDocument(bytes.toLatin1()).text, text);
+        for (const textencoding::TextEncoding encoding : textencoding::kEncodings)
+            for (const QString &counted : { text, text + QChar(0xd83d) + u'a' + QChar(0xde00) })
+                QCOMPARE(
+                    textencoding::ByteCount(counted, encoding), textencoding::EncodeDocument(counted, encoding).size());
     }
 };
 

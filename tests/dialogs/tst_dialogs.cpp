@@ -22,6 +22,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -249,13 +250,16 @@ private slots:
 
     void filerOkAndCancel_data() { testsupport::AddTableRows(QStringLiteral("filer-ok-cancel.txt")); }
 
-    // The name field is for saving only. OK without a name says what is missing and keeps the
-    // dialog open; Cancel changes nothing; OK returns the name with its folder, exactly as shown.
+    // The name field and the encoding (the document's own at first) are for saving only. OK
+    // without a name says what is missing and keeps the dialog open; Cancel changes nothing; OK
+    // returns the name with its folder, exactly as shown, and the encoding chosen.
     void filerOkAndCancel()
     {
         QFETCH(QString, typed);
         const int mode = QLatin1String(QTest::currentDataTag()) == "save";
+        modPublic::encFilerEncoding = textencoding::TextEncoding::Utf8;
         OpenFiler(mode);
+        QCOMPARE(Find<QComboBox>("cboEncoding")->currentText(), "UTF-8");
         QCOMPARE(Find("txtName")->isEnabled(), mode == 1);
         asked->answerMessage(MsgAnswer::OK);
         Click("cmdOK");
@@ -271,9 +275,11 @@ private slots:
         Click("cmdCancel");
         QVERIFY(!dlg->isVisible() && !modPublic::blnFilerOK);
         dlg->show();
+        Find<QComboBox>("cboEncoding")->setCurrentIndex(2);
         Click("cmdOK");
         QVERIFY(!dlg->isVisible() && modPublic::blnFilerOK);
         QCOMPARE(modPublic::strCurrentFolder + '|' + modPublic::strCurrentFile, "data/a|n.txt" + typed);
+        QCOMPARE(textencoding::EncodingName(modPublic::encFilerEncoding), mode ? "UTF-8 (BOM)" : "UTF-8");
     }
 
     // Saving onto a name the chosen folder lists asks first; No keeps the browser open for

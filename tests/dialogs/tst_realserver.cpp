@@ -1,18 +1,21 @@
 // The ten operations and the file browser's reading of a listing against the real vidodu.cgi
 // under lighttpd on 127.0.0.1, in one pass: Japanese names, a document of 10 MB, and a wrong
-// password.
+// password; documents in each encoding opened and saved through the document's life cycle.
 
+#include "app/document.h"
 #include "dialogs/filer/filerrules.h"
 #include "platform/cp932.h"
 #include "protocol/modPublic.h"
 #include "support/fakeplatform.h"
 #include "support/localserver.h"
+#include "support/tables.h"
 
 #include <QDir>
 #include <QRegularExpression>
 #include <QTest>
 
 using namespace modPublic;
+using platform::MsgAnswer;
 
 class tst_RealServer : public QObject {
     Q_OBJECT
@@ -64,13 +67,69 @@ private slots:
         // from a version that is no longer the file's, or onto a name that appeared, is refused.
         const std::optional<RemoteDocument> read = ReadRemoteDocument("data", "文書.txt");
         QVERIFY(read && read->version == VersionOf(cp932::Encode(read->text)));
-        QCOMPARE(int(SaveRemoteDocument("data", "文書.txt", "一", { read->version }).result), int(SaveResult::Saved));
-        QCOMPARE(
-            int(SaveRemoteDocument("data", "文書.txt", "二", { read->version }).result), int(SaveResult::Conflict));
-        QCOMPARE(int(SaveRemoteDocument("data", "文書.txt", "三", { {}, true }).result), int(SaveResult::Conflict));
-        QCOMPARE(ReadRemoteFile("data", "文書.txt"), "一");
+        QCOMPARE(int(SaveRemoteDocument("data", "文書.txt", "1", { read->version }).result), int(SaveResult::Saved));
+        QCOMPARE(int(SaveRemoteDocument("data", "文書.txt", "2", { read->version }).result), int(SaveResult::Conflict));
+        QCOMPARE(int(SaveRemoteDocument("data", "文書.txt", "3", { {}, true }).result), int(SaveResult::Conflict));
+        QCOMPARE(ReadRemoteFile("data", "文書.txt"), "1");
         strPassword = QStringLiteral("wrong");
         QVERIFY(!ListRemoteFiles("data"));
+    }
+
+    void documentEncodings_data() { testsupport::AddTableRows(QStringLiteral("text-encodings.txt")); }
+    // A document another program stored opens in its own encoding and, unedited, is saved back
+    // byte for byte; an edit keeps the encoding. One that neither encoding reads asks before it
+    // is saved, and Cancel leaves the file alone. A new text saved as UTF-8 keeps every character.
+    void documentEncodings()
+    {
+        QFETCH(QString, bytes);
+        QFETCH(QString, encoding);
+        testsupport::LocalServer server;
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        strServer = server.serverText();
+        strPassword.clear();
+        const auto stored = [&server](const QString &name) {
+            QFile file(server.dataDir() + u'/' + name);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("?");
+        };
+        QFile file(server.dataDir() + QStringLiteral("/文書.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes.toLatin1()) == bytes.size() && file.flush());
+        testsupport::FakeDialogs dialogs;
+        QString text;
+        app::Document document(nullptr,
+            { .text = [&] { return text; },
+                .setText = [&](const QString &set) { text = set; },
+                .showFileName = [](const QString &) {},
+                .historyChanged = [] {},
+                .lockWindow = [](bool) {},
+                .showProgress = [](const QString &) {},
+                .showFiler =
+                    [] {
+                        QCOMPARE(encFilerEncoding, textencoding::TextEncoding::ShiftJis);
+                        blnFilerOK = true;
+                        strCurrentFolder = QStringLiteral("data");
+                        strCurrentFile = QStringLiteral("新.txt");
+                        encFilerEncoding = textencoding::TextEncoding::Utf8;
+                    },
+                .readFile = ReadRemoteDocument,
+                .saveFile = SaveRemoteDocument,
+                .showEncoding = {},
+                .dropDraft = [] {} });
+        QVERIFY(document.LoadRemoteDocument({ QStringLiteral("data"), QStringLiteral("文書.txt") }));
+        QCOMPARE(textencoding::EncodingName(document.encoding), encoding);
+        const bool readable = !text.contains(QChar::ReplacementCharacter);
+        if (!readable)
+            dialogs.answerMessage(MsgAnswer::Cancel);
+        QCOMPARE(document.TrySaveDocument(), readable);
+        QCOMPARE(stored("文書.txt"), bytes.toLatin1());
+        if (readable) {
+            text += QStringLiteral("編集");
+            QVERIFY(document.TrySaveDocument());
+            QCOMPARE(stored("文書.txt"), textencoding::EncodeDocument(text, textencoding::EncodingNamed(encoding)));
+        }
+        document.NewDocument();
+        text = QStringLiteral("波〜絵😀");
+        QVERIFY(document.TrySaveDocumentAs());
+        QCOMPARE(stored("新.txt"), text.toUtf8());
     }
 };
 
