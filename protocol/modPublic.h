@@ -43,6 +43,10 @@ QString MakeBoundary();
 // returns the response body (empty when the transfer failed).
 QString ServerCommand(
     const QString &server, const FieldList &fields, const QStringList &headers = {}, bool secure = blnSecure);
+// Sends the request and returns at once: the next ServerCommand with the same arguments waits
+// for this reply instead of sending again (any other request drops it).
+void StartServerCommand(
+    const QString &server, const FieldList &fields, const QStringList &headers = {}, bool secure = blnSecure);
 
 // The main window hands in its transfer control; until then (and in dialogs tested on their
 // own) one process-wide control is made on first use. nullptr goes back to that one.
@@ -73,6 +77,9 @@ struct RemoteDocument {
     QString version; // the ETag, quotes included; empty when the server gave none
 };
 std::optional<RemoteDocument> ReadRemoteDocument(const QString &folderPath, const QString &fileName);
+// Sends ReadRemoteDocument's request ahead (StartServerCommand): the start-up's document is on
+// its way while the window is built.
+void StartReadingRemoteDocument(const QString &folderPath, const QString &fileName);
 
 // What a save asks of the file it replaces: to still be `version` (If-Match), or with `absent`
 // not to exist yet (If-None-Match: *). Neither: it is replaced whatever it is.

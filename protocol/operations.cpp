@@ -43,6 +43,11 @@ QString status(const QString &word, const FieldList &arguments, QStringView succ
     return StatusReplyResult(currentServerCommand(word, arguments), successLine);
 }
 
+FieldList readFields(const QString &filePath)
+{
+    return { commandField(QStringLiteral("READFILE")), passField(strPassword), { QStringLiteral("file"), filePath } };
+}
+
 } // namespace
 
 bool CheckServer(const QString &server, const QString &password, bool secure)
@@ -70,11 +75,16 @@ std::optional<QString> ReadRemoteFile(const QString &folderPath, const QString &
 std::optional<RemoteDocument> ReadRemoteDocument(const QString &folderPath, const QString &fileName)
 {
     const QString filePath = joinPath(folderPath, fileName);
-    const QString reply = currentServerCommand(QStringLiteral("READFILE"), { { QStringLiteral("file"), filePath } });
+    const QString reply = ServerCommand(strServer, readFields(filePath));
     std::optional<QString> text = ReadReplyResult(reply, filePath);
     if (!text)
         return std::nullopt;
     return RemoteDocument { std::move(*text), strReplyETag };
+}
+
+void StartReadingRemoteDocument(const QString &folderPath, const QString &fileName)
+{
+    StartServerCommand(strServer, readFields(joinPath(folderPath, fileName)));
 }
 
 QString SaveRemoteFile(const QString &folderPath, const QString &fileName, const QString &content)

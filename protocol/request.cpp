@@ -9,6 +9,8 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QPointer>
+#include <optional>
+#include <utility>
 
 namespace modPublic {
 
@@ -19,6 +21,17 @@ QPointer<inetConn> g_sharedControl;
 int g_stallTimeoutMs = kStallTimeoutMs;
 // The one request in flight: a second one made while the first waits is refused.
 bool g_requestInFlight = false;
+
+// A request sent before anyone waits for it, and what it was; the next ServerCommand asking the
+// same of the same control takes its reply instead of sending it again.
+struct EarlyRequest {
+    QPointer<inetConn> control;
+    QString server;
+    FieldList fields;
+    QStringList headers;
+    bool secure = false;
+};
+std::optional<EarlyRequest> g_early;
 
 struct InFlight {
     InFlight() { g_requestInFlight = true; }
@@ -65,6 +78,25 @@ inetConn *transferControl()
     return g_sharedControl;
 }
 
+void Send(inetConn *control, const QString &server, const FieldList &fields, const QStringList &headers, bool secure)
+{
+    control->setStallTimeout(g_stallTimeoutMs);
+    blnReplyDone = false;
+    // The framed text goes before the wait: the control holds the request's bytes.
+    const FramedRequest request = FrameRequest(fields, [] { return MakeBoundary(); });
+    const QString extra = headers.isEmpty() ? QString() : headers.join(QLatin1String("\r\n")) + QLatin1String("\r\n");
+    control->Execute(ServerUrl(server, secure), QStringLiteral("POST"), request.body, request.header + extra);
+}
+
+// Whether the early request is this one, on this control; either way it is no longer early.
+bool TakeEarly(
+    inetConn *control, const QString &server, const FieldList &fields, const QStringList &headers, bool secure)
+{
+    const std::optional<EarlyRequest> early = std::exchange(g_early, std::nullopt);
+    return early && early->control == control && early->server == server && early->fields == fields
+        && early->headers == headers && early->secure == secure;
+}
+
 } // namespace
 
 void setTransferControl(inetConn *control)
@@ -78,6 +110,17 @@ void setTransferControl(inetConn *control)
         listenTo(control);
 }
 
+void StartServerCommand(const QString &server, const FieldList &fields, const QStringList &headers, bool secure)
+{
+    if (g_requestInFlight)
+        return;
+    inetConn *control = transferControl();
+    lngReplyStatus = 0;
+    strReplyETag.clear();
+    Send(control, server, fields, headers, secure);
+    g_early = EarlyRequest { control, server, fields, headers, secure };
+}
+
 void setStallTimeoutForTesting(int ms)
 {
     g_stallTimeoutMs = ms > 0 ? ms : kStallTimeoutMs;
@@ -85,21 +128,19 @@ void setStallTimeoutForTesting(int ms)
 
 QString ServerCommand(const QString &server, const FieldList &fields, const QStringList &headers, bool secure)
 {
-    lngReplyStatus = 0;
-    strReplyETag.clear();
-    if (g_requestInFlight)
+    if (g_requestInFlight) {
+        lngReplyStatus = 0;
+        strReplyETag.clear();
         return {};
+    }
     const InFlight inFlight;
     inetConn *control = transferControl();
     const QPointer<inetConn> guard(control);
-    control->setStallTimeout(g_stallTimeoutMs);
-    blnReplyDone = false;
-    {
-        // The framed text goes before the wait: the control holds the request's bytes.
-        const FramedRequest request = FrameRequest(fields, [] { return MakeBoundary(); });
-        const QString extra
-            = headers.isEmpty() ? QString() : headers.join(QLatin1String("\r\n")) + QLatin1String("\r\n");
-        control->Execute(ServerUrl(server, secure), QStringLiteral("POST"), request.body, request.header + extra);
+    // An early request that was this one is running, or done with its reply kept.
+    if (!TakeEarly(control, server, fields, headers, secure)) {
+        lngReplyStatus = 0;
+        strReplyETag.clear();
+        Send(control, server, fields, headers, secure);
     }
 
     // Sleeps until an event comes, so the windows go on while the transfer runs.
