@@ -2,7 +2,9 @@
 
 #include "frmMain.h"
 
+#include "app/transferprogress.h"
 #include "dialogs/filer/frmFiler.h"
+#include "protocol/inetConn.h"
 #include "protocol/modPublic.h"
 
 #include <QAction>
@@ -11,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <climits>
 
 namespace {
 
@@ -38,20 +41,37 @@ void frmMain::ConnectDocument()
         .saveFile = modPublic::SaveRemoteDocument,
         .dropDraft = [this] { DropDraft(); },
     };
+    connect(inetConn, &::inetConn::TransferProgress, this, &frmMain::ShowTransferProgress);
 }
 
 void frmMain::ShowProgress(const QString &note)
 {
     if (note.isEmpty()) {
         QApplication::restoreOverrideCursor();
+        m_strProgressNote.clear();
         BusyIndicator()->hide();
+        BusyIndicator()->setRange(0, 0);
         SetPanelText(kFileNamePanel, m_strPanelBeforeProgress);
         return;
     }
     m_strPanelBeforeProgress = PanelText(kFileNamePanel);
+    m_strProgressNote = note;
     SetPanelText(kFileNamePanel, note);
     BusyIndicator()->show();
     QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+// The note gains how far the transfer is; the indicator measures it once the size is known.
+void frmMain::ShowTransferProgress(qint64 done, qint64 total)
+{
+    if (m_strProgressNote.isEmpty())
+        return; // a request no operation of the document waits for yet
+    SetPanelText(kFileNamePanel, m_strProgressNote + u' ' + app::TransferProgressText(done, total));
+    if (total <= 0)
+        return;
+    // The bar's range is an int: kilobytes.
+    BusyIndicator()->setRange(0, int(std::min<qint64>(total / 1024 + 1, INT_MAX)));
+    BusyIndicator()->setValue(int(std::min<qint64>(done / 1024, INT_MAX)));
 }
 
 void frmMain::ShowFiler()

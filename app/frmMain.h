@@ -109,8 +109,10 @@ public:
 private:
     void ConnectDocument();
     void ShowProgress(const QString &note);
+    void ShowTransferProgress(qint64 done, qint64 total);
     QProgressBar *m_barBusy = nullptr;
     QString m_strPanelBeforeProgress;
+    QString m_strProgressNote; // while a request runs
     std::vector<std::unique_ptr<app::WindowLock>> m_locks;
 
 public:

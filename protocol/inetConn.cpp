@@ -121,6 +121,8 @@ void inetConn::Execute(
     connect(m_reply, &QNetworkReply::readyRead, this, &inetConn::onReadyRead);
     connect(m_reply, &QNetworkReply::uploadProgress, this, &inetConn::onProgress);
     connect(m_reply, &QNetworkReply::downloadProgress, this, &inetConn::onProgress);
+    connect(m_reply, &QNetworkReply::uploadProgress, this, &inetConn::TransferProgress);
+    connect(m_reply, &QNetworkReply::downloadProgress, this, &inetConn::TransferProgress);
     connect(m_reply, &QNetworkReply::metaDataChanged, this, &inetConn::onProgress);
     connect(m_reply, &QNetworkReply::finished, this, &inetConn::onFinished);
     connect(m_reply, &QNetworkReply::sslErrors, this,

@@ -47,6 +47,9 @@ public:
 
 signals:
     void StateChanged(int state);
+    // While the request goes out, and then while its reply comes in: the bytes so far, and of
+    // how many (the reply's announced length; -1 when it announced none).
+    void TransferProgress(qint64 done, qint64 total);
 
 private:
     void onReadyRead();
