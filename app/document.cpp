@@ -45,6 +45,27 @@ private:
     const DocumentSeams &m_seams;
 };
 
+// For the scope of a reading: the box may show what has arrived so far.
+class Previewing {
+public:
+    explicit Previewing(const DocumentSeams &seams)
+        : m_seams(seams)
+    {
+        if (m_seams.previewReading)
+            m_seams.previewReading(true);
+    }
+    ~Previewing()
+    {
+        if (m_seams.previewReading)
+            m_seams.previewReading(false);
+    }
+    Previewing(const Previewing &) = delete;
+    Previewing &operator=(const Previewing &) = delete;
+
+private:
+    const DocumentSeams &m_seams;
+};
+
 // Saving replaces what code page 932 lacks with "?": the user decides before that happens.
 bool AcceptUnencodableText(QWidget *owner, const QString &text)
 {
@@ -197,6 +218,7 @@ bool Document::LoadRemoteDocument(const HistoryItem &file)
     std::optional<modPublic::RemoteDocument> document;
     {
         InProgress progress(seams, QStringLiteral("読み込んでいます…"));
+        const Previewing preview(seams);
         document = seams.readFile(file.Path, file.File);
     }
     if (!document) {

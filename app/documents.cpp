@@ -2,6 +2,7 @@
 
 #include "frmMain.h"
 
+#include "app/readpreview.h"
 #include "app/transferprogress.h"
 #include "dialogs/filer/frmFiler.h"
 #include "protocol/inetConn.h"
@@ -36,6 +37,8 @@ void frmMain::ConnectDocument()
                     m_locks.pop_back();
             },
         .showProgress = [this](const QString &note) { ShowProgress(note); },
+        .previewReading
+        = [this](bool reading) { m_readPreview = reading ? std::make_unique<app::ReadPreview>(txtMain) : nullptr; },
         .showFiler = [this] { ShowFiler(); },
         .readFile = modPublic::ReadRemoteDocument,
         .saveFile = modPublic::SaveRemoteDocument,
@@ -66,6 +69,8 @@ void frmMain::ShowTransferProgress(qint64 done, qint64 total)
 {
     if (m_strProgressNote.isEmpty())
         return; // a request no operation of the document waits for yet
+    if (m_readPreview)
+        m_readPreview->Show(inetConn->ReceivedText(app::kPreviewCharacters));
     SetPanelText(kFileNamePanel, m_strProgressNote + u' ' + app::TransferProgressText(done, total));
     if (total <= 0)
         return;

@@ -39,6 +39,8 @@ public:
     // The next part of the body, at most size bytes of it in code page 932 (at least one
     // character while any is left); "" once the body is exhausted.
     QString GetChunk(int size);
+    // The beginning of the body decoded so far, at most maxLength characters of it.
+    QString ReceivedText(qsizetype maxLength) const { return m_body.left(maxLength); }
     bool StillExecuting() const { return !m_reply.isNull(); }
     // Of the response that completed last: its HTTP status and its ETag header, as sent.
     int StatusCode() const { return m_status; }
