@@ -75,8 +75,9 @@ std::optional<QString> ReadRemoteFile(const QString &folderPath, const QString &
 std::optional<RemoteDocument> ReadRemoteDocument(const QString &folderPath, const QString &fileName)
 {
     const QString filePath = joinPath(folderPath, fileName);
-    const QString reply = ServerCommand(strServer, readFields(filePath));
-    std::optional<QString> text = ReadReplyResult(reply, filePath);
+    std::optional<QString> text = ReadReplyResult(ServerCommand(strServer, readFields(filePath)), filePath);
+    // The document goes to the box: its reply is not kept beside it as well.
+    strReply.clear();
     if (!text)
         return std::nullopt;
     return RemoteDocument { std::move(*text), strReplyETag };
