@@ -4,6 +4,7 @@
 #include "protocol/modPublic.h"
 #include "protocol/tls.h"
 
+#include <QCoreApplication>
 #include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
@@ -128,6 +129,10 @@ void inetConn::Execute(
     connect(m_reply, &QNetworkReply::sslErrors, this,
         [reply = m_reply.data()](const QList<QSslError> &errors) { modPublic::ReviewCertificate(reply, errors); });
     m_stallTimer.start();
+    // Qt takes the request's bytes up and hands it to its transfer thread in calls it queues: made
+    // now, the request leaves while this thread is still busy (a window being built, say).
+    for (int step = 0; step < 2 && m_reply; ++step)
+        QCoreApplication::sendPostedEvents(m_reply, QEvent::MetaCall);
 }
 
 void inetConn::onProgress()
