@@ -13,6 +13,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -226,6 +227,11 @@ QString inetConn::GetChunk(int size)
         return {};
     }
     size = std::max(size, 1);
+    // A body asked for whole goes out as it is, without a copy.
+    if (m_bodyPos == 0 && m_body.size() <= size / 2) {
+        m_bodyPos = m_body.size();
+        return std::exchange(m_body, QString());
+    }
     // Whole stretches are counted at once: k characters never take more than 2k bytes.
     const QStringView rest = QStringView(m_body).sliced(m_bodyPos);
     qsizetype length = 0;

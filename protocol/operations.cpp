@@ -75,9 +75,10 @@ std::optional<QString> ReadRemoteFile(const QString &folderPath, const QString &
 std::optional<RemoteDocument> ReadRemoteDocument(const QString &folderPath, const QString &fileName)
 {
     const QString filePath = joinPath(folderPath, fileName);
-    std::optional<QString> text = ReadReplyResult(ServerCommand(strServer, readFields(filePath)), filePath);
+    QString reply = ServerCommand(strServer, readFields(filePath));
     // The document goes to the box: its reply is not kept beside it as well.
     strReply.clear();
+    std::optional<QString> text = ReadReplyResult(std::move(reply), filePath);
     if (!text)
         return std::nullopt;
     return RemoteDocument { std::move(*text), strReplyETag };

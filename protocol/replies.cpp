@@ -32,12 +32,13 @@ std::optional<QStringList> ListingReplyResult(const QString &reply, QStringView 
     return lines;
 }
 
-std::optional<QString> ReadReplyResult(const QString &reply, QStringView filePath)
+std::optional<QString> ReadReplyResult(QString reply, QStringView filePath)
 {
     const qsizetype lineEnd = reply.indexOf(QLatin1Char('\n'));
     if (lineEnd < 0 || QStringView(reply).left(lineEnd) != filePath)
         return std::nullopt;
-    return reply.mid(lineEnd + 1);
+    // A reply that is only here drops its first line in place.
+    return reply.remove(0, lineEnd + 1);
 }
 
 QString VersionOf(const QByteArray &bytes)

@@ -21,7 +21,7 @@ QString StatusReplyResult(const QString &reply, QStringView successLine);
 std::optional<QStringList> ListingReplyResult(const QString &reply, QStringView folderPath);
 // READFILE: everything after the first LF, when the line before it equals filePath.
 // A reply without any LF fails rather than passing for an empty file.
-std::optional<QString> ReadReplyResult(const QString &reply, QStringView filePath);
+std::optional<QString> ReadReplyResult(QString reply, QStringView filePath);
 
 // SAVEFILE with its HTTP status and ETag: Saved on the success line, unless the server names
 // other bytes than `sent` (Unconfirmed); Conflict on status 412; Failed otherwise.

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QPointer>
+#include <limits>
 #include <optional>
 #include <utility>
 
@@ -55,7 +56,9 @@ void inetConn_StateChanged(inetConn *control, int state)
     lngReplyStatus = control->StatusCode();
     strReplyETag = control->ETag();
     strReply.clear();
-    for (QString chunk = control->GetChunk(65535); !chunk.isEmpty(); chunk = control->GetChunk(65535))
+    // Asked for in one piece, the body comes without a copy.
+    constexpr int kWholeBody = std::numeric_limits<int>::max();
+    for (QString chunk = control->GetChunk(kWholeBody); !chunk.isEmpty(); chunk = control->GetChunk(kWholeBody))
         strReply += chunk;
     blnReplyDone = true;
 }
