@@ -5,6 +5,7 @@
 #include "app/printing.h"
 #include "dialogs/config/frmConfig.h"
 #include "dialogs/finder/frmFinder.h"
+#include "dialogs/history/frmHistory.h"
 #include "dialogs/version/frmVersion.h"
 #include "platform/clipboard.h"
 #include "platform/dialogs.h"
@@ -37,6 +38,11 @@ void frmMain::menuSave_Click()
 void frmMain::menuSaveAs_Click()
 {
     document.SaveDocumentAs();
+}
+
+void frmMain::menuVersions_Click()
+{
+    ShowFileVersions();
 }
 
 void frmMain::menuPrint_Click()
@@ -277,4 +283,17 @@ void frmMain::ShowVersion()
 {
     frmVersion dialog(this);
     dialog.exec();
+}
+
+void frmMain::ShowFileVersions()
+{
+    if (modPublic::strCurrentFile.isEmpty())
+        return;
+    frmHistory dialog(frmHistory::Kind::Versions,
+        modPublic::strCurrentFolder + QLatin1Char('/') + modPublic::strCurrentFile, true, this);
+    dialog.exec();
+    if (dialog.OpenedText())
+        document.OpenUntitledText(*dialog.OpenedText());
+    else if (dialog.Restored())
+        document.CurrentFileRestored();
 }

@@ -199,10 +199,14 @@ void Document::OpenDocument()
     if (!ConfirmSave())
         return;
     modPublic::blnFilerOK = false;
+    modPublic::strFilerUntitled.reset();
     const HistoryItem before = CurrentFile();
     Locked lock(seams);
     modPublic::lngFilerMode = 0;
     seams.showFiler();
+    // The save prompt was answered before the browser opened.
+    if (modPublic::strFilerUntitled)
+        return ShowUntitledText(*std::exchange(modPublic::strFilerUntitled, std::nullopt));
     if (!modPublic::blnFilerOK)
         return;
     // The browser has made its choice the current file; a file that cannot be read gives the
@@ -340,6 +344,26 @@ void Document::CreateShortcut()
         platform::ShowError(m_owner, QStringLiteral("ローカルショートカットの作成に失敗しました。"));
 }
 
+void Document::OpenUntitledText(const QString &text)
+{
+    if (ConfirmSave())
+        ShowUntitledText(text);
+}
+
+void Document::ShowUntitledText(const QString &text)
+{
+    seams.setText(text);
+    ResetDocument();
+}
+
+void Document::CurrentFileRestored()
+{
+    if (blnModified || modPublic::strCurrentFile.isEmpty())
+        return;
+    Locked lock(seams);
+    LoadRemoteDocument(CurrentFile());
+}
+
 void Document::OpenDroppedFiles(const QStringList &files)
 {
     if (files.isEmpty())
@@ -368,8 +392,7 @@ void Document::OpenDroppedFiles(const QStringList &files)
     const std::optional<QString> text = ReadLocalTextFile(first);
     if (!text)
         return;
-    seams.setText(*text);
-    ResetDocument();
+    ShowUntitledText(*text);
 }
 
 } // namespace app

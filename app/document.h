@@ -91,6 +91,12 @@ public:
     void OpenShortcut(const QString &path);
     // Writes a local shortcut to the current file where the user chooses.
     void CreateShortcut();
+    // An earlier version from the server's history, as a new untitled document (unmodified:
+    // the server still holds it), after the save prompt.
+    void OpenUntitledText(const QString &text);
+    // The current file was given one of its earlier versions on the server: the box shows it,
+    // unless it holds edits, whose save then meets the check for a file changed meanwhile.
+    void CurrentFileRestored();
     // Files dropped on the box: the first one opens, after the save prompt; one larger than
     // kLargestDroppedFile is refused with a message.
     void OpenDroppedFiles(const QStringList &files);
@@ -100,6 +106,7 @@ private:
     bool SaveOnCondition(const QString &text, const modPublic::SaveCondition &condition);
     bool SaveAsWhileLocked(const QString &text);
     void SetUnmodified();
+    void ShowUntitledText(const QString &text);
     QWidget *m_owner;
     bool m_blnOpeningShortcut = false;
 };

@@ -148,6 +148,10 @@ void frmMain::CreateMenus()
         &frmMain::menuSave_Click);
     item(mhdFile, menuSaveAs, "menuSaveAs", QStringLiteral("名前を付けて保存(&W)..."), QKeySequence(Qt::Key_F12),
         &frmMain::menuSaveAs_Click);
+    // Enabled when the File menu opens on a file of a server that keeps history.
+    item(mhdFile, menuVersions, "menuVersions", QStringLiteral("以前のバージョン(&V)..."), none,
+        &frmMain::menuVersions_Click);
+    menuVersions->setEnabled(false);
     AddSeparator(mhdFile, "mndmySep02");
     item(mhdFile, menuShortcut, "menuShortcut", QStringLiteral("ﾛｰｶﾙｼｮｰﾄｶｯﾄを作成(&L)..."),
         QKeySequence(Qt::CTRL | Qt::Key_L), &frmMain::menuShortcut_Click);

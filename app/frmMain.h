@@ -164,6 +164,8 @@ public:
     void ShowHelp();
     void ShowServerSettings();
     void ShowVersion();
+    // The earlier versions the server kept of the current file.
+    void ShowFileVersions();
     // Runs the command of the toolbar button with this key; an unknown key does nothing.
     void toolMain_ButtonClick(const QString &key);
     // The toolbar button with this key, or nullptr.
@@ -194,6 +196,7 @@ public:
     QAction *menuOpen = nullptr;
     QAction *menuSave = nullptr;
     QAction *menuSaveAs = nullptr;
+    QAction *menuVersions = nullptr;
     QAction *menuShortcut = nullptr;
     QAction *menuPrint = nullptr;
     QAction *menuPrintConfig = nullptr;
@@ -252,6 +255,7 @@ private:
     void menuOpen_Click();
     void menuSave_Click();
     void menuSaveAs_Click();
+    void menuVersions_Click();
     void menuPrint_Click();
     void menuPrintConfig_Click();
     void menuQuit_Click();

@@ -22,6 +22,7 @@ void frmMain::RegisterShortcutType()
 void frmMain::mhdFile_Click()
 {
     menuShortcut->setEnabled(!modPublic::strCurrentFile.isEmpty());
+    menuVersions->setEnabled(!modPublic::strCurrentFile.isEmpty() && modPublic::ServerKeepsHistory());
 }
 
 void frmMain::menuShortcut_Click()

@@ -124,8 +124,8 @@ bool WellFormed(std::string_view command, const std::vector<std::string_view> &f
     if (reply == "NG")
         return true;
     if (command == "CHECK")
-        return reply == "OK\n";
-    if (command == "LISTFOLDERS" || command == "LISTFILES")
+        return reply == "OK\nfeatures: history\n";
+    if (command == "LISTFOLDERS" || command == "LISTFILES" || command == "LISTVERSIONS" || command == "LISTDELETED")
         return f.size() > 1 && StartsWith(reply, f[1]) && (reply.size() == f[1].size() || reply[f[1].size()] == '\n');
     if (command == "READFILE")
         return f.size() > 2 && StartsWith(reply, std::string(f[2]) + '\n');
@@ -153,7 +153,7 @@ void CheckNothingEscaped(const World &w)
     Require(ReadWhole(w.outside / "secret.txt") == "secret");
     for (const auto &e : fs::directory_iterator(w.root)) {
         const std::string name = e.path().filename().string();
-        Require(name == "data" || name == ".vidodu-throttle");
+        Require(name == "data" || name == "history" || name == ".vidodu-throttle");
     }
 }
 
@@ -197,6 +197,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // Keep the tree small: start again from the first state now and then.
     if (++w.requests % 5000 == 0) {
         fs::remove_all(w.root / "data");
+        fs::remove_all(w.root / "history");
         Populate(w);
     }
     return 0;

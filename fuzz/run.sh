@@ -36,7 +36,7 @@ for name in "${targets[@]}"; do
   case "$name" in
     multipart) build multipart "${server[@]/#/$source_dir/}" ;;
     handler)
-      build handler "${server[@]/#/$source_dir/}" "$source_dir"/server/{handler,store,auth,throttle,config,fdio}.cpp \
+      build handler "${server[@]/#/$source_dir/}" "$source_dir"/server/{handler,store,auth,throttle,config,fdio,versions,disk,history}.cpp \
         -lsodium
       ;;
     replies) build replies "$source_dir"/protocol/replies.cpp "$source_dir"/platform/cp932.cpp $(qt) ;;

@@ -32,6 +32,8 @@ extern qint32 lngFilerMode; // 0 open, 1 save
 extern bool blnFilerOK; // the file browser was accepted
 extern bool blnFilerReplaces; // ... on a file it listed, which the user agreed to replace
 extern qint32 blnReplaceMode; // 0 find, 1 replace
+// An earlier version the browser chose to open as a new untitled document, instead of a file.
+extern std::optional<QString> strFilerUntitled;
 
 // --- Request cycle ------------------------------------------------------------------------
 using Field = std::pair<QString, QString>;
@@ -102,5 +104,30 @@ SaveOutcome SaveRemoteDocument(
 
 // The version a server names these bytes by.
 QString VersionOf(const QByteArray &bytes);
+
+// --- History kept by the server -----------------------------------------------------------
+// A server that keeps the versions it replaced and the files and folders it deleted says so in
+// CHECK's reply. The editor learns it whenever it checks a server, for that server and password.
+struct ServerCheck {
+    QString server;
+    bool secure = false;
+    QString password;
+    bool history = false;
+};
+extern std::optional<ServerCheck> udtLastCheck; // the last CHECK that succeeded
+
+// What the last check of the current server said; false when it was not checked yet.
+bool ServerKeepsHistory();
+// Checks the current server first when it was not checked yet.
+bool LearnServerHistory();
+// Lines of "id TAB time TAB size", newest first.
+std::optional<QStringList> ListRemoteVersions(const QString &filePath);
+// Lines of "id TAB file|folder TAB name TAB time TAB size", newest first.
+std::optional<QStringList> ListRemoteDeleted(const QString &folderPath);
+// The content of a kept version, or of a deleted file (its folder path + "/" + its name).
+std::optional<QString> ReadRemoteVersion(const QString &filePath, const QString &id);
+// Makes a version the current file (path: the file's), or brings a deleted item back into its
+// folder (path: the folder's), under newName when one is given. "OK" or "NG".
+QString RestoreRemoteItem(const QString &path, const QString &id, const QString &newName = {});
 
 } // namespace modPublic

@@ -1,4 +1,4 @@
-// The ten server operations: each builds its fields, runs one request and reads the reply.
+// The server operations: each builds its fields, runs one request and reads the reply.
 
 #include "protocol/modPublic.h"
 #include "protocol/replies.h"
@@ -48,12 +48,42 @@ FieldList readFields(const QString &filePath)
     return { commandField(QStringLiteral("READFILE")), passField(strPassword), { QStringLiteral("file"), filePath } };
 }
 
+// READFILE and READVERSION: a line naming what the reply carries, then a document's content. The
+// one place where a document's content is read from a reply.
+std::optional<QString> documentContent(const QString &word, const FieldList &arguments, const QString &firstLine)
+{
+    QString reply = currentServerCommand(word, arguments);
+    // The document goes to the box: its reply is not kept beside it as well.
+    strReply.clear();
+    return ReadReplyResult(std::move(reply), firstLine);
+}
+
+bool CurrentServerChecked()
+{
+    return udtLastCheck && udtLastCheck->server == strServer && udtLastCheck->secure == blnSecure
+        && udtLastCheck->password == strPassword;
+}
+
+Field pathField(const QString &path)
+{
+    return { QStringLiteral("path"), path };
+}
+
+Field idField(const QString &id)
+{
+    return { QStringLiteral("id"), id };
+}
+
 } // namespace
 
 bool CheckServer(const QString &server, const QString &password, bool secure)
 {
-    return CheckReplyResult(
-        ServerCommand(server, { commandField(QStringLiteral("CHECK")), passField(password) }, {}, secure));
+    const QString reply
+        = ServerCommand(server, { commandField(QStringLiteral("CHECK")), passField(password) }, {}, secure);
+    if (!CheckReplyResult(reply))
+        return false;
+    udtLastCheck = ServerCheck { server, secure, password, CheckReplyFeature(reply, u"history") };
+    return true;
 }
 
 std::optional<QStringList> ListRemoteFolders(const QString &folderPath)
@@ -75,10 +105,8 @@ std::optional<QString> ReadRemoteFile(const QString &folderPath, const QString &
 std::optional<RemoteDocument> ReadRemoteDocument(const QString &folderPath, const QString &fileName)
 {
     const QString filePath = joinPath(folderPath, fileName);
-    QString reply = ServerCommand(strServer, readFields(filePath));
-    // The document goes to the box: its reply is not kept beside it as well.
-    strReply.clear();
-    std::optional<QString> text = ReadReplyResult(std::move(reply), filePath);
+    std::optional<QString> text
+        = documentContent(QStringLiteral("READFILE"), { { QStringLiteral("file"), filePath } }, filePath);
     if (!text)
         return std::nullopt;
     return RemoteDocument { std::move(*text), strReplyETag };
@@ -134,6 +162,41 @@ QString RenameRemoteFile(const QString &filePath, const QString &newName)
 {
     return status(QStringLiteral("RENAMEFILE"),
         { { QStringLiteral("path"), filePath }, { QStringLiteral("name"), newName } }, u"Rename File OK");
+}
+
+bool ServerKeepsHistory()
+{
+    return CurrentServerChecked() && udtLastCheck->history;
+}
+
+bool LearnServerHistory()
+{
+    if (!CurrentServerChecked())
+        CheckServer(strServer, strPassword, blnSecure);
+    return ServerKeepsHistory();
+}
+
+std::optional<QStringList> ListRemoteVersions(const QString &filePath)
+{
+    return listing(QStringLiteral("LISTVERSIONS"), filePath);
+}
+
+std::optional<QStringList> ListRemoteDeleted(const QString &folderPath)
+{
+    return listing(QStringLiteral("LISTDELETED"), folderPath);
+}
+
+std::optional<QString> ReadRemoteVersion(const QString &filePath, const QString &id)
+{
+    return documentContent(QStringLiteral("READVERSION"), { pathField(filePath), idField(id) }, id);
+}
+
+QString RestoreRemoteItem(const QString &path, const QString &id, const QString &newName)
+{
+    FieldList arguments { pathField(path), idField(id) };
+    if (!newName.isEmpty())
+        arguments.append({ QStringLiteral("name"), newName });
+    return status(QStringLiteral("RESTORE"), arguments, u"Restore OK");
 }
 
 } // namespace modPublic

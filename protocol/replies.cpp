@@ -15,6 +15,18 @@ bool CheckReplyResult(const QString &reply)
     return reply.startsWith(kOK);
 }
 
+bool CheckReplyFeature(const QString &reply, QStringView feature)
+{
+    if (!CheckReplyResult(reply))
+        return false;
+    const QLatin1String label("features: ");
+    for (const QStringView line : QStringView(reply).split(QLatin1Char('\n'))) {
+        if (line.startsWith(label) && line.sliced(label.size()).split(QLatin1Char(' ')).contains(feature))
+            return true;
+    }
+    return false;
+}
+
 QString StatusReplyResult(const QString &reply, QStringView successLine)
 {
     const qsizetype lineEnd = reply.indexOf(QLatin1Char('\n'));

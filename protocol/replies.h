@@ -14,13 +14,16 @@ namespace modPublic {
 
 // CHECK: true when the reply begins with "OK".
 bool CheckReplyResult(const QString &reply);
+// CHECK: whether a "features: " line of the reply names the feature, among words split by blanks.
+bool CheckReplyFeature(const QString &reply, QStringView feature);
 // Status commands: "OK" when the line before the first LF equals successLine, else "NG".
 // A reply without any LF fails: the script always ends its status line with one.
 QString StatusReplyResult(const QString &reply, QStringView successLine);
 // LISTFOLDERS / LISTFILES: the lines after the first, which must equal folderPath.
 std::optional<QStringList> ListingReplyResult(const QString &reply, QStringView folderPath);
 // READFILE: everything after the first LF, when the line before it equals filePath.
-// A reply without any LF fails rather than passing for an empty file.
+// A reply without any LF fails rather than passing for an empty file. READVERSION's content is
+// a document's content too: read the same way, its id on the first line.
 std::optional<QString> ReadReplyResult(QString reply, QStringView filePath);
 
 // SAVEFILE with its HTTP status and ETag: Saved on the success line, unless the server names

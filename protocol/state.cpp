@@ -17,5 +17,7 @@ qint32 lngFilerMode = 0;
 bool blnFilerOK = false;
 bool blnFilerReplaces = false;
 qint32 blnReplaceMode = 0;
+std::optional<QString> strFilerUntitled;
+std::optional<ServerCheck> udtLastCheck;
 
 } // namespace modPublic

@@ -31,6 +31,21 @@ QSslCertificate PresentedCertificate(QNetworkReply *reply, const QList<QSslError
     return QSslCertificate();
 }
 
+// The system's authorities and the extra ones. Reading the system's takes longer than a small
+// request, so the configuration is made once for each set of extra authorities.
+const QSslConfiguration &ConfigurationTrusting(const QByteArray &extraPem)
+{
+    static QByteArray madeFor;
+    static QSslConfiguration configuration;
+    if (configuration.isNull() || extraPem != madeFor) {
+        configuration = QSslConfiguration::defaultConfiguration();
+        configuration.setCaCertificates(
+            QSslConfiguration::systemCaCertificates() + QSslCertificate::fromData(extraPem, QSsl::Pem));
+        madeFor = extraPem;
+    }
+    return configuration;
+}
+
 } // namespace
 
 void PrepareTransport(QNetworkRequest &request)
@@ -47,10 +62,7 @@ void PrepareTransport(QNetworkRequest &request)
     const QByteArray &extra = platform::services().extraAuthoritiesPem;
     if (extra.isEmpty())
         return; // the system's authorities, as Qt finds them
-    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    configuration.setCaCertificates(
-        QSslConfiguration::systemCaCertificates() + QSslCertificate::fromData(extra, QSsl::Pem));
-    request.setSslConfiguration(configuration);
+    request.setSslConfiguration(ConfigurationTrusting(extra));
 }
 
 void ReviewCertificate(QNetworkReply *reply, const QList<QSslError> &errors)

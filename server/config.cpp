@@ -33,6 +33,44 @@ Config Invalid(std::string why)
     return c;
 }
 
+// A whole number from `min` to `max`, or nothing.
+std::optional<std::uint64_t> NumberIn(std::string_view value, std::uint64_t min, std::uint64_t max)
+{
+    std::uint64_t n = 0;
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
+    if (ec != std::errc() || end != value.data() + value.size() || n < min || n > max)
+        return std::nullopt;
+    return n;
+}
+
+// The history's keys; nothing for other keys, "" for a good value, else why it is not.
+std::optional<std::string> ParseHistoryKey(std::string_view key, std::string_view value, HistoryLimits &limits)
+{
+    struct Bound {
+        std::string_view key;
+        std::uint64_t HistoryLimits::*field;
+        std::uint64_t min, max;
+    };
+    static constexpr Bound kBounds[] = { { "history_versions", &HistoryLimits::versions, 1, 10'000 },
+        { "history_days", &HistoryLimits::days, 1, 36'500 },
+        { "history_bytes", &HistoryLimits::bytes, 1, 1ull << 50 } };
+    if (key == "history") {
+        limits.enabled = value == "on";
+        return value == "on" || value == "off" ? "" : "history must be on or off";
+    }
+    for (const auto &b : kBounds) {
+        if (key != b.key)
+            continue;
+        const auto n = NumberIn(value, b.min, b.max);
+        if (n)
+            limits.*b.field = *n;
+        return n
+            ? ""
+            : std::string(key) + " must be a number from " + std::to_string(b.min) + " to " + std::to_string(b.max);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 bool IsLoopbackAddress(std::string_view address)
@@ -90,6 +128,9 @@ Config ParseConfig(std::string_view text)
                     return Invalid("allow_empty_password_from takes loopback addresses only");
                 c.emptyPasswordFrom.emplace_back(address);
             }
+        } else if (const auto history = ParseHistoryKey(key, value, c.history)) {
+            if (!history->empty())
+                return Invalid(*history);
         } else {
             return Invalid("unknown key " + std::string(key));
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "server/history.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -20,6 +22,7 @@ struct Config {
     std::string passwordHash; // argon2id string; empty: no password is right
     std::vector<std::string> emptyPasswordFrom; // loopback addresses that may send ""
     std::uint64_t maxRequestBytes = kDefaultMaxRequestBytes;
+    HistoryLimits history;
 };
 
 Config ParseConfig(std::string_view text);

@@ -12,7 +12,7 @@ namespace {
 
 // The fields a request may carry; others (a browser's submit button) are ignored.
 struct Fields {
-    std::optional<std::string_view> command, pass, path, file, name, content;
+    std::optional<std::string_view> command, pass, path, file, name, content, id;
 };
 
 std::optional<Fields> CollectFields(const std::vector<FormField> &parts)
@@ -32,6 +32,8 @@ std::optional<Fields> CollectFields(const std::vector<FormField> &parts)
             slot = &f.name;
         else if (part.name == "content")
             slot = &f.content;
+        else if (part.name == "id")
+            slot = &f.id;
         if (!slot)
             continue;
         if (*slot)
@@ -83,14 +85,55 @@ Reply Save(const Store &store, const Elements &file, std::string_view content, c
     return { "Save OK\n", 200, std::move(saved.tag) };
 }
 
+std::optional<std::string> KeptLine(const KeptItem &item)
+{
+    return item.id + '\t' + FormatModified(item.when) + '\t' + std::to_string(item.size);
+}
+
+std::optional<std::string> DeletedLine(const KeptItem &item)
+{
+    auto name = WireName(item.name);
+    if (!name)
+        return std::nullopt;
+    return item.id + '\t' + (item.folder ? "folder" : "file") + '\t' + *name + '\t' + FormatModified(item.when) + '\t'
+        + std::to_string(item.size);
+}
+
+// The commands of the history; nothing for other commands.
+std::optional<Reply> DispatchHistory(const Store &store, std::string_view command, const Fields &f)
+{
+    if (command != "LISTVERSIONS" && command != "LISTDELETED" && command != "READVERSION" && command != "RESTORE")
+        return std::nullopt;
+    const auto path = f.path && store.keepsHistory() ? RemotePath(*f.path) : std::nullopt;
+    if (!path)
+        return Refusal();
+    if (command == "LISTVERSIONS" || command == "LISTDELETED") {
+        const bool versions = command == "LISTVERSIONS";
+        const auto items = versions ? store.listVersions(*path) : store.listDeleted(*path);
+        return items ? Reply { Listing(*f.path, *items, versions ? KeptLine : DeletedLine) } : Refusal();
+    }
+    if (!f.id)
+        return Refusal();
+    if (command == "READVERSION") {
+        const auto content = store.readVersion(*path, *f.id);
+        return content ? Reply { std::string(*f.id) + '\n' + *content } : Refusal();
+    }
+    // An empty name is no name: the item returns under its own.
+    const bool named = f.name && !f.name->empty();
+    const auto newName = named ? RemoteName(*f.name) : std::nullopt;
+    return Status((!named || newName) && store.restore(*path, *f.id, newName), "Restore OK");
+}
+
 Reply Dispatch(const Store &store, std::string_view command, const Fields &f, const Precondition &precondition)
 {
+    if (auto reply = DispatchHistory(store, command, f))
+        return std::move(*reply);
     const auto pathArg = f.path ? RemotePath(*f.path) : std::nullopt;
     const auto fileArg = f.file ? RemotePath(*f.file) : std::nullopt;
     const auto nameArg = f.name ? RemoteName(*f.name) : std::nullopt;
 
     if (command == "CHECK")
-        return { "OK\n" };
+        return { store.keepsHistory() ? "OK\nfeatures: history\n" : "OK\n" };
     if (command == "LISTFOLDERS") {
         const auto folders = pathArg ? store.listFolders(*pathArg) : std::nullopt;
         if (!folders)
@@ -156,7 +199,8 @@ Reply HandleRequest(const Config &config, const Request &request, const Services
     if (!Authenticate(config, request.remoteAddress, fromThisMachine, *fields->pass, services.checkPassword,
             services.now(), services.pause, services.knownPassword))
         return Refusal();
-    return Dispatch(Store(config.root), *fields->command, *fields, request.precondition);
+    const Store store(config.root, History(config.root, config.history, services.now()));
+    return Dispatch(store, *fields->command, *fields, request.precondition);
 }
 
 } // namespace vidodu

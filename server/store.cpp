@@ -1,11 +1,11 @@
 #include "server/store.h"
 
+#include "server/disk.h"
 #include "server/fdio.h"
 #include "server/tagrecord.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/random.h>
@@ -23,40 +23,6 @@ constexpr std::size_t kBlockBytes = 64 * 1024;
 constexpr std::string_view kTemporaryPrefix = ".vidodu-save-";
 // A temporary file this old whose writer holds no lock on it belongs to a save that died.
 constexpr std::time_t kStaleTemporarySeconds = 10 * 60;
-
-// An owned file descriptor.
-class Fd {
-public:
-    explicit Fd(int fd = -1)
-        : m_fd(fd)
-    {
-    }
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(Fd &&other) noexcept
-        : m_fd(std::exchange(other.m_fd, -1))
-    {
-    }
-    Fd &operator=(Fd &&other) noexcept
-    {
-        std::swap(m_fd, other.m_fd);
-        return *this;
-    }
-    int get() const { return m_fd; }
-    int release() { return std::exchange(m_fd, -1); }
-    explicit operator bool() const { return m_fd >= 0; }
-
-private:
-    int m_fd;
-};
-
-Fd OpenDirAt(int parent, const std::string &name)
-{
-    return Fd(::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-}
 
 // The folder named by the first `count` elements. "data" is made on first use.
 Fd OpenFolder(const std::string &root, const Elements &path, std::size_t count)
@@ -76,88 +42,6 @@ Fd OpenFolder(const std::string &root, const Elements &path, std::size_t count)
 Fd OpenParent(const std::string &root, const Elements &path)
 {
     return path.size() < 2 ? Fd() : OpenFolder(root, path, path.size() - 1);
-}
-
-std::optional<struct stat> StatAt(int dir, const std::string &name)
-{
-    struct stat st { };
-    if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return std::nullopt;
-    return st;
-}
-
-// Names in a folder, without "." and "..".
-std::optional<std::vector<std::string>> NamesIn(int dir)
-{
-    const int copy = ::dup(dir);
-    if (copy < 0)
-        return std::nullopt;
-    DIR *d = ::fdopendir(copy);
-    if (!d) {
-        ::close(copy);
-        return std::nullopt;
-    }
-    ::rewinddir(d);
-    std::vector<std::string> names;
-    while (const dirent *e = ::readdir(d)) {
-        const std::string_view n = e->d_name;
-        if (n != "." && n != "..")
-            names.emplace_back(n);
-    }
-    ::closedir(d);
-    return names;
-}
-
-// Depth first without recursion and with two folders open at a time, so that no tree is too
-// deep: each level is left through its ".." after checking that ".." is still the folder we
-// came down from (a folder moved meanwhile stops the delete instead of leading out of root).
-bool RemoveTree(int parent, const std::string &name)
-{
-    struct Level {
-        std::string name;
-        dev_t dev;
-        ino_t ino;
-    };
-    std::vector<Level> levels; // below parent, the last one open as `dir`
-    Fd dir = OpenDirAt(parent, name);
-    struct stat st { };
-    if (!dir || ::fstat(dir.get(), &st) != 0)
-        return false;
-    levels.push_back({ name, st.st_dev, st.st_ino });
-    while (true) {
-        const auto names = NamesIn(dir.get());
-        if (!names)
-            return false;
-        std::optional<std::string> subfolder;
-        for (const auto &n : *names) {
-            const auto entry = StatAt(dir.get(), n);
-            if (!entry)
-                return false;
-            if (S_ISDIR(entry->st_mode)) {
-                subfolder = n;
-                break;
-            }
-            if (::unlinkat(dir.get(), n.c_str(), 0) != 0)
-                return false;
-        }
-        if (subfolder) {
-            Fd child = OpenDirAt(dir.get(), *subfolder);
-            if (!child || ::fstat(child.get(), &st) != 0)
-                return false;
-            levels.push_back({ *subfolder, st.st_dev, st.st_ino });
-            dir = std::move(child);
-            continue;
-        }
-        const Level done = levels.back();
-        levels.pop_back();
-        if (levels.empty())
-            return ::unlinkat(parent, done.name.c_str(), AT_REMOVEDIR) == 0;
-        Fd up = OpenDirAt(dir.get(), "..");
-        if (!up || ::fstat(up.get(), &st) != 0 || st.st_dev != levels.back().dev || st.st_ino != levels.back().ino
-            || ::unlinkat(up.get(), done.name.c_str(), AT_REMOVEDIR) != 0)
-            return false;
-        dir = std::move(up);
-    }
 }
 
 bool IsType(int dir, const std::string &name, mode_t type)
@@ -183,18 +67,6 @@ std::optional<std::vector<std::pair<std::string, struct stat>>> VisibleEntries(
     }
     std::sort(out.begin(), out.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
     return out;
-}
-
-bool RenameNoReplace(int dir, const std::string &from, const std::string &to)
-{
-    if (::renameat2(dir, from.c_str(), dir, to.c_str(), RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS)
-        return false;
-    // A file system without RENAME_NOREPLACE: look first, accepting the small race.
-    if (StatAt(dir, to) || errno != ENOENT)
-        return false;
-    return ::renameat(dir, from.c_str(), dir, to.c_str()) == 0;
 }
 
 std::string TemporaryName()
@@ -233,24 +105,6 @@ void RemoveStaleTemporaries(int dir)
     }
 }
 
-// Held by every save from its check to its rename, and by deletes and renames of files: no
-// other save replaces the file in between. A file system without flock saves unlocked, as
-// the script did before it had versions.
-class FolderLock {
-public:
-    explicit FolderLock(int dir)
-        : m_dir(dir)
-    {
-        while (::flock(m_dir, LOCK_EX) != 0 && errno == EINTR) { }
-    }
-    ~FolderLock() { ::flock(m_dir, LOCK_UN); }
-    FolderLock(const FolderLock &) = delete;
-    FolderLock &operator=(const FolderLock &) = delete;
-
-private:
-    int m_dir;
-};
-
 bool WriteHashed(int fd, std::string_view content, TagHasher &hasher)
 {
     for (std::size_t at = 0; at < content.size(); at += kBlockBytes) {
@@ -273,6 +127,14 @@ std::optional<std::string> CurrentTag(int dir, const std::string &name)
     if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::string();
     return TagOf(fd.get(), st).value_or(std::string());
+}
+
+// After a request added to the history: what is now over its limits goes.
+bool KeptAndPruned(const History &history, bool kept)
+{
+    if (kept)
+        history.prune();
+    return kept;
 }
 
 } // namespace
@@ -374,7 +236,8 @@ SaveResult Store::saveFile(const Elements &file, std::string_view content, const
         const FolderLock lock(dir.get());
         if (!precondition.empty() && !PreconditionHolds(precondition, CurrentTag(dir.get(), file.back())))
             result.outcome = SaveResult::Conflict;
-        else if (::renameat(dir.get(), temporary.c_str(), dir.get(), file.back().c_str()) == 0)
+        else if (m_history.keepVersion(dir.get(), file.back(), file)
+            && ::renameat(dir.get(), temporary.c_str(), dir.get(), file.back().c_str()) == 0)
             result = { SaveResult::Stored, tag };
     }
     if (result.outcome != SaveResult::Stored) {
@@ -383,6 +246,8 @@ SaveResult Store::saveFile(const Elements &file, std::string_view content, const
     }
     ::fsync(dir.get()); // the rename itself reaches the disk
     RemoveStaleTemporaries(dir.get());
+    if (existing)
+        m_history.prune();
     return result;
 }
 
@@ -395,7 +260,12 @@ bool Store::newFolder(const Elements &folder) const
 bool Store::deleteFolder(const Elements &folder) const
 {
     const Fd parent = OpenParent(m_root, folder);
-    return parent && RemoveTree(parent.get(), folder.back());
+    if (!parent || !IsType(parent.get(), folder.back(), S_IFDIR))
+        return false;
+    if (!m_history.enabled())
+        return RemoveTree(parent.get(), folder.back());
+    const Elements where(folder.begin(), folder.end() - 1);
+    return KeptAndPruned(m_history, m_history.keepDeleted(parent.get(), folder.back(), where));
 }
 
 bool Store::deleteFile(const Elements &file) const
@@ -403,15 +273,22 @@ bool Store::deleteFile(const Elements &file) const
     const Fd dir = OpenParent(m_root, file);
     if (!dir)
         return false;
-    const FolderLock lock(dir.get());
-    return IsType(dir.get(), file.back(), S_IFREG) && ::unlinkat(dir.get(), file.back().c_str(), 0) == 0;
+    const Elements where(file.begin(), file.end() - 1);
+    bool done = false;
+    {
+        const FolderLock lock(dir.get());
+        done = IsType(dir.get(), file.back(), S_IFREG)
+            && (m_history.enabled() ? m_history.keepDeleted(dir.get(), file.back(), where)
+                                    : ::unlinkat(dir.get(), file.back().c_str(), 0) == 0);
+    }
+    return KeptAndPruned(m_history, done);
 }
 
 bool Store::renameFolder(const Elements &folder, const std::string &newName) const
 {
     const Fd parent = OpenParent(m_root, folder);
     return parent && IsType(parent.get(), folder.back(), S_IFDIR)
-        && RenameNoReplace(parent.get(), folder.back(), newName);
+        && RenameNoReplace(parent.get(), folder.back(), parent.get(), newName);
 }
 
 bool Store::renameFile(const Elements &file, const std::string &newName) const
@@ -420,7 +297,42 @@ bool Store::renameFile(const Elements &file, const std::string &newName) const
     if (!dir)
         return false;
     const FolderLock lock(dir.get());
-    return IsType(dir.get(), file.back(), S_IFREG) && RenameNoReplace(dir.get(), file.back(), newName);
+    return IsType(dir.get(), file.back(), S_IFREG) && RenameNoReplace(dir.get(), file.back(), dir.get(), newName);
+}
+
+std::optional<std::vector<KeptItem>> Store::listVersions(const Elements &file) const
+{
+    return file.size() < 2 ? std::nullopt : m_history.versions(file);
+}
+
+std::optional<std::vector<KeptItem>> Store::listDeleted(const Elements &folder) const
+{
+    return m_history.deleted(folder);
+}
+
+std::optional<std::string> Store::readVersion(const Elements &file, std::string_view id) const
+{
+    return m_history.readVersion(file, id);
+}
+
+bool Store::restore(const Elements &path, std::string_view id, const std::optional<std::string> &newName) const
+{
+    if (m_history.hasVersion(path, id)) {
+        const Fd dir = OpenParent(m_root, path);
+        if (!dir)
+            return false;
+        bool done = false;
+        {
+            const FolderLock lock(dir.get());
+            done = m_history.restoreVersion(dir.get(), path.back(), path, id);
+        }
+        return KeptAndPruned(m_history, done);
+    }
+    const Fd dir = OpenFolder(m_root, path, path.size());
+    if (!dir)
+        return false;
+    const FolderLock lock(dir.get());
+    return m_history.restoreDeleted(dir.get(), path, id, newName);
 }
 
 } // namespace vidodu

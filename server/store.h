@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/history.h"
 #include "server/versions.h"
 
 #include <cstdint>
@@ -53,8 +54,9 @@ struct SaveResult {
 
 class Store {
 public:
-    explicit Store(std::string root)
+    explicit Store(std::string root, History history = {})
         : m_root(std::move(root))
+        , m_history(std::move(history))
     {
     }
 
@@ -69,7 +71,9 @@ public:
     // version cannot both replace it. The folder must exist.
     SaveResult saveFile(const Elements &file, std::string_view content, const Precondition &precondition = {}) const;
     bool newFolder(const Elements &folder) const;
-    // Removes the folder and everything below it; links inside are removed, not followed.
+    // Removes the folder and everything below it; links inside are removed, not followed. With
+    // a history, a save keeps the file it replaces, and the deletes move what they remove into
+    // it in one rename: a folder goes whole or not at all.
     bool deleteFolder(const Elements &folder) const;
     // Deletes and renames of files hold the folder's lock too, so that a save's check still
     // holds when it renames.
@@ -78,8 +82,17 @@ public:
     bool renameFolder(const Elements &folder, const std::string &newName) const;
     bool renameFile(const Elements &file, const std::string &newName) const;
 
+    bool keepsHistory() const { return m_history.enabled(); }
+    std::optional<std::vector<KeptItem>> listVersions(const Elements &file) const;
+    std::optional<std::vector<KeptItem>> listDeleted(const Elements &folder) const;
+    std::optional<std::string> readVersion(const Elements &file, std::string_view id) const;
+    // A version of the file at `path`, or an item deleted from the folder at `path` (under
+    // `newName` when given). The present file becomes a version; no name is taken over.
+    bool restore(const Elements &path, std::string_view id, const std::optional<std::string> &newName) const;
+
 private:
     std::string m_root;
+    History m_history;
 };
 
 } // namespace vidodu

@@ -141,6 +141,10 @@ void frmFiler::Form_Load()
     trviewFolders->setCurrentItem(m_nodes.value(kRoot));
     ShowFolder(kRoot);
     trviewFolders->expandItem(m_nodes.value(kRoot));
+    {
+        BusyScope busy(*this);
+        m_blnHistory = modPublic::LearnServerHistory();
+    }
     EnableToolButtons(0);
 }
 

@@ -26,7 +26,8 @@ public:
     void ShowFolder(const QString &path);
     // Rebuilds the tree from the root, opens it down to the folder, lists and selects it.
     void RebuildFolderTree(const QString &path);
-    // Bit 0 enables the folder buttons, bit 1 the file buttons.
+    // Bit 0 enables the folder buttons, bit 1 the file buttons; each group's history button
+    // only where the server keeps history.
     void EnableToolButtons(int mask);
 
 protected:
@@ -49,6 +50,9 @@ private:
     void RenameFolder(const QString &folder);
     void DeleteFile(const QString &folder);
     void RenameFile(const QString &folder);
+    void ShowVersions(const QString &folder);
+    void ShowDeleted(const QString &folder);
+    void OpenUntitled(const std::optional<QString> &text);
     void RefreshFileList(const QString &folder);
 
     bool IsSaveMode() const;
@@ -77,4 +81,5 @@ private:
     QHash<QString, QTreeWidgetItem *> m_nodes; // folder nodes by key (full path)
     QIcon m_folderIcon; // closed when not selected, open when selected
     int m_busy = 0;
+    bool m_blnHistory = false; // the server keeps history
 };

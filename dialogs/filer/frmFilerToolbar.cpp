@@ -1,8 +1,10 @@
-// The file browser's toolbar: creating, deleting and renaming folders and files on the server.
+// The file browser's toolbar: creating, deleting and renaming folders and files on the server,
+// and what the server kept of them.
 
 #include "dialogs/filer/filerrules.h"
 #include "dialogs/filer/frmFiler.h"
 #include "dialogs/filer/pickview.h"
+#include "dialogs/history/frmHistory.h"
 #include "platform/dialogs.h"
 #include "platform/twips.h"
 #include "protocol/modPublic.h"
@@ -21,7 +23,7 @@ struct ToolButton {
     QString tooltip;
 };
 
-// In toolbar order: the folder group, a gap, the file group.
+// In toolbar order: the folder group, a gap, the file group, a gap, the history group.
 const ToolButton kFolderButtons[] = {
     { QStringLiteral("newfolder"), QStringLiteral("新規フォルダ作成") },
     { QStringLiteral("deletefolder"), QStringLiteral("フォルダ削除") },
@@ -31,6 +33,10 @@ const ToolButton kFileButtons[] = {
     { QStringLiteral("deletefile"), QStringLiteral("ファイル削除") },
     { QStringLiteral("renamefile"), QStringLiteral("ファイル名変更") },
 };
+// Only where the server keeps history: the versions of the picked file, what was deleted from
+// the picked folder.
+const ToolButton kVersionsButton { QStringLiteral("versions"), QStringLiteral("以前のバージョン") };
+const ToolButton kDeletedButton { QStringLiteral("deleted"), QStringLiteral("削除したファイルとフォルダ") };
 
 QString Joined(const QString &folder, const QString &name)
 {
@@ -62,6 +68,8 @@ QToolBar *frmFiler::BuildToolbar()
     addButtons(kFolderButtons);
     addPlaceholder(240);
     addButtons(kFileButtons);
+    addPlaceholder(240);
+    addButtons(std::initializer_list<ToolButton> { kVersionsButton, kDeletedButton });
     return toolOpt;
 }
 
@@ -71,6 +79,8 @@ void frmFiler::EnableToolButtons(int mask)
         toolOpt->findChild<QAction *>(button.key)->setEnabled(mask & 1);
     for (const ToolButton &button : kFileButtons)
         toolOpt->findChild<QAction *>(button.key)->setEnabled(mask & 2);
+    toolOpt->findChild<QAction *>(kVersionsButton.key)->setEnabled(m_blnHistory && (mask & 2));
+    toolOpt->findChild<QAction *>(kDeletedButton.key)->setEnabled(m_blnHistory && (mask & 1));
 }
 
 void frmFiler::toolOpt_ButtonClick(const QString &key)
@@ -88,6 +98,10 @@ void frmFiler::toolOpt_ButtonClick(const QString &key)
         DeleteFile(folder);
     else if (key == QLatin1String("renamefile"))
         RenameFile(folder);
+    else if (key == kVersionsButton.key)
+        ShowVersions(folder);
+    else if (key == kDeletedButton.key)
+        ShowDeleted(folder);
 }
 
 // After a file command the list is refilled and no file is picked any more.
@@ -172,4 +186,35 @@ void frmFiler::RenameFile(const QString &folder)
         return;
     }
     RefreshFileList(folder);
+}
+
+void frmFiler::ShowVersions(const QString &folder)
+{
+    const QString file = SelectedFileName();
+    if (file.isEmpty())
+        return;
+    frmHistory dialog(frmHistory::Kind::Versions, Joined(folder, file), !IsSaveMode(), this);
+    dialog.exec();
+    if (dialog.Restored())
+        RefreshFileList(folder);
+    OpenUntitled(dialog.OpenedText());
+}
+
+void frmFiler::ShowDeleted(const QString &folder)
+{
+    frmHistory dialog(frmHistory::Kind::Deleted, folder, !IsSaveMode(), this);
+    dialog.exec();
+    // A folder may have come back as well as a file.
+    if (dialog.Restored())
+        RebuildFolderTree(folder);
+    OpenUntitled(dialog.OpenedText());
+}
+
+// The browser closes without a file chosen; the caller opens the text instead.
+void frmFiler::OpenUntitled(const std::optional<QString> &text)
+{
+    if (!text)
+        return;
+    modPublic::strFilerUntitled = text;
+    reject();
 }

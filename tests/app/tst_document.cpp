@@ -36,7 +36,9 @@ private slots:
                 .showFiler =
                     [this] {
                         m_log.append(QStringLiteral("filer%1").arg(modPublic::lngFilerMode));
-                        if (!(modPublic::blnFilerOK = !m_filerChoice.isEmpty()))
+                        if (m_filerChoice.startsWith(u'='))
+                            modPublic::strFilerUntitled = m_filerChoice.mid(1);
+                        if (!(modPublic::blnFilerOK = !m_filerChoice.isEmpty() && !modPublic::strFilerUntitled))
                             return;
                         modPublic::strCurrentFolder = QStringLiteral("data");
                         modPublic::strCurrentFile = QString(m_filerChoice).remove(u'!');
@@ -101,7 +103,8 @@ private slots:
         for (const QChar letter : answers)
             m_dialogs->answerMessage(answer.at(letter));
         const QString argument = command.section(u' ', 1).replace(QLatin1String("$dir"), m_dir.path());
-        const QStringList commands { "new", "open", "save", "saveAs", "recent", "shortcut", "drop", "create" };
+        const QStringList commands { "new", "open", "save", "saveAs", "recent", "shortcut", "drop", "untitled",
+            "restored", "create" };
         switch (commands.indexOf(command.section(u' ', 0, 0))) {
         case 0: m_document->NewDocument(); break;
         case 1: m_document->OpenDocument(); break;
@@ -110,6 +113,8 @@ private slots:
         case 4: m_document->OpenRecentFile(argument.toInt()); break;
         case 5: m_document->OpenShortcut(argument); break;
         case 6: m_document->OpenDroppedFiles(argument.split(u' ')); break;
+        case 7: m_document->OpenUntitledText(argument); break;
+        case 8: m_document->CurrentFileRestored(); break;
         default:
             if (!argument.isEmpty())
                 m_dialogs->answerSaveFile(argument);

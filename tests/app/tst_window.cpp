@@ -104,6 +104,28 @@ private slots:
         QVERIFY(f.window.menuShortcut->isEnabled());
     }
 
+    // The versions item is enabled when the File menu opens on a file of the server last checked,
+    // when that server keeps history.
+    void versionsMenuFollowsTheServer()
+    {
+        Fixture f;
+        testsupport::ScriptedHttpServer server;
+        modPublic::strServer = server.serverText();
+        QString enabled;
+        const auto menuOpens = [&] {
+            emit f.window.mhdFile->aboutToShow();
+            enabled += QString::number(f.window.menuVersions->isEnabled());
+        };
+        for (const char *reply : { "OK\n", "OK\nfeatures: history\n" }) {
+            server.reply(QString::fromLatin1(reply), QStringLiteral("CHECK"));
+            QVERIFY(modPublic::CheckServer(modPublic::strServer, modPublic::strPassword));
+            menuOpens();
+        }
+        f.window.menuNew->trigger();
+        menuOpens();
+        QCOMPARE(enabled, QStringLiteral("010"));
+    }
+
     // While a file is read the window is disabled, the busy indicator and the note are up;
     // after it all is as before, the panel names the file and the recent-files menu lists it.
     void busyWhileTheServerWorks()

@@ -8,6 +8,7 @@
 #include "dialogs/filer/frmFiler.h"
 #include "dialogs/finder/frmFinder.h"
 #include "dialogs/finder/textsearch.h"
+#include "dialogs/history/frmHistory.h"
 #include "dialogs/version/frmVersion.h"
 #include "dialogs/version/versiontext.h"
 #include "platform/machine.h"
@@ -29,6 +30,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
 
@@ -68,13 +70,39 @@ class tst_Dialogs : public QObject {
     }
 
     // The file browser opened on a server whose root lists a folder name twice, an empty line,
-    // a short line and a nameless line: none of them shows.
-    void OpenFiler(int mode)
+    // a short line and a nameless line: none of them shows. The server is checked once.
+    void OpenFiler(int mode, const char *check = "OK\n")
     {
         modPublic::lngFilerMode = mode;
         server->reply("data\na\ne\na\n", "LISTFOLDERS path=data");
         server->reply("data\nr.txt\t2008/04/01 12:34\t1536\nm.txt\td\t10\nshort\td\n\td\t1", "LISTFILES path=data");
+        server->reply(QString::fromUtf8(check), "CHECK");
         Show(new frmFiler, mode ? "filer-save" : "filer-open");
+    }
+    // The history dialog's list, row by row, cell by cell.
+    QString HistoryRows()
+    {
+        auto *list = Find<QTreeWidget>("lsviewItems");
+        QStringList cells;
+        for (QTreeWidgetItem *row = list->topLevelItem(0); row; row = list->itemBelow(row))
+            for (int column = 0; column < list->columnCount(); ++column)
+                cells.append(row->text(column));
+        return cells.join(u' ');
+    }
+    // Picks the history dialog's row and clicks the button once the browser shows the dialog.
+    void OnHistoryDialog(int row, const char *button)
+    {
+        auto *poll = new QTimer(dlg);
+        connect(poll, &QTimer::timeout, this, [=] {
+            QWidget *history = QApplication::activeModalWidget();
+            if (!history || history->objectName() != QLatin1String("frmHistory"))
+                return;
+            poll->stop();
+            auto *list = history->findChild<QTreeWidget *>(QStringLiteral("lsviewItems"));
+            list->setCurrentItem(list->topLevelItem(row));
+            QTest::mouseClick(history->findChild<QPushButton *>(QLatin1String(button)), Qt::LeftButton);
+        });
+        poll->start(10);
     }
     void ListA()
     {
@@ -150,6 +178,7 @@ private slots:
         modPublic::strPassword = QStringLiteral("oldPass");
         modPublic::blnClearPass = true;
         modPublic::blnFilerOK = false;
+        modPublic::udtLastCheck.reset();
     }
     void cleanup()
     {
@@ -200,6 +229,7 @@ private slots:
         QTest::keyClick(List(), Qt::Key_Down);
         QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, QPoint(5, List()->viewport()->height() - 5));
         QCOMPARE(State(), QStringLiteral("data/a [b] n.txt name=n.txt tools=3"));
+        QVERIFY(!Tool("versions")->isEnabled() && !Tool("deleted")->isEnabled()); // no history kept
         QCOMPARE(List()->selectedItems().size(), 1);
         asked->answerMessage(MsgAnswer::OK, kFolderListFailed);
         asked->answerMessage(MsgAnswer::OK, kFileListFailed);
@@ -330,6 +360,77 @@ private slots:
         Tool(qPrintable(key))->trigger();
         QCOMPARE(asked->inputs.value(0), key == "renamefile" ? "n.txt" : "");
         QTEST(State(), "state");
+    }
+
+    // Against a server that keeps history its buttons follow the file and folder buttons. A
+    // restore lists the folder afresh; an earlier version opened closes the browser with its text.
+    void filerHistory()
+    {
+        OpenFiler(0, "OK\nfeatures: blank history\n");
+        ListA();
+        Pick(Tree(), Node("a"));
+        QVERIFY(!Tool("versions")->isEnabled() && Tool("deleted")->isEnabled());
+        server->reply("data/a\nd1\tfile\tx.txt\tt\t1", "LISTDELETED path=data/a");
+        asked->answerMessage(MsgAnswer::Yes);
+        server->reply("Restore OK\n", "RESTORE path=data/a id=d1");
+        server->reply("data\na", "LISTFOLDERS path=data");
+        server->reply("data", "LISTFILES path=data");
+        server->reply("data/a\nb", "LISTFOLDERS path=data/a");
+        server->reply("data/a\nx.txt\tt\t1\nn.txt\td\t2048", "LISTFILES path=data/a");
+        OnHistoryDialog(0, "cmdRestore");
+        Tool("deleted")->trigger();
+        QCOMPARE(State(), QStringLiteral("data/a [b] x.txt n.txt name= tools=1"));
+        Pick(List(), List()->topLevelItem(1));
+        QVERIFY(Tool("versions")->isEnabled());
+        server->reply("data/a/n.txt\nv1\tt\t1", "LISTVERSIONS path=data/a/n.txt");
+        server->reply("v1\nold", "READVERSION path=data/a/n.txt id=v1");
+        OnHistoryDialog(0, "cmdOpen");
+        Tool("versions")->trigger();
+        QVERIFY(!dlg->isVisible() && !modPublic::blnFilerOK);
+        QCOMPARE(modPublic::strFilerUntitled.value_or("none"), "old");
+    }
+
+    void historyDialog_data() { testsupport::AddTableRows(QStringLiteral("history-dialog.txt")); }
+    // The list shows what the server sent, in its order, without lines that lack an id, a time, a
+    // size, a name or a known kind; sizes show every byte. Open reads the picked item and hands its
+    // text on; restore asks first and sends the picked item; a deleted item whose name is taken
+    // meanwhile comes back under a name the user gives. A failure says so; the dialog stays.
+    void historyDialog()
+    {
+        QFETCH(QString, listing);
+        QFETCH(QString, pick);
+        QFETCH(QString, button);
+        QFETCH(QString, input);
+        QFETCH(QString, exchange);
+        const bool deleted = QString::fromLatin1(QTest::currentDataTag()).startsWith(QLatin1String("deleted"));
+        const QHash<QString, QString> listings {
+            { "V", "data/a/n.txt\nv2\t2026/12/01 10:00\t1234567\nv1\tt\t500\nbad\n\tt\t1\nv0\tt\t1e3" },
+            { "D",
+                "data/a\nd2\tfolder\told\tt\t4096\nd1\tfile\tx.txt\tt\t12\nd0\tlink\ty\tt\t1\nd3\tfile\t\tt\t1\n\tfile\tz\tt\t1" }
+        };
+        server->reply(
+            listings.value(listing, listing), deleted ? "LISTDELETED path=data/a" : "LISTVERSIONS path=data/a/n.txt");
+        QFETCH(QString, asks);
+        Script(asks);
+        if (input != QLatin1String("-"))
+            asked->answerInput(input);
+        for (const QString &step : exchange.split(u';', Qt::SkipEmptyParts))
+            server->reply(step.section(QLatin1String(" => "), 1), step.section(QLatin1String(" => "), 0, 0).trimmed());
+        auto *history = new frmHistory(deleted ? frmHistory::Kind::Deleted : frmHistory::Kind::Versions,
+            deleted ? "data/a" : "data/a/n.txt", true);
+        Show(history, deleted ? "history-deleted" : "history-versions");
+        if (!pick.isEmpty())
+            Find<QTreeWidget>("lsviewItems")
+                ->setCurrentItem(Find<QTreeWidget>("lsviewItems")->topLevelItem(pick.toInt()));
+        const QString buttons
+            = QStringLiteral("[%1%2]").arg(Find("cmdOpen")->isEnabled()).arg(Find("cmdRestore")->isEnabled());
+        if (!button.isEmpty())
+            Click(qPrintable(button));
+        const QString state = QStringLiteral("%1 %2 opened=%3 restored=%4 %5 %6")
+                                  .arg(HistoryRows(), buttons, history->OpenedText().value_or("-"))
+                                  .arg(history->Restored())
+                                  .arg(history->isVisible() ? "open" : "closed", asked->inputs.join(u','));
+        QTEST(state.trimmed(), "state");
     }
 
     // Down: the first occurrence beginning at or after the selection's end; up: the last lying

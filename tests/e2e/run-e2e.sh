@@ -117,6 +117,14 @@ dialog_idle() {
   awk -v v="$darkest" 'BEGIN { exit !(v < 0.4) }'
 }
 settle() { until_true 30 "the dialog's request" dialog_idle; }
+# The main window, disabled while it reads a file, takes no activation meanwhile: its file-name
+# panel is drawn in the enabled (dark) colour once it is idle again.
+main_idle() {
+  local height darkest
+  height=$(xdotool getwindowgeometry --shell "$main" | sed -n 's/^HEIGHT=//p')
+  darkest=$(import -window "$main" -crop "70x12+6+$((height - 20))" -colorspace Gray -format '%[fx:minima]' info:)
+  awk -v v="$darkest" 'BEGIN { exit !(v < 0.4) }'
+}
 click() { # X Y within the dialog; a negative X counts from its right edge
   local x=$1
   [ "$x" -ge 0 ] || x=$(($(xdotool getwindowgeometry --shell "$dialog_id" | sed -n 's/^WIDTH=//p') + x))
@@ -154,9 +162,10 @@ file_is() { # PATH under data, the expected text (UTF-8, CR LF line breaks)
   [ -f "$root/data/$1" ] && cmp -s "$root/data/$1" <(sjis "$2")
 }
 
-# The file browser: its root node and the toolbar's "newfolder" button (the toolbar sits at the
-# top right; its buttons keep their place from the dialog's right edge).
-root_node_x=70 root_node_y=57 newfolder_x=-144 newfolder_y=26
+# The file browser: its root node, the first row of its file list and the toolbar's buttons (the
+# toolbar sits at the top right; its buttons keep their place from the dialog's right edge).
+root_node_x=70 root_node_y=57 file_row_x=280 file_row_y=72
+newfolder_x=-211 deletefile_x=-119 deleted_x=-27 newfolder_y=26
 
 # --- 0. choose https; OK meets the server's own certificate, which the user trusts ---------
 start_lumeno
@@ -250,12 +259,35 @@ paste '完成稿.txt' Return
 until_true 30 "the file saved under its new name" file_is 清書/完成稿.txt "$text3"
 until_true 10 "the browser to close" at_most ファイルの保存 0
 
-# --- 5. quit through the menu; the settings store keeps the server and the recent file -----
+# --- 4b. delete a file in the browser, bring it back from its folder's deleted list, open it --
+focus_main
+xdotool key ctrl+n ctrl+o # from an empty box: the text afterwards is the reopened file's
+dialog ファイルを開く
+click "$root_node_x" "$root_node_y"
+for key in Right Down Down; do settle && xdotool key "$key"; done # to 清書, as above
+click "$file_row_x" "$file_row_y"
+click "$deletefile_x" "$newfolder_y"
+until_true 30 "the file deleted" test ! -e "$root/data/清書/完成稿.txt"
+click "$deleted_x" "$newfolder_y" # the folder stays selected
+dialog "削除したファイルとフォルダ - 清書" deleted-list
+# The list fills before the dialog shows; its first row sits below the header.
+xdotool mousemove --window "$dialog_id" 60 38 click 1 key alt+r
+dialog Lumeno restore-question
+xdotool key y # はい(&Y); No is the default
+until_true 30 "the file restored" file_is 清書/完成稿.txt "$text3"
+dialog ファイルを開く
+click "$file_row_x" "$file_row_y"
+xdotool key alt+o
+until_true 10 "the browser to close" at_most ファイルを開く 0
+until_true 30 "the file read" main_idle
+until_true 30 "the restored file in the editor" editor_text_is "${text3//$'\r'/}"
+
+# --- 5. quit through the menu; the settings store keeps the server and the recent files ----
 focus_main
 xdotool key alt+f q # 終了(&Q); the editor reads keys in order
 until_true 30 "the editor to quit" exited "$lumeno_pid"
 wait "$lumeno_pid" || fail "lumeno ended with status $?"
-for line in "Server=127.0.0.1:$port" Secure=1 "127.0.0.1%3A$port=$(tr -d : <"$certs/self-signed.sha256" | tr A-F a-f)" Wrap=True Count=1 Path1=data/手紙 File1=下書き.txt File2= \
+for line in "Server=127.0.0.1:$port" Secure=1 "127.0.0.1%3A$port=$(tr -d : <"$certs/self-signed.sha256" | tr A-F a-f)" Wrap=True Count=2 Path1=data/手紙 File1=下書き.txt Path2=data/清書 File2=完成稿.txt File3= \
   CurrentVersion=1.00.0000 'Width=[0-9.]+'; do
   grep -qxE "$line" "$ini" || fail "the settings store lacks $line: $(cat "$ini")"
 done

@@ -89,15 +89,17 @@ private slots:
 
     void replyRules_data() { testsupport::AddTableRows(QStringLiteral("reply-rules.txt")); }
 
-    // Lines end at LF only and compare exactly: CHECK passes on a reply beginning with "OK"; a
-    // status command on its own success line; a listing gives the lines after the folder's path;
-    // READFILE everything after the file's path.
+    // Lines end at LF only and compare exactly: CHECK passes on a reply beginning with "OK" and
+    // names a feature among the words of its "features: " line; a status command on its own
+    // success line; a listing gives the lines after the folder's path; READFILE everything after
+    // the file's path.
     void replyRules()
     {
         QFETCH(QString, rule);
         QFETCH(QString, reply);
         const auto listing = ListingReplyResult(reply, u"data/a");
         const QMap<QString, QString> results { { "check", QVariant(CheckReplyResult(reply)).toString() },
+            { "feature", QVariant(CheckReplyFeature(reply, u"history")).toString() },
             { "status", StatusReplyResult(reply, u"Save OK") },
             { "listing", listing ? QString::number(listing->size()) + u'[' + listing->join(u'|') + u']' : "none" },
             { "read", ReadReplyResult(reply, u"data/a/n").value_or("none") } };

@@ -81,6 +81,16 @@ Reply Sent(Reply reply)
     return reply;
 }
 
+// "-line" for each line gone, then "+line" for each new one.
+QString Changes(const QStringList &before, const QStringList &after)
+{
+    QStringList changes;
+    for (const QString &line : before + after)
+        if (before.contains(line) != after.contains(line))
+            changes << (after.contains(line) ? '+' : '-') + line;
+    return changes.join(' ');
+}
+
 } // namespace
 
 class TestVidodu : public QObject {
@@ -99,6 +109,8 @@ private slots:
     void recordedTags();
     void requests_data();
     void requests();
+    void history_data();
+    void history();
 
 private:
     // A command with the empty password (allowed from this machine) unless `pass` is given.
@@ -120,6 +132,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir; // only without
     QString m_base; // the folder that holds root/ and outside/
     int m_lock = -1, m_checks = 0;
+    std::time_t m_now = 0;
     Config m_config;
     Services m_services;
     Request m_request;
@@ -163,7 +176,7 @@ void TestVidodu::init()
     QCOMPARE(chmod(QFile::encodeName(data() + "/a.txt"), 0640), 0);
     m_lock = open(QFile::encodeName(data() + "/.vidodu-save-live"), O_RDONLY | O_CLOEXEC);
     QCOMPARE(flock(m_lock, LOCK_EX), 0);
-    m_config = { true, {}, (m_base + "/root").toStdString(), "$argon2id$stand-in", { "127.0.0.1" }, 4096 };
+    m_config = { true, {}, (m_base + "/root").toStdString(), "$argon2id$stand-in", { "127.0.0.1" }, 4096, {} };
     if (m_server) {
         static const std::string right = HashPassword("right").value_or("");
         m_config.passwordHash = right;
@@ -173,7 +186,8 @@ void TestVidodu::init()
     // The hash check is replaced by a counter: "right" is the right password.
     m_services.checkPassword
         = [this](const std::string &, std::string_view pass) { return ++m_checks, pass == "right"; };
-    m_services.now = [] { return std::time_t(1'800'000'000); };
+    m_now = 1'800'000'000;
+    m_services.now = [this] { return m_now; };
     m_services.pause = [] { QFAIL("no check waits here"); };
 }
 
@@ -184,10 +198,15 @@ Reply TestVidodu::throughFastCgi()
     const auto text = [](const std::string &s) { return QString::fromStdString(s); };
     QSaveFile conf(m_server->configPath());
     conf.open(QIODevice::WriteOnly);
-    conf.write(QString("root = %1\npassword_hash = %2\nmax_request_bytes = %3\nallow_empty_password_from = %4\n%5")
+    const HistoryLimits &h = m_config.history;
+    conf.write(QString("root = %1\npassword_hash = %2\nmax_request_bytes = %3\nallow_empty_password_from = %4\n%5"
+                       "history = %6\nhistory_versions = %7\nhistory_days = %8\nhistory_bytes = %9\n")
                    .arg(text(m_config.root), text(m_config.passwordHash), QString::number(m_config.maxRequestBytes),
                        text(m_config.emptyPasswordFrom.empty() ? "" : m_config.emptyPasswordFrom[0]),
-                       m_config.valid ? "" : "valid = no\n")
+                       m_config.valid ? "" : "valid = no\n", h.enabled ? "on" : "off")
+                   .arg(h.versions)
+                   .arg(h.days)
+                   .arg(h.bytes)
                    .toUtf8());
     QStringList arguments { "-s", "--noproxy", "*", "-X", text(m_request.method), "--data-binary", "@-", "-w",
         "\n%{http_code} %header{etag}", m_request.host.empty() ? "--http1.0" : "--http1.1" }; // no Host but in 1.0
@@ -239,7 +258,8 @@ void TestVidodu::throttle()
     // A password the process knows is right costs no check, and only a shut-out address is refused it.
     m_services.knownPassword = [](const std::string &, std::string_view pass) { return pass == "known"; };
     for (int i = 0; i < 11; ++i)
-        QCOMPARE(run("CHECK", {}, "right") + run("CHECK", {}, "known"), "OK\nOK\n");
+        QCOMPARE(
+            run("CHECK", {}, "right") + run("CHECK", {}, "known"), QByteArray("OK\nfeatures: history\n").repeated(2));
     for (int i = 0; i < 10; ++i)
         QCOMPARE(run("CHECK", {}, "wrong"), "NG");
     m_request.remoteAddress = "2001:db8::2:3:4:5";
@@ -304,12 +324,7 @@ void TestVidodu::commands()
         reply.replace("$stamp", stamp));
     const Bytes stored = command == "READFILE" ? body.mid(body.indexOf('\n') + 1) : second.toLatin1();
     QCOMPARE(QString::fromStdString(r.etag), file && body != "NG" ? Tag(stored) : QString());
-    const QStringList after = disk();
-    QStringList changes; // "-line" for each line gone, then "+line" for each new one
-    for (const QString &line : before + after)
-        if (before.contains(line) != after.contains(line))
-            changes << (after.contains(line) ? '+' : '-') + line;
-    QTEST(changes.join(' '), "changes");
+    QTEST(Changes(before, disk()), "changes");
 }
 
 // Every command refuses a path that breaks the rules (or does not convert from code page 932),
@@ -398,6 +413,54 @@ void TestVidodu::requests()
         QSKIP("through the web server every request comes from this machine");
     changes.at(change)();
     QTEST(QString::fromStdString(handle().body), "reply");
+}
+
+void TestVidodu::history_data()
+{
+    testsupport::AddTableRows(QStringLiteral("server-history.txt"));
+}
+
+// What saves replace and deletes remove stays listed, readable and restorable within the
+// limits, over a fresh tree: the steps' replies (ids as #1, #2... in the order they first
+// appear) and the change to data.
+void TestVidodu::history()
+{
+    QFETCH(QString, limits);
+    QFETCH(QString, steps);
+    if (m_server && steps.contains("WAIT"))
+        QSKIP("the web server's script keeps the real time");
+    const std::map<QString, std::uint64_t HistoryLimits::*> keys { { "versions", &HistoryLimits::versions },
+        { "days", &HistoryLimits::days }, { "bytes", &HistoryLimits::bytes } };
+    m_config.history.enabled = limits != "off";
+    for (const QString &limit : limits.split(u' ', Qt::SkipEmptyParts).filter("="))
+        m_config.history.*keys.at(limit.section('=', 0, 0)) = limit.section('=', 1).toULongLong();
+    const QStringList before = disk();
+    static const QRegularExpression time(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d)"), id(R"(\d+-\d+-\d+)");
+    QStringList ids, replies;
+    for (const QString &step : steps.split(" ; ")) {
+        const QStringList words = step.split(u' ');
+        QList<Field> fields;
+        for (const QString &field : words.mid(1)) {
+            const QString value = field.section('=', 1);
+            fields.append({ field.section('=', 0, 0).toLatin1(),
+                (value.startsWith('#') ? ids.value(value.mid(1).toInt() - 1) : value).toLatin1() });
+        }
+        m_now += words[0] == "WAIT" ? words.value(1).toLongLong() : 0;
+        QString reply = words[0] == "WAIT" ? "" : QString::fromLatin1(run(words[0].toLatin1(), fields));
+        reply.replace(time, "$time");
+        for (auto m = id.match(reply); m.hasMatch(); m = id.match(reply, m.capturedStart() + 1)) {
+            ids << (ids.contains(m.captured()) ? QStringList() : QStringList { m.captured() });
+            reply.replace(m.capturedStart(), m.capturedLength(), '#' + QString::number(ids.indexOf(m.captured()) + 1));
+        }
+        replies << reply;
+    }
+    QTEST(replies.join(" ; "), "replies");
+    QTEST(Changes(before, disk()), "changes");
+    qint64 held = 0; // on disk, beside the notes of paths: nothing pruned lingers
+    for (QDirIterator it(m_base + "/root/history", QDir::Files | QDir::NoSymLinks, QDirIterator::Subdirectories);
+         it.hasNext();)
+        held += it.nextFileInfo().fileName() == "path" ? 0 : it.fileInfo().size();
+    QVERIFY(held <= qint64(m_config.history.bytes));
 }
 
 QTEST_GUILESS_MAIN(TestVidodu)

@@ -42,6 +42,7 @@ private slots:
     void hashPassword();
     void lighttpd();
     void racingSaves();
+    void restoreRacingSave();
     void fastcgi();
 
 private:
@@ -132,7 +133,7 @@ void TestProgram::hashPassword()
 void TestProgram::lighttpd()
 {
     const QStringList check { "-F", "command=CHECK", "-F", "pass=" };
-    QCOMPARE(curl(check), "OK\n");
+    QCOMPARE(curl(check), "OK\nfeatures: history\n");
     for (const QString header : { "Host: evil.example", "Origin: http://evil.example", "Sec-Fetch-Site: cross-site" })
         QCOMPARE(curl(check + QStringList { "-H", header }), "NG");
     QCOMPARE(curl({}, {}, "/x"), "NG");
@@ -174,6 +175,35 @@ void TestProgram::racingSaves()
         QVERIFY(stored.open(QIODevice::ReadOnly));
         QCOMPARE(stored.readAll(), won);
     }
+}
+
+// A restore racing a save of one file: both are done, one after the other, so that the file
+// and its versions hold each content once.
+void TestProgram::restoreRacingSave()
+{
+    const Bytes first = "first", second(16 * 1024 * 1024, 'b'), third(16 * 1024 * 1024, 'c');
+    const auto ask = [&](const QString &command, const QString &id = {}) {
+        return curl({ "-F", "command=" + command, "-F", "pass=", "-F", "path=data/r", "-F", "id=" + id });
+    };
+    QCOMPARE(curl(Save("data/r", "first")) + curl(Save("data/r", "@-"), second), "Save OK\nSave OK\n");
+    const Bytes id = ask("LISTVERSIONS").split('\n').value(1).split('\t').value(0);
+    std::array<QProcess, 2> racers;
+    racers[0].start("curl",
+        { "-s", "--noproxy", "*", m_server.url(), "-F", "command=RESTORE", "-F", "pass=", "-F", "path=data/r", "-F",
+            "id=" + id });
+    racers[1].start("curl", QStringList { "-s", "--noproxy", "*", m_server.url() } + Save("data/r", "@-"));
+    racers[1].write(third);
+    racers[1].closeWriteChannel();
+    for (QProcess &racer : racers)
+        QVERIFY(racer.waitForFinished());
+    QCOMPARE(racers[0].readAll() + racers[1].readAll(), "Restore OK\nSave OK\n");
+    QFile current(m_server.dataDir() + "/r");
+    QVERIFY(current.open(QIODevice::ReadOnly));
+    QByteArrayList contents { current.readAll() };
+    for (const Bytes &line : ask("LISTVERSIONS").split('\n').mid(1))
+        contents << ask("READVERSION", line.split('\t').value(0)).split('\n').mid(1).join('\n');
+    std::sort(contents.begin(), contents.end());
+    QCOMPARE(contents, QByteArrayList({ second, third, first }));
 }
 
 // One FastCGI process keeps nothing of a request once it is answered: after 100,000 requests
@@ -223,7 +253,7 @@ void TestProgram::fastcgi()
         return RunProgram(
             "curl", { "-s", "--noproxy", "*", server.url(), "-F", "command=CHECK", "-F", "pass=" + pass });
     };
-    QCOMPARE(check("right_1") + check("other_2"), "NGOK\n");
+    QCOMPARE(check("right_1") + check("other_2"), "NGOK\nfeatures: history\n");
     for (int i = 0; i < 9; ++i)
         QCOMPARE(check("wrong_3"), "NG");
     QCOMPARE(check("other_2"), "NG"); // ten failures: refused, though remembered
