@@ -1,6 +1,7 @@
 #include "transferprogress.h"
 
 #include <QLocale>
+#include <algorithm>
 
 namespace app {
 
