@@ -60,3 +60,11 @@ clean:
 package: build
 	cpack --config "$(BUILD_DIR)/CPackConfig.cmake" -B "$(BUILD_DIR)/packages"
 	@ls -1 "$(BUILD_DIR)"/packages/*.deb
+
+# Start to text on the screen: the editor opening a 10 MB document from vidodu.cgi under lighttpd,
+# against a bare Qt program reading it from the local disk (bench/open/run-open.sh).
+.PHONY: bench-open
+bench-open:
+	cmake -S . -B "$(BUILD_DIR)" -G Ninja -DBUILD_TESTING=ON -DCMAKE_BUILD_TYPE=Release > /dev/null
+	cmake --build "$(BUILD_DIR)" -j $(JOBS) --target lumeno vidodu_cgi bench_open_baseline
+	./bench/open/run-open.sh "$(BUILD_DIR)"

@@ -11,8 +11,6 @@ namespace app {
 
 namespace {
 
-constexpr int TOOL_TIMEOUT_MS = 30000;
-
 QString RegistryError(const char *call)
 {
     return QStringLiteral("レジストリ操作エラー(%1)").arg(QLatin1String(call));
@@ -42,22 +40,18 @@ QByteArray PackagedFile(const char *name)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A tool that is not installed has nothing to refresh; one that is installed must succeed.
+// A tool that is not installed has nothing to refresh; one that is installed must start. It runs
+// on its own: the desktop's caches need not be fresh before the window shows.
 bool RunIfInstalled(const QString &tool, const QString &folder)
 {
     const QString program = QStandardPaths::findExecutable(tool);
     if (program.isEmpty())
         return true;
     QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setProgram(program);
+    process.setArguments({ folder });
     process.setStandardOutputFile(QProcess::nullDevice());
-    process.start(program, { folder });
-    if (!process.waitForFinished(TOOL_TIMEOUT_MS)) {
-        process.kill();
-        process.waitForFinished();
-        return false;
-    }
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return process.startDetached();
 }
 
 } // namespace

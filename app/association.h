@@ -15,8 +15,9 @@
 //                        application/x-lumeno-localshortcut, its comment the description
 //   RegCreateKeyEx[2]    make applications
 //   RegSetValueEx[2-1]   write applications/lumeno.desktop: the program that opens the type
-//   RegSetValueEx[2-2]   refresh the desktop's caches with update-mime-database and
-//                        update-desktop-database; a tool that is not installed is skipped
+//   RegSetValueEx[2-2]   start refreshing the desktop's caches with update-mime-database and
+//                        update-desktop-database, not waiting for them; a tool that is not
+//                        installed is skipped
 //   RegCreateKeyEx[3]    make icons/hicolor/48x48/mimetypes
 //   RegSetValueEx[3]     write the shortcut icon application-x-lumeno-localshortcut.png
 //   RegCreateKeyEx[4]    make icons/hicolor/48x48/apps

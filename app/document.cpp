@@ -44,6 +44,27 @@ private:
     const DocumentSeams &m_seams;
 };
 
+// For the scope of a reading: the box may show what has arrived so far.
+class Previewing {
+public:
+    explicit Previewing(const DocumentSeams &seams)
+        : m_seams(seams)
+    {
+        if (m_seams.previewReading)
+            m_seams.previewReading(true);
+    }
+    ~Previewing()
+    {
+        if (m_seams.previewReading)
+            m_seams.previewReading(false);
+    }
+    Previewing(const Previewing &) = delete;
+    Previewing &operator=(const Previewing &) = delete;
+
+private:
+    const DocumentSeams &m_seams;
+};
+
 using textencoding::TextEncoding;
 
 // Saving in code page 932 replaces what it lacks with "?": the user decides before that
@@ -234,6 +255,7 @@ bool Document::LoadRemoteDocument(const HistoryItem &file)
     std::optional<modPublic::RemoteDocument> document;
     {
         InProgress progress(seams, QStringLiteral("読み込んでいます…"));
+        const Previewing preview(seams);
         document = seams.readFile(file.Path, file.File);
     }
     if (!document) {

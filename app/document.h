@@ -32,6 +32,9 @@ struct DocumentSeams {
     // While a request runs: the note in the file-name panel, the busy indicator, the wait
     // cursor. An empty note ends all that and gives the panel its text back.
     std::function<void(const QString &note)> showProgress;
+    // Around readFile: true lets the box show the beginning of the document as it arrives, in
+    // a document of its own; false gives the box its own document back, untouched.
+    std::function<void(bool reading)> previewReading;
     // The file browser, modal, in modPublic::lngFilerMode; it answers through modPublic's
     // blnFilerOK, strCurrentFolder and strCurrentFile.
     std::function<void()> showFiler;

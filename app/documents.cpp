@@ -2,8 +2,11 @@
 
 #include "frmMain.h"
 
+#include "app/readpreview.h"
 #include "app/statuspanel.h"
+#include "app/transferprogress.h"
 #include "dialogs/filer/frmFiler.h"
+#include "protocol/inetConn.h"
 #include "protocol/modPublic.h"
 
 #include <QAction>
@@ -12,6 +15,8 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -34,6 +39,8 @@ void frmMain::ConnectDocument()
                     m_locks.pop_back();
             },
         .showProgress = [this](const QString &note) { ShowProgress(note); },
+        .previewReading
+        = [this](bool reading) { m_readPreview = reading ? std::make_unique<app::ReadPreview>(txtMain) : nullptr; },
         .showFiler = [this] { ShowFiler(); },
         .readFile = modPublic::ReadRemoteDocument,
         .saveFile = modPublic::SaveRemoteDocument,
@@ -44,20 +51,39 @@ void frmMain::ConnectDocument()
             },
         .dropDraft = [this] { DropDraft(); },
     };
+    connect(inetConn, &::inetConn::TransferProgress, this, &frmMain::ShowTransferProgress);
 }
 
 void frmMain::ShowProgress(const QString &note)
 {
     if (note.isEmpty()) {
         QApplication::restoreOverrideCursor();
+        m_strProgressNote.clear();
         BusyIndicator()->hide();
+        BusyIndicator()->setRange(0, 0);
         SetPanelText(kFileNamePanel, m_strPanelBeforeProgress);
         return;
     }
     m_strPanelBeforeProgress = PanelText(kFileNamePanel);
+    m_strProgressNote = note;
     SetPanelText(kFileNamePanel, note);
     BusyIndicator()->show();
     QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+// The note gains how far the transfer is; the indicator measures it once the size is known.
+void frmMain::ShowTransferProgress(qint64 done, qint64 total)
+{
+    if (m_strProgressNote.isEmpty())
+        return; // a request no operation of the document waits for yet
+    if (m_readPreview)
+        m_readPreview->Show(inetConn->ReceivedBytes(app::kPreviewBytes));
+    SetPanelText(kFileNamePanel, m_strProgressNote + u' ' + app::TransferProgressText(done, total));
+    if (total <= 0)
+        return;
+    // The bar's range is an int: kilobytes.
+    BusyIndicator()->setRange(0, int(std::min<qint64>(total / 1024 + 1, INT_MAX)));
+    BusyIndicator()->setValue(int(std::min<qint64>(done / 1024, INT_MAX)));
 }
 
 void frmMain::ShowFiler()

@@ -1,6 +1,7 @@
 #include "frmMain.h"
 
 #include "app/draftstore.h"
+#include "app/paintreport.h"
 #include "app/statuspanel.h"
 #include "app/windowgeometry.h"
 #include "platform/twips.h"
@@ -121,6 +122,7 @@ void frmMain::CreateEditor()
     connect(txtMain->document(), &QTextDocument::contentsChange, this, &frmMain::txtMain_ContentsChange);
     connect(txtMain, &QPlainTextEdit::textChanged, this, &frmMain::txtMain_Change);
     ShowWrapState(true);
+    app::ReportPaintsIfAsked(txtMain);
 }
 
 void frmMain::CreateMenus()

@@ -10,6 +10,7 @@
 #include "app/drops.h"
 #include "app/history.h"
 #include "app/linebreaks.h"
+#include "app/readpreview.h"
 #include "app/serverwait.h"
 #include "app/textcounts.h"
 #include "app/weblookup.h"
@@ -109,8 +110,11 @@ public:
 private:
     void ConnectDocument();
     void ShowProgress(const QString &note);
+    void ShowTransferProgress(qint64 done, qint64 total);
     QProgressBar *m_barBusy = nullptr;
     QString m_strPanelBeforeProgress;
+    QString m_strProgressNote; // while a request runs
+    std::unique_ptr<app::ReadPreview> m_readPreview; // while a document is read
     std::vector<std::unique_ptr<app::WindowLock>> m_locks;
 
 public:

@@ -3,6 +3,7 @@
 #include "frmMain.h"
 
 #include "app/appsettings.h"
+#include "app/shortcutfile.h"
 #include "app/windowgeometry.h"
 #include "codec/codec.h"
 #include "dialogs/version/versiontext.h"
@@ -20,6 +21,9 @@ void frmMain::Form_Load()
     blnCommandLineDone = false;
     m_builtInOuter = frameGeometry();
     LoadSettings();
+    // The command line's document is asked for while the window is built; Form_Activate shows it.
+    if (const std::optional<app::HistoryItem> target = app::ReadShortcut(m_strCommandLine))
+        modPublic::StartReadingRemoteDocument(target->Path, target->File);
     platform::SettingsStore &store = platform::settingsStore();
     app::WriteUpdateInfo(store, platform::AppPath(), version::CurrentVersionText(version::ProgramVersion()));
     if (!store.SetAsideFile().isEmpty())

@@ -4,6 +4,7 @@
 #include "protocol/modPublic.h"
 #include "protocol/tls.h"
 
+#include <QCoreApplication>
 #include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
@@ -12,6 +13,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -121,11 +123,17 @@ void inetConn::Execute(const QString &url, const QString &operation, const QByte
     connect(m_reply, &QNetworkReply::readyRead, this, &inetConn::onReadyRead);
     connect(m_reply, &QNetworkReply::uploadProgress, this, &inetConn::onProgress);
     connect(m_reply, &QNetworkReply::downloadProgress, this, &inetConn::onProgress);
+    connect(m_reply, &QNetworkReply::uploadProgress, this, &inetConn::TransferProgress);
+    connect(m_reply, &QNetworkReply::downloadProgress, this, &inetConn::TransferProgress);
     connect(m_reply, &QNetworkReply::metaDataChanged, this, &inetConn::onProgress);
     connect(m_reply, &QNetworkReply::finished, this, &inetConn::onFinished);
     connect(m_reply, &QNetworkReply::sslErrors, this,
         [reply = m_reply.data()](const QList<QSslError> &errors) { modPublic::ReviewCertificate(reply, errors); });
     m_stallTimer.start();
+    // Qt takes the request's bytes up and hands it to its transfer thread in calls it queues: made
+    // now, the request leaves while this thread is still busy (a window being built, say).
+    for (int step = 0; step < 2 && m_reply; ++step)
+        QCoreApplication::sendPostedEvents(m_reply, QEvent::MetaCall);
 }
 
 void inetConn::onProgress()
@@ -224,6 +232,11 @@ QString inetConn::GetChunk(int size)
         return {};
     }
     size = std::max(size, 1);
+    // A body asked for whole goes out as it is, without a copy.
+    if (m_bodyPos == 0 && m_body.size() <= size / 2) {
+        m_bodyPos = m_body.size();
+        return std::exchange(m_body, QString());
+    }
     // Whole stretches are counted at once: k characters never take more than 2k bytes.
     const QStringView rest = QStringView(m_body).sliced(m_bodyPos);
     qsizetype length = 0;

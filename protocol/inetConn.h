@@ -45,6 +45,8 @@ public:
     QString GetChunk(int size);
     // The whole body of a response asked for as bytes; empty once taken.
     QByteArray TakeBytes() { return std::exchange(m_received, QByteArray()); }
+    // The beginning of the body received so far, at most maxLength bytes of it.
+    QByteArray ReceivedBytes(qsizetype maxLength) const { return m_received.left(maxLength); }
     bool StillExecuting() const { return !m_reply.isNull(); }
     // Of the response that completed last: its HTTP status and its ETag header, as sent.
     int StatusCode() const { return m_status; }
@@ -53,6 +55,9 @@ public:
 
 signals:
     void StateChanged(int state);
+    // While the request goes out, and then while its reply comes in: the bytes so far, and of
+    // how many (the reply's announced length; -1 when it announced none).
+    void TransferProgress(qint64 done, qint64 total);
 
 private:
     void onReadyRead();

@@ -60,6 +60,9 @@ QString ServerCommand(const QString &server, const FieldList &fields, const Byte
 // The same without content, the response body taken as bytes: a document's content in them
 // stays as the server stored it. Also left in bytReply; strReply stays empty.
 QByteArray ServerCommandBytes(const QString &server, const FieldList &fields, bool secure = blnSecure);
+// Sends ServerCommandBytes's request and returns at once: the next ServerCommandBytes with the
+// same arguments waits for this reply instead of sending again (any other request drops it).
+void StartServerCommandBytes(const QString &server, const FieldList &fields, bool secure = blnSecure);
 
 // The main window hands in its transfer control; until then (and in dialogs tested on their
 // own) one process-wide control is made on first use. nullptr goes back to that one.
@@ -92,6 +95,9 @@ struct RemoteDocument {
     textencoding::TextEncoding encoding = textencoding::TextEncoding::ShiftJis; // what the bytes were in
 };
 std::optional<RemoteDocument> ReadRemoteDocument(const QString &folderPath, const QString &fileName);
+// Sends ReadRemoteDocument's request ahead (StartServerCommandBytes): the start-up's document is on
+// its way while the window is built.
+void StartReadingRemoteDocument(const QString &folderPath, const QString &fileName);
 
 // What a save asks of the file it replaces: to still be `version` (If-Match), or with `absent`
 // not to exist yet (If-None-Match: *). Neither: it is replaced whatever it is.

@@ -43,19 +43,33 @@ QString status(const QString &word, const FieldList &arguments, QStringView succ
     return StatusReplyResult(currentServerCommand(word, arguments), successLine);
 }
 
-// READFILE and READVERSION: a line naming what the reply carries, then a document's content as
-// the server stored it. The one place where a document's content is read from a reply.
-std::optional<QByteArray> documentContent(const QString &word, const FieldList &arguments, const QString &firstLine)
+// The fields of a command that reads a document's content.
+FieldList documentFields(const QString &word, const FieldList &arguments)
 {
     FieldList fields { commandField(word), passField(strPassword) };
     fields += arguments;
-    return ReadReplyResult(ServerCommandBytes(strServer, fields), firstLine);
+    return fields;
+}
+
+FieldList readFileFields(const QString &filePath)
+{
+    return documentFields(QStringLiteral("READFILE"), { { QStringLiteral("file"), filePath } });
+}
+
+// READFILE and READVERSION: a line naming what the reply carries, then a document's content as
+// the server stored it. The one place where a document's content is read from a reply.
+std::optional<QByteArray> documentContent(const FieldList &fields, const QString &firstLine)
+{
+    QByteArray reply = ServerCommandBytes(strServer, fields);
+    // The document goes to the box: its reply is not kept beside it as well.
+    bytReply.clear();
+    return ReadReplyResult(std::move(reply), firstLine);
 }
 
 std::optional<QByteArray> readFileContent(const QString &folderPath, const QString &fileName)
 {
     const QString filePath = joinPath(folderPath, fileName);
-    return documentContent(QStringLiteral("READFILE"), { { QStringLiteral("file"), filePath } }, filePath);
+    return documentContent(readFileFields(filePath), filePath);
 }
 
 bool CurrentServerChecked()
@@ -109,6 +123,11 @@ std::optional<RemoteDocument> ReadRemoteDocument(const QString &folderPath, cons
         return std::nullopt;
     textencoding::DecodedText decoded = textencoding::DecodeDocument(*content);
     return RemoteDocument { std::move(decoded.text), strReplyETag, decoded.encoding };
+}
+
+void StartReadingRemoteDocument(const QString &folderPath, const QString &fileName)
+{
+    StartServerCommandBytes(strServer, readFileFields(joinPath(folderPath, fileName)));
 }
 
 QString SaveRemoteFile(const QString &folderPath, const QString &fileName, const QString &content)
@@ -185,7 +204,7 @@ std::optional<QStringList> ListRemoteDeleted(const QString &folderPath)
 std::optional<QString> ReadRemoteVersion(const QString &filePath, const QString &id)
 {
     const std::optional<QByteArray> content
-        = documentContent(QStringLiteral("READVERSION"), { pathField(filePath), idField(id) }, id);
+        = documentContent(documentFields(QStringLiteral("READVERSION"), { pathField(filePath), idField(id) }), id);
     return content ? std::optional(textencoding::DecodeDocument(*content).text) : std::nullopt;
 }
 

@@ -45,12 +45,13 @@ std::optional<QStringList> ListingReplyResult(const QString &reply, QStringView 
     return lines;
 }
 
-std::optional<QByteArray> ReadReplyResult(const QByteArray &reply, QStringView filePath)
+std::optional<QByteArray> ReadReplyResult(QByteArray reply, QStringView filePath)
 {
     const qsizetype lineEnd = reply.indexOf('\n');
     if (lineEnd < 0 || cp932::Decode(QByteArrayView(reply).first(lineEnd)) != filePath)
         return std::nullopt;
-    return reply.mid(lineEnd + 1);
+    // A reply that is only here drops its first line in place.
+    return reply.remove(0, lineEnd + 1);
 }
 
 QString VersionOf(const QByteArray &bytes)

@@ -25,7 +25,7 @@ std::optional<QStringList> ListingReplyResult(const QString &reply, QStringView 
 // before it, in code page 932, equals filePath. A reply without any LF fails rather than
 // passing for an empty file. READVERSION's content is a document's content too: read the same
 // way, its id on the first line.
-std::optional<QByteArray> ReadReplyResult(const QByteArray &reply, QStringView filePath);
+std::optional<QByteArray> ReadReplyResult(QByteArray reply, QStringView filePath);
 
 // SAVEFILE with its HTTP status and ETag: Saved on the success line, unless the server names
 // other bytes than `sent` (Unconfirmed); Conflict on status 412; Failed otherwise.

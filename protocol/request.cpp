@@ -9,6 +9,9 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QPointer>
+#include <limits>
+#include <optional>
+#include <utility>
 
 namespace modPublic {
 
@@ -19,6 +22,16 @@ QPointer<inetConn> g_sharedControl;
 int g_stallTimeoutMs = kStallTimeoutMs;
 // The one request in flight: a second one made while the first waits is refused.
 bool g_requestInFlight = false;
+
+// A request sent before anyone waits for it, and what it was; the next request asking the same
+// of the same control takes its reply instead of sending it again.
+struct EarlyRequest {
+    QPointer<inetConn> control;
+    QString server;
+    FieldList fields;
+    bool secure = false;
+};
+std::optional<EarlyRequest> g_early;
 
 struct InFlight {
     InFlight() { g_requestInFlight = true; }
@@ -44,7 +57,9 @@ void inetConn_StateChanged(inetConn *control, int state)
     strReplyETag = control->ETag();
     strReply.clear();
     bytReply = control->TakeBytes();
-    for (QString chunk = control->GetChunk(65535); !chunk.isEmpty(); chunk = control->GetChunk(65535))
+    // Asked for in one piece, the body comes without a copy.
+    constexpr int kWholeBody = std::numeric_limits<int>::max();
+    for (QString chunk = control->GetChunk(kWholeBody); !chunk.isEmpty(); chunk = control->GetChunk(kWholeBody))
         strReply += chunk;
     blnReplyDone = true;
 }
@@ -65,6 +80,27 @@ inetConn *transferControl()
         listenTo(g_sharedControl);
     }
     return g_sharedControl;
+}
+
+void Send(inetConn *control, const QString &server, const FieldList &fields, const std::optional<ByteField> &content,
+    const QStringList &headers, bool secure, bool bodyAsBytes)
+{
+    control->setStallTimeout(g_stallTimeoutMs);
+    blnReplyDone = false;
+    // The framed bytes go before the wait: the control holds the request's bytes.
+    const FramedRequest request = FrameRequest(
+        fields, [] { return MakeBoundary(); }, content);
+    const QString extra = headers.isEmpty() ? QString() : headers.join(QLatin1String("\r\n")) + QLatin1String("\r\n");
+    control->Execute(
+        ServerUrl(server, secure), QStringLiteral("POST"), request.body, request.header + extra, bodyAsBytes);
+}
+
+// Whether the early request is this one, on this control; either way it is no longer early.
+bool TakeEarly(inetConn *control, const QString &server, const FieldList &fields, bool eligible, bool secure)
+{
+    const std::optional<EarlyRequest> early = std::exchange(g_early, std::nullopt);
+    return eligible && early && early->control == control && early->server == server && early->fields == fields
+        && early->secure == secure;
 }
 
 } // namespace
@@ -92,23 +128,20 @@ namespace {
 bool Exchange(const QString &server, const FieldList &fields, const std::optional<ByteField> &content,
     const QStringList &headers, bool secure, bool bodyAsBytes)
 {
-    lngReplyStatus = 0;
-    strReplyETag.clear();
-    if (g_requestInFlight)
+    if (g_requestInFlight) {
+        lngReplyStatus = 0;
+        strReplyETag.clear();
         return false;
+    }
     const InFlight inFlight;
     inetConn *control = transferControl();
     const QPointer<inetConn> guard(control);
-    control->setStallTimeout(g_stallTimeoutMs);
-    blnReplyDone = false;
-    {
-        // The framed bytes go before the wait: the control holds the request's bytes.
-        const FramedRequest request = FrameRequest(
-            fields, [] { return MakeBoundary(); }, content);
-        const QString extra
-            = headers.isEmpty() ? QString() : headers.join(QLatin1String("\r\n")) + QLatin1String("\r\n");
-        control->Execute(
-            ServerUrl(server, secure), QStringLiteral("POST"), request.body, request.header + extra, bodyAsBytes);
+    // An early request that was this one is running, or done with its reply kept. Only a
+    // request without content or headers, asking for bytes, is ever sent early.
+    if (!TakeEarly(control, server, fields, bodyAsBytes && !content && headers.isEmpty(), secure)) {
+        lngReplyStatus = 0;
+        strReplyETag.clear();
+        Send(control, server, fields, content, headers, secure, bodyAsBytes);
     }
 
     // Sleeps until an event comes, so the windows go on while the transfer runs.
@@ -139,6 +172,17 @@ QString ServerCommand(
     const QString &server, const FieldList &fields, const ByteField &content, const QStringList &headers, bool secure)
 {
     return Exchange(server, fields, content, headers, secure, false) ? strReply : QString();
+}
+
+void StartServerCommandBytes(const QString &server, const FieldList &fields, bool secure)
+{
+    if (g_requestInFlight)
+        return;
+    inetConn *control = transferControl();
+    lngReplyStatus = 0;
+    strReplyETag.clear();
+    Send(control, server, fields, std::nullopt, {}, secure, true);
+    g_early = EarlyRequest { control, server, fields, secure };
 }
 
 QByteArray ServerCommandBytes(const QString &server, const FieldList &fields, bool secure)

@@ -1,11 +1,13 @@
 #include "server/cgi.h"
 
 #include "server/fdio.h"
+#include "server/store.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace vidodu {
 namespace {
@@ -94,7 +96,8 @@ std::optional<Request> ReadRequest(const RequestSource &source, std::uint64_t ma
 
 std::string CgiResponse(const Reply &reply)
 {
-    std::string out = "Content-Type: text/plain\r\nContent-Length: " + std::to_string(reply.body.size()) + "\r\n";
+    const std::uint64_t length = reply.body.size() + (reply.file ? reply.file->size() : 0);
+    std::string out = "Content-Type: text/plain\r\nContent-Length: " + std::to_string(length) + "\r\n";
     if (reply.status == kPreconditionFailed)
         out += "Status: 412 Precondition Failed\r\n";
     if (!reply.etag.empty())
@@ -104,20 +107,37 @@ std::string CgiResponse(const Reply &reply)
     return out;
 }
 
-std::string Respond(const Config &config, const RequestSource &source, const Services &services, std::string &why)
+bool SendResponse(const Reply &reply, const std::function<bool(std::string_view)> &write)
+{
+    if (!write(CgiResponse(reply)))
+        return false;
+    if (!reply.file)
+        return true;
+    std::vector<char> block(kChunkBytes);
+    std::uint64_t sent = 0;
+    while (sent < reply.file->size()) {
+        const long long n = reply.file->read(block.data(), block.size());
+        if (n <= 0 || !write(std::string_view(block.data(), static_cast<std::size_t>(n))))
+            return false;
+        sent += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+Reply Respond(const Config &config, const RequestSource &source, const Services &services, std::string &why)
 {
     try {
         if (!config.valid) {
             why = config.error;
             const auto length = ContentLength(source.param("CONTENT_LENGTH"));
             DiscardBody(source, std::min(length.value_or(0), kDefaultMaxRequestBytes));
-            return CgiResponse({ std::string(kRefusal) });
+            return { std::string(kRefusal) };
         }
         const auto request = ReadRequest(source, config.maxRequestBytes, why);
-        return CgiResponse(request ? HandleRequest(config, *request, services) : Reply { std::string(kRefusal) });
+        return request ? HandleRequest(config, *request, services) : Reply { std::string(kRefusal) };
     } catch (...) {
         why = "out of memory"; // and the like: still a well-formed refusal
-        return CgiResponse({ std::string(kRefusal) });
+        return { std::string(kRefusal) };
     }
 }
 

@@ -35,10 +35,14 @@ void DiscardBody(const RequestSource &source, std::uint64_t length);
 // when it is refused before the handler: then `why` says why when the web server's
 // administrator should hear of it, and the body has been drained.
 std::optional<Request> ReadRequest(const RequestSource &source, std::uint64_t maxBytes, std::string &why);
-// Headers and reply as written to standard output.
+// The headers and the reply's text as written to standard output; a reply's file follows them.
 std::string CgiResponse(const Reply &reply);
-// One request read, handled and answered: headers and reply. `why` as for ReadRequest, or why
-// the configuration is not valid.
-std::string Respond(const Config &config, const RequestSource &source, const Services &services, std::string &why);
+// Writes the headers and the text at once, then the file block by block as it is read, so
+// that the reply starts at once and memory does not grow with the file. False when a write
+// failed or the file ended early (the web server then sees a reply shorter than announced).
+bool SendResponse(const Reply &reply, const std::function<bool(std::string_view)> &write);
+// One request read and handled: the reply to send. `why` as for ReadRequest, or why the
+// configuration is not valid.
+Reply Respond(const Config &config, const RequestSource &source, const Services &services, std::string &why);
 
 } // namespace vidodu

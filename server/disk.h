@@ -33,6 +33,7 @@ public:
         return *this;
     }
     int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
     explicit operator bool() const { return m_fd >= 0; }
 
 private:

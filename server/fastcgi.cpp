@@ -54,16 +54,18 @@ void Answer(FCGX_Request &request, ConfigCache &configs, const Services &service
     const RequestSource source = FastCgiSource(request);
     const char *named = source.param("VIDODU_CONF");
     std::string why;
-    std::string response;
+    Reply response { std::string(kRefusal) };
     try {
         const Config &config
             = configs.load(ConfigPath(named && *named ? named : std::getenv("VIDODU_CONF"), executablePath));
         response = Respond(config, source, services, why);
     } catch (...) {
         why = "out of memory";
-        response = CgiResponse({ std::string(kRefusal) });
+        response = Reply { std::string(kRefusal) };
     }
-    FCGX_PutStr(response.data(), static_cast<int>(response.size()), request.out);
+    SendResponse(response, [&request](std::string_view bytes) {
+        return FCGX_PutStr(bytes.data(), static_cast<int>(bytes.size()), request.out) == static_cast<int>(bytes.size());
+    });
     if (!why.empty())
         FCGX_FPrintF(request.err, "vidodu.cgi: %s\n", why.c_str());
 }

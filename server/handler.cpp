@@ -152,10 +152,12 @@ Reply Dispatch(const Store &store, std::string_view command, const Fields &f, co
         }) };
     }
     if (command == "READFILE") {
-        auto stored = fileArg ? store.readFile(*fileArg) : std::nullopt;
-        if (!stored)
+        auto opened = fileArg ? store.readFile(*fileArg) : nullptr;
+        if (!opened)
             return Refusal();
-        return { std::string(*f.file) + '\n' + stored->content, 200, std::move(stored->tag) };
+        Reply reply { std::string(*f.file) + '\n', 200, opened->tag() };
+        reply.file = std::move(opened);
+        return reply;
     }
     if (command == "SAVEFILE")
         return fileArg && f.content ? Save(store, *fileArg, *f.content, precondition) : Refusal();

@@ -5,6 +5,7 @@
 #include "server/versions.h"
 
 #include <ctime>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
@@ -22,9 +23,12 @@ struct Request {
     Precondition precondition;
 };
 
+class OpenedFile;
+
 // What the script answers: the body, the HTTP status and the ETag header's value ("" for
 // none). Only READFILE and a stored SAVEFILE carry an ETag; only a save whose precondition
-// failed answers other than 200.
+// failed answers other than 200. READFILE's body is the path line; the file's content follows
+// it from `file`, read as it is sent.
 struct Reply {
     Reply(std::string text, int code = 200, std::string tag = {})
         : body(std::move(text))
@@ -35,6 +39,7 @@ struct Reply {
     std::string body;
     int status;
     std::string etag;
+    std::shared_ptr<OpenedFile> file;
 };
 
 inline constexpr int kPreconditionFailed = 412;

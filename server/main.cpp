@@ -88,18 +88,20 @@ int ServeRequest()
     std::signal(SIGXFSZ, SIG_IGN);
     const vidodu::RequestSource source = vidodu::EnvironmentSource(STDIN_FILENO);
     std::string why; // for the web server's error log; never the password
-    std::string response;
+    vidodu::Reply response { std::string(vidodu::kRefusal) };
     try {
         const vidodu::Config config
             = vidodu::LoadConfig(vidodu::ConfigPath(std::getenv("VIDODU_CONF"), ExecutablePath()));
         response = vidodu::Respond(config, source, {}, why);
     } catch (...) {
-        response = vidodu::CgiResponse({ std::string(vidodu::kRefusal) });
+        response = vidodu::Reply { std::string(vidodu::kRefusal) };
         why = "out of memory";
     }
     if (!why.empty())
         std::fprintf(stderr, "vidodu.cgi: %s\n", why.c_str());
-    return vidodu::WriteAll(STDOUT_FILENO, response) ? 0 : 1;
+    return vidodu::SendResponse(response, [](std::string_view bytes) { return vidodu::WriteAll(STDOUT_FILENO, bytes); })
+        ? 0
+        : 1;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "server/disk.h"
 #include "server/fdio.h"
+#include "server/tagrecord.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -115,7 +116,7 @@ bool WriteHashed(int fd, std::string_view content, TagHasher &hasher)
     return true;
 }
 
-// The entity tag of what a save would replace, streamed from the file; nothing when there is
+// The entity tag of what a save would replace (tagrecord.h); nothing when there is
 // no file, "" when something is there that cannot be read as one.
 std::optional<std::string> CurrentTag(int dir, const std::string &name)
 {
@@ -125,12 +126,7 @@ std::optional<std::string> CurrentTag(int dir, const std::string &name)
     struct stat st { };
     if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::string();
-    TagHasher hasher;
-    char block[kBlockBytes];
-    long long n = 0;
-    while ((n = ReadUpTo(fd.get(), block, sizeof block)) > 0)
-        hasher.add(std::string_view(block, static_cast<std::size_t>(n)));
-    return n < 0 ? std::string() : hasher.tag();
+    return TagOf(fd.get(), st).value_or(std::string());
 }
 
 // After a request added to the history: what is now over its limits goes.
@@ -166,31 +162,41 @@ std::optional<std::vector<FileEntry>> Store::listFiles(const Elements &folder) c
     return out;
 }
 
-std::optional<StoredFile> Store::readFile(const Elements &file) const
+OpenedFile::OpenedFile(int fd, std::uint64_t size, std::string tag)
+    : m_fd(fd)
+    , m_size(size)
+    , m_tag(std::move(tag))
+{
+}
+
+OpenedFile::~OpenedFile()
+{
+    ::close(m_fd);
+}
+
+long long OpenedFile::read(char *buffer, std::size_t capacity)
+{
+    const long long n
+        = ReadUpTo(m_fd, buffer, static_cast<std::size_t>(std::min<std::uint64_t>(capacity, m_size - m_done)));
+    if (n > 0)
+        m_done += static_cast<std::uint64_t>(n);
+    return n;
+}
+
+std::shared_ptr<OpenedFile> Store::readFile(const Elements &file) const
 {
     const Fd dir = OpenParent(m_root, file);
     // Without O_NONBLOCK a named pipe would hold the request until someone writes to it.
-    const Fd fd(dir ? ::openat(dir.get(), file.back().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC) : -1);
+    Fd fd(dir ? ::openat(dir.get(), file.back().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC) : -1);
     struct stat st { };
     if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)
         || static_cast<std::uint64_t>(st.st_size) > kMaxReadBytes)
-        return std::nullopt;
-    StoredFile out { std::string(static_cast<std::size_t>(st.st_size), '\0'), {} };
-    TagHasher hasher;
-    std::size_t done = 0;
-    while (done < out.content.size()) {
-        const long long n
-            = ReadUpTo(fd.get(), out.content.data() + done, std::min(kBlockBytes, out.content.size() - done));
-        if (n < 0)
-            return std::nullopt;
-        if (n == 0)
-            break; // it shrank while being read
-        hasher.add(std::string_view(out.content.data() + done, static_cast<std::size_t>(n)));
-        done += static_cast<std::size_t>(n);
-    }
-    out.content.resize(done);
-    out.tag = hasher.tag();
-    return out;
+        return nullptr;
+    auto tag = TagOf(fd.get(), st);
+    if (!tag)
+        return nullptr;
+    const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
+    return std::make_shared<OpenedFile>(fd.release(), size, std::move(*tag));
 }
 
 SaveResult Store::saveFile(const Elements &file, std::string_view content, const Precondition &precondition) const
@@ -224,13 +230,15 @@ SaveResult Store::saveFile(const Elements &file, std::string_view content, const
     SaveResult result { SaveResult::Failed, {} };
     if (WriteHashed(fd.get(), content, hasher) && (!existing || ::fchmod(fd.get(), mode) == 0)
         && ::fsync(fd.get()) == 0) {
+        const std::string tag = hasher.tag();
+        RecordTag(fd.get(), tag); // the bytes are all written: the stamp is the stored file's
         // The slow part is done: the lock is held only to check and rename.
         const FolderLock lock(dir.get());
         if (!precondition.empty() && !PreconditionHolds(precondition, CurrentTag(dir.get(), file.back())))
             result.outcome = SaveResult::Conflict;
         else if (m_history.keepVersion(dir.get(), file.back(), file)
             && ::renameat(dir.get(), temporary.c_str(), dir.get(), file.back().c_str()) == 0)
-            result = { SaveResult::Stored, hasher.tag() };
+            result = { SaveResult::Stored, tag };
     }
     if (result.outcome != SaveResult::Stored) {
         ::unlinkat(dir.get(), temporary.c_str(), 0);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,10 +24,25 @@ struct FileEntry {
     std::uint64_t size = 0;
 };
 
-// A file's bytes and its entity tag.
-struct StoredFile {
-    std::string content;
-    std::string tag;
+// A regular file open for reading, its content sent in blocks as it is read: the size it had
+// when opened, and its entity tag, known before the first block.
+class OpenedFile {
+public:
+    OpenedFile(int fd, std::uint64_t size, std::string tag);
+    ~OpenedFile();
+    OpenedFile(const OpenedFile &) = delete;
+    OpenedFile &operator=(const OpenedFile &) = delete;
+    std::uint64_t size() const { return m_size; }
+    const std::string &tag() const { return m_tag; }
+    // The next block, at most `capacity` bytes and never past size(): the count, 0 at the end
+    // (or where a file that shrank ends), -1 on an error.
+    long long read(char *buffer, std::size_t capacity);
+
+private:
+    int m_fd;
+    std::uint64_t m_size;
+    std::uint64_t m_done = 0;
+    std::string m_tag;
 };
 
 // What a save did; `tag` is the new file's entity tag when it was stored. On a conflict the
@@ -47,7 +63,8 @@ public:
     // Subfolders and regular files of a folder, by name; hidden entries are left out.
     std::optional<std::vector<std::string>> listFolders(const Elements &folder) const;
     std::optional<std::vector<FileEntry>> listFiles(const Elements &folder) const;
-    std::optional<StoredFile> readFile(const Elements &file) const;
+    // Opened, its tag known (tagrecord.h); nullptr for anything but a readable regular file.
+    std::shared_ptr<OpenedFile> readFile(const Elements &file) const;
     // Writes a hidden temporary file beside the target, syncs it, then, holding the folder's
     // lock, checks the precondition against the target and renames the temporary file over
     // it: readers see the old file or the new one, never a part, and two saves from one

@@ -6,6 +6,7 @@
 #include "app/linebreaks.h"
 #include "app/shortcutfile.h"
 #include "app/textcounts.h"
+#include "app/transferprogress.h"
 #include "platform/twips.h"
 #include "support/fakeplatform.h"
 #include "support/tables.h"
@@ -34,6 +35,14 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, encoding);
         QTEST(app::CountPanelText(app::CountText(text, textencoding::EncodingNamed(encoding))), "panel");
+    }
+
+    void transferProgress_data() { testsupport::AddTableRows(QStringLiteral("transfer-progress.txt")); }
+    void transferProgress()
+    {
+        QFETCH(QString, done);
+        QFETCH(QString, total);
+        QTEST(app::TransferProgressText(done.toLongLong(), total.toLongLong()), "text");
     }
 
     // Counting edit by edit (typing, deleting across lines, replacing, undo, redo) gives what a

@@ -4,6 +4,7 @@
 
 #include "app/frmMain.h"
 #include "app/shortcutfile.h"
+#include "protocol/inetConn.h"
 #include "protocol/modPublic.h"
 #include "support/fakeplatform.h"
 #include "support/keyboard.h"
@@ -143,6 +144,35 @@ private slots:
             QStringLiteral("2b&&c.txt"));
         f.window.menuRecentFiles[0]->trigger();
         QCOMPARE(f.window.DocumentText() + f.window.menuRecentFiles[1]->text(), QStringLiteral("B&C.TXTb&&c.txt"));
+    }
+
+    // A document read in pieces shows its first lines while the rest comes, the panel counting;
+    // the result is what a whole read gives. A reading broken off half-way leaves the box's
+    // document as it was: text, undo history, cursor, modified.
+    void readInPieces()
+    {
+        Fixture f;
+        f.window.document.seams.readFile = modPublic::ReadRemoteDocument;
+        QTextDocument *own = f.window.txtMain->document();
+        QStringList seen;
+        connect(f.window.inetConn, &inetConn::TransferProgress, this,
+            [&] { seen << f.window.txtMain->toPlainText() + '|' + f.window.PanelText(QStringLiteral("filename")); });
+        const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Length: 29\r\n\r\n", start = "data/a.txt\nfirst\r\nsec";
+        for (const bool whole : { true, false }) {
+            testsupport::ScriptedHttpServer server;
+            modPublic::strServer = server.serverText();
+            server.replyRaw(whole ? QList { head, start, QByteArray("ond\r\nend") } : QList { head, start }, true, 100);
+            if (!whole)
+                f.dialogs.answerMessage(MsgAnswer::OK, QStringLiteral("ファイルの取得に失敗しました。"));
+            QCOMPARE(f.window.document.LoadRemoteDocument({ "data", "a.txt" }), whole);
+            QVERIFY(seen.contains(QStringLiteral("first\n|読み込んでいます… 1 / 1 KB (72%)")));
+            QCOMPARE(f.window.txtMain->document(), own);
+            QCOMPARE(f.window.DocumentText(), whole ? "first\r\nsecond\r\nend" : "xfirst\r\nsecond\r\nend");
+            QCOMPARE(own->isUndoAvailable() + f.window.document.blnModified, !whole + !whole);
+            QCOMPARE(f.window.txtMain->textCursor().position(), int(!whole));
+            f.window.txtMain->textCursor().insertText(QStringLiteral("x"));
+            seen.clear();
+        }
     }
 
     // Start-up applies the stored settings; closing asks about unsaved text, may be cancelled,

@@ -176,6 +176,22 @@ private slots:
         QVERIFY(!second);
     }
 
+    // A read sent early is the one a later read of the same file takes, whole with its version
+    // once completed: the server sees it once. A read of another file sends its own.
+    void earlyRead()
+    {
+        ScriptedHttpServer server;
+        strServer = server.serverText();
+        server.reply("data/n\nearly", "READFILE file=data/n", "HTTP/1.1 200 OK\r\nETag: \"v\"");
+        server.reply("data/m\nother", "READFILE file=data/m");
+        StartReadingRemoteDocument("data", "n");
+        QTRY_VERIFY(blnReplyDone);
+        const std::optional<RemoteDocument> early = ReadRemoteDocument("data", "n");
+        QCOMPARE(early->text + early->version, "early\"v\"");
+        QCOMPARE(ReadRemoteFile("data", "m"), "other");
+        QCOMPARE(server.requests.size(), 2);
+    }
+
     // A read gives the file's version; a save sends the version it expects (or that the file
     // must not exist yet), and is confirmed only when the server names the bytes that were sent.
     void versions()
