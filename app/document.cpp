@@ -384,16 +384,17 @@ void Document::CreateShortcut()
         platform::ShowError(m_owner, QStringLiteral("ローカルショートカットの作成に失敗しました。"));
 }
 
-void Document::OpenUntitledText(const QString &text)
+void Document::OpenUntitledText(const textencoding::DecodedText &text)
 {
     if (ConfirmSave())
         ShowUntitledText(text);
 }
 
-void Document::ShowUntitledText(const QString &text)
+void Document::ShowUntitledText(const textencoding::DecodedText &text)
 {
-    seams.setText(text);
+    seams.setText(text.text);
     ResetDocument();
+    SetEncoding(text.encoding);
 }
 
 void Document::CurrentFileRestored()
@@ -432,8 +433,7 @@ void Document::OpenDroppedFiles(const QStringList &files)
     const std::optional<textencoding::DecodedText> read = ReadLocalTextFile(first);
     if (!read)
         return;
-    ShowUntitledText(read->text);
-    SetEncoding(read->encoding);
+    ShowUntitledText(*read);
 }
 
 } // namespace app

@@ -100,7 +100,7 @@ public:
     void CreateShortcut();
     // An earlier version from the server's history, as a new untitled document (unmodified:
     // the server still holds it), after the save prompt.
-    void OpenUntitledText(const QString &text);
+    void OpenUntitledText(const textencoding::DecodedText &text);
     // The current file was given one of its earlier versions on the server: the box shows it,
     // unless it holds edits, whose save then meets the check for a file changed meanwhile.
     void CurrentFileRestored();
@@ -114,7 +114,7 @@ private:
     bool SaveAsWhileLocked(const QString &text);
     bool ChooseSaveEncoding(const QString &text, textencoding::TextEncoding wanted);
     void SetUnmodified();
-    void ShowUntitledText(const QString &text);
+    void ShowUntitledText(const textencoding::DecodedText &text);
     QWidget *m_owner;
     bool m_blnOpeningShortcut = false;
 };

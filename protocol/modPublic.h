@@ -39,7 +39,7 @@ extern bool blnFilerReplaces; // ... on a file it listed, which the user agreed 
 extern textencoding::TextEncoding encFilerEncoding;
 extern qint32 blnReplaceMode; // 0 find, 1 replace
 // An earlier version the browser chose to open as a new untitled document, instead of a file.
-extern std::optional<QString> strFilerUntitled;
+extern std::optional<textencoding::DecodedText> strFilerUntitled;
 
 // --- Request cycle ------------------------------------------------------------------------
 using Field = std::pair<QString, QString>;
@@ -143,7 +143,7 @@ std::optional<QStringList> ListRemoteVersions(const QString &filePath);
 std::optional<QStringList> ListRemoteDeleted(const QString &folderPath);
 // The content of a kept version, or of a deleted file (its folder path + "/" + its name), read
 // in its encoding as a document is.
-std::optional<QString> ReadRemoteVersion(const QString &filePath, const QString &id);
+std::optional<textencoding::DecodedText> ReadRemoteVersion(const QString &filePath, const QString &id);
 // Makes a version the current file (path: the file's), or brings a deleted item back into its
 // folder (path: the folder's), under newName when one is given. "OK" or "NG".
 QString RestoreRemoteItem(const QString &path, const QString &id, const QString &newName = {});

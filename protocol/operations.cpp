@@ -201,11 +201,11 @@ std::optional<QStringList> ListRemoteDeleted(const QString &folderPath)
     return listing(QStringLiteral("LISTDELETED"), folderPath);
 }
 
-std::optional<QString> ReadRemoteVersion(const QString &filePath, const QString &id)
+std::optional<textencoding::DecodedText> ReadRemoteVersion(const QString &filePath, const QString &id)
 {
     const std::optional<QByteArray> content
         = documentContent(documentFields(QStringLiteral("READVERSION"), { pathField(filePath), idField(id) }), id);
-    return content ? std::optional(textencoding::DecodeDocument(*content).text) : std::nullopt;
+    return content ? std::optional(textencoding::DecodeDocument(*content)) : std::nullopt;
 }
 
 QString RestoreRemoteItem(const QString &path, const QString &id, const QString &newName)

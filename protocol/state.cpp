@@ -19,7 +19,7 @@ bool blnFilerOK = false;
 bool blnFilerReplaces = false;
 qint32 blnReplaceMode = 0;
 textencoding::TextEncoding encFilerEncoding = textencoding::TextEncoding::ShiftJis;
-std::optional<QString> strFilerUntitled;
+std::optional<textencoding::DecodedText> strFilerUntitled;
 std::optional<ServerCheck> udtLastCheck;
 
 } // namespace modPublic

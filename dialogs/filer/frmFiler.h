@@ -6,6 +6,8 @@
 // strCurrentFolder and strCurrentFile out, written only when the user accepts; in save mode
 // encFilerEncoding both ways).
 
+#include "codec/textencoding.h"
+
 #include <QDialog>
 #include <QHash>
 #include <QIcon>
@@ -55,7 +57,7 @@ private:
     void RenameFile(const QString &folder);
     void ShowVersions(const QString &folder);
     void ShowDeleted(const QString &folder);
-    void OpenUntitled(const std::optional<QString> &text);
+    void OpenUntitled(const std::optional<textencoding::DecodedText> &text);
     void RefreshFileList(const QString &folder);
 
     bool IsSaveMode() const;

@@ -211,7 +211,7 @@ void frmFiler::ShowDeleted(const QString &folder)
 }
 
 // The browser closes without a file chosen; the caller opens the text instead.
-void frmFiler::OpenUntitled(const std::optional<QString> &text)
+void frmFiler::OpenUntitled(const std::optional<textencoding::DecodedText> &text)
 {
     if (!text)
         return;

@@ -162,7 +162,7 @@ void frmHistory::cmdOpen_Click()
     const std::optional<history::Item> item = SelectedItem();
     if (!item)
         return;
-    std::optional<QString> text;
+    std::optional<textencoding::DecodedText> text;
     {
         BusyScope busy(*this);
         text = modPublic::ReadRemoteVersion(IsDeletedList() ? Joined(m_path, item->name) : m_path, item->id);

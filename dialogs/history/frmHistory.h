@@ -5,6 +5,7 @@
 // copy from) or is restored on the server, after the user agreed. The outcome is read after the
 // dialog has closed.
 
+#include "codec/textencoding.h"
 #include "dialogs/history/historyrules.h"
 
 #include <QDialog>
@@ -23,7 +24,7 @@ public:
     frmHistory(Kind kind, const QString &path, bool canOpen, QWidget *owner = nullptr);
 
     // The content the user chose to open as a new untitled document.
-    const std::optional<QString> &OpenedText() const { return m_openedText; }
+    const std::optional<textencoding::DecodedText> &OpenedText() const { return m_openedText; }
     // Something was restored on the server: what the caller shows of it is out of date.
     bool Restored() const { return m_blnRestored; }
 
@@ -52,7 +53,7 @@ private:
     QString m_path;
     bool m_canOpen;
     QList<history::Item> m_items; // in the list's order
-    std::optional<QString> m_openedText;
+    std::optional<textencoding::DecodedText> m_openedText;
     bool m_blnRestored = false;
     int m_busy = 0;
 };

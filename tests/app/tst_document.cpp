@@ -37,7 +37,7 @@ private slots:
                     [this] {
                         m_log.append(QStringLiteral("filer%1").arg(modPublic::lngFilerMode));
                         if (m_filerChoice.startsWith(u'='))
-                            modPublic::strFilerUntitled = m_filerChoice.mid(1);
+                            modPublic::strFilerUntitled = textencoding::DecodeDocument(m_filerChoice.mid(1).toUtf8());
                         if (!(modPublic::blnFilerOK = !m_filerChoice.isEmpty() && !modPublic::strFilerUntitled))
                             return;
                         modPublic::strCurrentFolder = QStringLiteral("data");
@@ -117,7 +117,7 @@ private slots:
         case 4: m_document->OpenRecentFile(argument.toInt()); break;
         case 5: m_document->OpenShortcut(argument); break;
         case 6: m_document->OpenDroppedFiles(argument.split(u' ')); break;
-        case 7: m_document->OpenUntitledText(argument); break;
+        case 7: m_document->OpenUntitledText({ argument }); break;
         case 8: m_document->CurrentFileRestored(); break;
         default:
             if (!argument.isEmpty())

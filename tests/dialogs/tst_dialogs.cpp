@@ -393,7 +393,7 @@ private slots:
         OnHistoryDialog(0, "cmdOpen");
         Tool("versions")->trigger();
         QVERIFY(!dlg->isVisible() && !modPublic::blnFilerOK);
-        QCOMPARE(modPublic::strFilerUntitled.value_or("none"), "old");
+        QCOMPARE(modPublic::strFilerUntitled ? modPublic::strFilerUntitled->text : "none", "old");
     }
 
     void historyDialog_data() { testsupport::AddTableRows(QStringLiteral("history-dialog.txt")); }
@@ -432,10 +432,11 @@ private slots:
             = QStringLiteral("[%1%2]").arg(Find("cmdOpen")->isEnabled()).arg(Find("cmdRestore")->isEnabled());
         if (!button.isEmpty())
             Click(qPrintable(button));
-        const QString state = QStringLiteral("%1 %2 opened=%3 restored=%4 %5 %6")
-                                  .arg(HistoryRows(), buttons, history->OpenedText().value_or("-"))
-                                  .arg(history->Restored())
-                                  .arg(history->isVisible() ? "open" : "closed", asked->inputs.join(u','));
+        const QString state
+            = QStringLiteral("%1 %2 opened=%3 restored=%4 %5 %6")
+                  .arg(HistoryRows(), buttons, (history->OpenedText() ? history->OpenedText()->text : "-"))
+                  .arg(history->Restored())
+                  .arg(history->isVisible() ? "open" : "closed", asked->inputs.join(u','));
         QTEST(state.trimmed(), "state");
     }
 
