@@ -121,11 +121,18 @@ step_cgi() {
   for example in lighttpd lighttpd-fastcgi; do
     sed -e "s|/usr/lib/cgi-bin/vidodu.cgi|$cgi|" -e "s|/etc/lumeno/vidodu.conf|$dir/vidodu.conf|" \
       -e "s|/run/lighttpd/|$dir/|" "$examples/$example.conf" >"$dir/example.conf"
-    port=$((20000 + RANDOM % 40000))
-    printf 'server.modules = ("mod_alias", "mod_cgi", "mod_fastcgi", "mod_setenv")\nserver.bind = "127.0.0.1"\nserver.port = %s
+    # A port below the kernel's range for outgoing connections, which other tests' clients take
+    # ports from; one taken all the same ends lighttpd at once, and another is tried.
+    for attempt in 1 2 3 4 5; do
+      port=$((20000 + RANDOM % 12000))
+      printf 'server.modules = ("mod_alias", "mod_cgi", "mod_fastcgi", "mod_setenv")\nserver.bind = "127.0.0.1"\nserver.port = %s
 server.document-root = "%s"\nserver.errorlog = "%s"\ninclude "%s"\n' "$port" "$dir/htdocs" "$dir/error.log" \
-      "$dir/example.conf" >"$dir/lighttpd.conf"
-    lighttpd -D -f "$dir/lighttpd.conf" </dev/null >"$dir/lighttpd.log" 2>&1 &
+        "$dir/example.conf" >"$dir/lighttpd.conf"
+      lighttpd -D -f "$dir/lighttpd.conf" </dev/null >"$dir/lighttpd.log" 2>&1 &
+      poll "grep -q \"can't bind\" '$dir/lighttpd.log' || curl -s -m 2 --noproxy '*' -o /dev/null http://127.0.0.1:$port/"
+      grep -q "can't bind" "$dir/lighttpd.log" || break
+      wait $! 2>/dev/null || true
+    done
     expect "lighttpd starts with $example.conf" poll "curl -s --noproxy '*' -o /dev/null http://127.0.0.1:$port/"
     expect "CHECK through $example.conf answers OK" test "$(curl -s --noproxy "*" -F command=CHECK -F pass=secret_1 "http://127.0.0.1:$port/vidodu.cgi" | head -n 1)" = OK
     # Below the script's path the script answers, never the web server with the program file.
