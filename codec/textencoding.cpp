@@ -19,13 +19,25 @@ bool AllAscii(QByteArrayView bytes)
     return std::all_of(bytes.begin(), bytes.end(), [](char byte) { return static_cast<unsigned char>(byte) < 0x80; });
 }
 
-// The text of bytes that are UTF-8 throughout; nothing when any byte is out of place.
+// The text of bytes that are UTF-8 throughout; nothing when any byte is out of place. Decoded
+// a block at a time, so that bytes in another encoding are given up on at their first block.
 std::optional<QString> StrictUtf8(QByteArrayView bytes)
 {
+    constexpr qsizetype kBlock = 64 * 1024;
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
+    QString text;
+    text.reserve(bytes.size());
+    while (!bytes.isEmpty()) {
+        // A block ends before a lead byte or an ASCII one, never inside a character.
+        qsizetype cut = std::min(kBlock, bytes.size());
+        for (int back = 0; back < 3 && cut < bytes.size() && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80;
+             ++back)
+            --cut;
+        text += decoder.decode(bytes.first(cut));
+        if (decoder.hasError())
+            return std::nullopt;
+        bytes = bytes.sliced(cut);
+    }
     return text;
 }
 

@@ -79,7 +79,13 @@ private slots:
     {
         QFETCH(QString, bytes);
         QFETCH(QString, text);
+        QFETCH(QString, encoding);
         QCOMPARE(textencoding::DecodeDocument(bytes.toLatin1()).text, text);
+        // A long document is decoded in blocks, and no character is cut at a block's end.
+        if (encoding == QLatin1String("UTF-8"))
+            for (const qsizetype padding : { 65534, 65535 })
+                QCOMPARE(textencoding::DecodeDocument(QByteArray(padding, 'a') + bytes.toLatin1()).text,
+                    QString(padding, u'a') + text);
         for (const textencoding::TextEncoding encoding : textencoding::kEncodings)
             for (const QString &counted : { text, text + QChar(0xd83d) + u'a' + QChar(0xde00) })
                 QCOMPARE(
