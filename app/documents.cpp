@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QTimer>
 #include <algorithm>
 #include <climits>
 
@@ -52,6 +53,10 @@ void frmMain::ConnectDocument()
         .dropDraft = [this] { DropDraft(); },
     };
     connect(inetConn, &::inetConn::TransferProgress, this, &frmMain::ShowTransferProgress);
+    tmrBusy = new QTimer(this);
+    tmrBusy->setSingleShot(true);
+    tmrBusy->setInterval(app::kBusyIndicatorDelayMs);
+    connect(tmrBusy, &QTimer::timeout, this, [this] { BusyIndicator()->show(); });
 }
 
 void frmMain::ShowProgress(const QString &note)
@@ -59,6 +64,7 @@ void frmMain::ShowProgress(const QString &note)
     if (note.isEmpty()) {
         QApplication::restoreOverrideCursor();
         m_strProgressNote.clear();
+        tmrBusy->stop();
         BusyIndicator()->hide();
         BusyIndicator()->setRange(0, 0);
         SetPanelText(kFileNamePanel, m_strPanelBeforeProgress);
@@ -67,7 +73,7 @@ void frmMain::ShowProgress(const QString &note)
     m_strPanelBeforeProgress = PanelText(kFileNamePanel);
     m_strProgressNote = note;
     SetPanelText(kFileNamePanel, note);
-    BusyIndicator()->show();
+    tmrBusy->start();
     QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
@@ -100,8 +106,8 @@ QProgressBar *frmMain::BusyIndicator()
         m_barBusy->setRange(0, 0); // no measure of progress: it keeps moving while the request runs
         m_barBusy->setTextVisible(false);
         m_barBusy->setMaximumWidth(120);
+        m_barBusy->hide(); // before it is added, which would show it
         statusBar()->addPermanentWidget(m_barBusy);
-        m_barBusy->hide();
     }
     return m_barBusy;
 }

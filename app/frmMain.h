@@ -112,6 +112,9 @@ private:
     void ShowProgress(const QString &note);
     void ShowTransferProgress(qint64 done, qint64 total);
     QProgressBar *m_barBusy = nullptr;
+    // The indicator shows once a request has run for more than a moment: a quick one would only
+    // make it flicker, and building it costs the first request the time of a frame.
+    QTimer *tmrBusy = nullptr;
     QString m_strPanelBeforeProgress;
     QString m_strProgressNote; // while a request runs
     std::unique_ptr<app::ReadPreview> m_readPreview; // while a document is read

@@ -38,9 +38,13 @@ struct Fixture {
                 modPublic::strCurrentFile = choices.takeFirst();
         };
         window.document.seams.readFile = [this](const QString &, const QString &file) {
-            log.append(QStringLiteral("read %1 busy=%2 enabled=%3 panel=%4")
+            // The busy indicator comes up while the request runs on, not at once.
+            const bool busyAtOnce = window.BusyIndicator()->isVisible();
+            const bool busyLater = QTest::qWaitFor([this] { return window.BusyIndicator()->isVisible(); });
+            log.append(QStringLiteral("read %1 busy=%2%3 enabled=%4 panel=%5")
                            .arg(file)
-                           .arg(window.BusyIndicator()->isVisible())
+                           .arg(busyAtOnce)
+                           .arg(busyLater)
                            .arg(window.isEnabled())
                            .arg(window.PanelText(QStringLiteral("filename"))));
             return std::optional(modPublic::RemoteDocument { file.toUpper(), {} });
@@ -135,8 +139,8 @@ private slots:
         f.window.menuOpen->trigger();
         f.window.ToolButton(QStringLiteral("open"))->trigger();
         QCOMPARE(f.log.join(u'|'),
-            QStringLiteral("filer0|read b&c.txt busy=1 enabled=0 panel=読み込んでいます…|"
-                           "filer0|read d.txt busy=1 enabled=0 panel=読み込んでいます…"));
+            QStringLiteral("filer0|read b&c.txt busy=01 enabled=0 panel=読み込んでいます…|"
+                           "filer0|read d.txt busy=01 enabled=0 panel=読み込んでいます…"));
         QVERIFY(!f.window.BusyIndicator()->isVisibleTo(&f.window) && f.window.isEnabled()
             && !QApplication::overrideCursor());
         QCOMPARE(f.window.PanelText(QStringLiteral("filename")), QStringLiteral("d.txt"));
