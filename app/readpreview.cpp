@@ -61,6 +61,10 @@ void ReadPreview::Show(const QByteArray &replySoFar)
     QTextCursor cursor(m_preview.get());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(text.sliced(m_shown));
+    // The first lines are painted now: the end of the transfer may follow at once, and decoding
+    // and laying out the whole document keep the event loop from painting until it is shown.
+    if (m_shown == 0)
+        m_box->viewport()->repaint();
     m_shown = text.size();
 }
 
