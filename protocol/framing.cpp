@@ -85,8 +85,14 @@ FramedRequest FrameRequest(
     if (content) {
         // The last part, before the closing delimiter: its head in code page 932, its value as it is.
         const QByteArray closing = Closing(boundary).toLatin1();
+        const QByteArray head = cp932::Encode(PartHead(content->first, boundary));
         request.body.chop(closing.size());
-        request.body += cp932::Encode(PartHead(content->first, boundary)) + content->second + "\r\n" + closing;
+        // Made in place: a document's bytes are copied once.
+        request.body.reserve(request.body.size() + head.size() + content->second.size() + 2 + closing.size());
+        request.body += head;
+        request.body += content->second;
+        request.body += "\r\n";
+        request.body += closing;
     }
     request.boundary = std::move(boundary);
     return request;
