@@ -5,6 +5,8 @@
 
 #include "platform/cp932.h"
 
+#include <future>
+
 namespace modPublic {
 
 namespace {
@@ -147,8 +149,10 @@ SaveOutcome SaveRemoteDocument(
         headers.append(QStringLiteral("If-None-Match: *"));
     const FieldList fields { commandField(QStringLiteral("SAVEFILE")), passField(strPassword),
         { QStringLiteral("file"), joinPath(folderPath, fileName) } };
+    // The version of what is sent is worked out on another core while the request runs.
+    std::future<QString> sentVersion = std::async(std::launch::async, [content] { return VersionOf(content); });
     const QString reply = ServerCommand(strServer, fields, { QStringLiteral("content"), content }, headers);
-    const SaveResult result = SaveReplyResult(reply, lngReplyStatus, strReplyETag, content);
+    const SaveResult result = SaveReplyResult(reply, lngReplyStatus, strReplyETag, sentVersion.get());
     return { result, result == SaveResult::Failed ? QString() : strReplyETag };
 }
 

@@ -59,13 +59,13 @@ QString VersionOf(const QByteArray &bytes)
     return u'"' + QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()) + u'"';
 }
 
-SaveResult SaveReplyResult(const QString &reply, int status, const QString &etag, const QByteArray &sent)
+SaveResult SaveReplyResult(const QString &reply, int status, const QString &etag, const QString &sentVersion)
 {
     if (status == 412)
         return SaveResult::Conflict;
     if (StatusReplyResult(reply, u"Save OK") != kOK)
         return SaveResult::Failed;
-    return etag.isEmpty() || etag == VersionOf(sent) ? SaveResult::Saved : SaveResult::Unconfirmed;
+    return etag.isEmpty() || etag == sentVersion ? SaveResult::Saved : SaveResult::Unconfirmed;
 }
 
 } // namespace modPublic

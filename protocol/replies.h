@@ -28,7 +28,8 @@ std::optional<QStringList> ListingReplyResult(const QString &reply, QStringView 
 std::optional<QByteArray> ReadReplyResult(QByteArray reply, QStringView filePath);
 
 // SAVEFILE with its HTTP status and ETag: Saved on the success line, unless the server names
-// other bytes than `sent` (Unconfirmed); Conflict on status 412; Failed otherwise.
-SaveResult SaveReplyResult(const QString &reply, int status, const QString &etag, const QByteArray &sent);
+// another version than `sentVersion`, that of the bytes sent (Unconfirmed); Conflict on status
+// 412; Failed otherwise.
+SaveResult SaveReplyResult(const QString &reply, int status, const QString &etag, const QString &sentVersion);
 
 } // namespace modPublic
