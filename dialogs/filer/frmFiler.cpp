@@ -2,13 +2,13 @@
 
 #include "dialogs/filer/filerrules.h"
 #include "dialogs/filer/pickview.h"
+#include "platform/busyscope.h"
 #include "platform/cp932.h"
 #include "platform/dialogs.h"
 #include "platform/twips.h"
 #include "protocol/modPublic.h"
 #include "resources/resources.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -34,36 +34,6 @@ QString NodeKey(const QTreeWidgetItem *node)
 }
 
 } // namespace
-
-// While a request waits for its reply, window events go on: the dialog stays disabled so that
-// nothing can start a second request, and the wait cursor says the program is working.
-class frmFiler::BusyScope {
-public:
-    explicit BusyScope(frmFiler &form)
-        : m_form(form)
-        , m_focus(form.focusWidget())
-    {
-        if (m_form.m_busy++ == 0) {
-            m_form.setEnabled(false);
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-        }
-    }
-    ~BusyScope()
-    {
-        if (--m_form.m_busy == 0) {
-            QApplication::restoreOverrideCursor();
-            m_form.setEnabled(true);
-            if (m_focus)
-                m_focus->setFocus(); // disabling took the focus away; a keyboard user goes on
-        }
-    }
-    BusyScope(const BusyScope &) = delete;
-    BusyScope &operator=(const BusyScope &) = delete;
-
-private:
-    frmFiler &m_form;
-    QPointer<QWidget> m_focus;
-};
 
 frmFiler::frmFiler(QWidget *owner)
     : QDialog(owner)
@@ -155,7 +125,7 @@ void frmFiler::Form_Load()
     ShowFolder(kRoot);
     trviewFolders->expandItem(m_nodes.value(kRoot));
     {
-        BusyScope busy(*this);
+        platform::BusyScope busy(*this, m_busy);
         m_blnHistory = modPublic::LearnServerHistory();
     }
     EnableToolButtons(0);
@@ -316,12 +286,12 @@ QString frmFiler::SelectedFileName() const
 std::optional<QStringList> frmFiler::Listing(
     std::optional<QStringList> (*operation)(const QString &), const QString &path)
 {
-    BusyScope busy(*this);
+    platform::BusyScope busy(*this, m_busy);
     return operation(path);
 }
 
 bool frmFiler::Succeeded(const std::function<QString()> &request)
 {
-    BusyScope busy(*this);
+    platform::BusyScope busy(*this, m_busy);
     return request() != kNG;
 }

@@ -39,8 +39,6 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    class BusyScope;
-
     void BuildControls();
     QToolBar *BuildToolbar();
     void Form_Load();

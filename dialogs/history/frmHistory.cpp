@@ -1,10 +1,10 @@
 #include "dialogs/history/frmHistory.h"
 
+#include "platform/busyscope.h"
 #include "platform/dialogs.h"
 #include "platform/twips.h"
 #include "protocol/modPublic.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -25,32 +25,6 @@ QString LastElement(const QString &path)
 }
 
 } // namespace
-
-// While a request waits for its reply, window events go on: the dialog stays disabled so that
-// nothing can start a second request, and the wait cursor says the program is working.
-class frmHistory::BusyScope {
-public:
-    explicit BusyScope(frmHistory &form)
-        : m_form(form)
-    {
-        if (m_form.m_busy++ == 0) {
-            m_form.setEnabled(false);
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-        }
-    }
-    ~BusyScope()
-    {
-        if (--m_form.m_busy == 0) {
-            QApplication::restoreOverrideCursor();
-            m_form.setEnabled(true);
-        }
-    }
-    BusyScope(const BusyScope &) = delete;
-    BusyScope &operator=(const BusyScope &) = delete;
-
-private:
-    frmHistory &m_form;
-};
 
 frmHistory::frmHistory(Kind kind, const QString &path, bool canOpen, QWidget *owner)
     : QDialog(owner)
@@ -121,7 +95,7 @@ void frmHistory::Form_Load()
                                    : QStringLiteral("以前のバージョン - ") + name);
     std::optional<QStringList> lines;
     {
-        BusyScope busy(*this);
+        platform::BusyScope busy(*this, m_busy);
         lines = IsDeletedList() ? modPublic::ListRemoteDeleted(m_path) : modPublic::ListRemoteVersions(m_path);
     }
     if (!lines)
@@ -164,7 +138,7 @@ void frmHistory::cmdOpen_Click()
         return;
     std::optional<textencoding::DecodedText> text;
     {
-        BusyScope busy(*this);
+        platform::BusyScope busy(*this, m_busy);
         text = modPublic::ReadRemoteVersion(IsDeletedList() ? Joined(m_path, item->name) : m_path, item->id);
     }
     if (!text) {
@@ -201,7 +175,7 @@ bool frmHistory::RestoreItem(const history::Item &item)
     for (;;) {
         QString result;
         {
-            BusyScope busy(*this);
+            platform::BusyScope busy(*this, m_busy);
             result = modPublic::RestoreRemoteItem(m_path, item.id, newName);
         }
         if (result != modPublic::kNG)

@@ -32,8 +32,6 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    class BusyScope;
-
     void BuildControls();
     void Form_Load();
     void lsviewItems_SelectionChanged();
