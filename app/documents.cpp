@@ -56,15 +56,21 @@ void frmMain::ConnectDocument()
     tmrBusy = new QTimer(this);
     tmrBusy->setSingleShot(true);
     tmrBusy->setInterval(app::kBusyIndicatorDelayMs);
-    connect(tmrBusy, &QTimer::timeout, this, [this] { BusyIndicator()->show(); });
+    connect(tmrBusy, &QTimer::timeout, this, [this] {
+        if (!BusyIndicator()->isHidden())
+            return;
+        BusyIndicator()->show();
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    });
 }
 
 void frmMain::ShowProgress(const QString &note)
 {
     if (note.isEmpty()) {
-        QApplication::restoreOverrideCursor();
-        m_strProgressNote.clear();
         tmrBusy->stop();
+        if (!BusyIndicator()->isHidden())
+            QApplication::restoreOverrideCursor();
+        m_strProgressNote.clear();
         BusyIndicator()->hide();
         BusyIndicator()->setRange(0, 0);
         SetPanelText(kFileNamePanel, m_strPanelBeforeProgress);
@@ -74,7 +80,6 @@ void frmMain::ShowProgress(const QString &note)
     m_strProgressNote = note;
     SetPanelText(kFileNamePanel, note);
     tmrBusy->start();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
 // The note gains how far the transfer is; the indicator measures it once the size is known.

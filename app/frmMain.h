@@ -112,8 +112,8 @@ private:
     void ShowProgress(const QString &note);
     void ShowTransferProgress(qint64 done, qint64 total);
     QProgressBar *m_barBusy = nullptr;
-    // The indicator shows once a request has run for more than a moment: a quick one would only
-    // make it flicker, and building it costs the first request the time of a frame.
+    // The indicator and the wait cursor show once a request has run for more than a moment: a
+    // quick one would only make them flicker, and building them costs the first request a frame.
     QTimer *tmrBusy = nullptr;
     QString m_strPanelBeforeProgress;
     QString m_strProgressNote; // while a request runs
