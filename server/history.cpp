@@ -112,6 +112,22 @@ std::optional<std::vector<Entry>> EntriesIn(int bucket)
     return out;
 }
 
+// The items of a bucket as `describe` tells them (nothing: left out), newest first; none when
+// the bucket was never made, nothing when it cannot be read.
+template <typename Describe> std::optional<std::vector<KeptItem>> KeptIn(const Fd &bucket, Describe describe)
+{
+    if (!bucket)
+        return errno == ENOENT ? std::optional(std::vector<KeptItem> {}) : std::nullopt;
+    const auto entries = EntriesIn(bucket.get());
+    if (!entries)
+        return std::nullopt;
+    std::vector<KeptItem> out;
+    for (const auto &e : *entries)
+        if (auto kept = describe(bucket.get(), e))
+            out.push_back(std::move(*kept));
+    return out;
+}
+
 // Bytes in the regular files below a folder; links are not followed. Each level holds a folder
 // open: a tree deeper than the process may open counts only its upper part.
 std::uint64_t TreeSize(int parent, const std::string &name)
@@ -175,35 +191,21 @@ bool History::keepDeleted(int dir, const std::string &name, const std::vector<st
 
 std::optional<std::vector<KeptItem>> History::versions(const std::vector<std::string> &file) const
 {
-    const Fd bucket = Bucket(m_root, 'v', file, false);
-    if (!bucket)
-        return errno == ENOENT ? std::optional(std::vector<KeptItem> {}) : std::nullopt;
-    const auto entries = EntriesIn(bucket.get());
-    if (!entries)
-        return std::nullopt;
-    std::vector<KeptItem> out;
-    for (const auto &e : *entries)
-        out.push_back({ e.id, e.stamp.when, e.stamp.size, {}, false });
-    return out;
+    return KeptIn(Bucket(m_root, 'v', file, false), [](int, const Entry &e) {
+        return std::optional(KeptItem { e.id, e.stamp.when, e.stamp.size, {}, false });
+    });
 }
 
 std::optional<std::vector<KeptItem>> History::deleted(const std::vector<std::string> &folder) const
 {
-    const Fd bucket = Bucket(m_root, 'd', folder, false);
-    if (!bucket)
-        return errno == ENOENT ? std::optional(std::vector<KeptItem> {}) : std::nullopt;
-    const auto entries = EntriesIn(bucket.get());
-    if (!entries)
-        return std::nullopt;
-    std::vector<KeptItem> out;
-    for (const auto &e : *entries) {
-        const Fd item = OpenDirAt(bucket.get(), e.id);
+    return KeptIn(Bucket(m_root, 'd', folder, false), [](int bucket, const Entry &e) -> std::optional<KeptItem> {
+        const Fd item = OpenDirAt(bucket, e.id);
         const auto names = item ? NamesIn(item.get()) : std::nullopt;
         const auto st = names && names->size() == 1 ? StatAt(item.get(), names->front()) : std::nullopt;
-        if (st)
-            out.push_back({ e.id, e.stamp.when, e.stamp.size, names->front(), S_ISDIR(st->st_mode) });
-    }
-    return out;
+        if (!st)
+            return std::nullopt;
+        return KeptItem { e.id, e.stamp.when, e.stamp.size, names->front(), S_ISDIR(st->st_mode) };
+    });
 }
 
 std::optional<std::string> History::readVersion(const std::vector<std::string> &file, std::string_view id) const
