@@ -1,14 +1,15 @@
 """The starts of run-open.sh: WORK/starts names them, one a line (name, the report line that
-ends the start, the program and its arguments). Each round starts each once, in that order; the
-first round is not counted (the first start registers the shortcut type, the files reach the
-page cache). One sleeping poller waits for the reports, so that waiting costs the measured
+ends the start, the program and its arguments). Each round starts each once, each round in an
+order of its own; the first round is not counted (the first start registers the shortcut type,
+the files reach the page cache). One sleeping poller waits for the reports, so that waiting costs the measured
 programs next to nothing. Prints the medians and the ratios to the baseline."""
-import os, signal, statistics, subprocess, sys, time
+import os, random, signal, statistics, subprocess, sys, time
 
 work, runs = sys.argv[1], int(sys.argv[2])
 starts = [line.split() for line in open(work + "/starts")]
 report = work + "/report"
 log = open(work + "/programs.log", "ab")
+SETTLE_SECONDS = 0.3
 
 
 def start_once(name, end, command):
@@ -29,13 +30,18 @@ def start_once(name, end, command):
         peak = next(int(line.split()[1]) for line in status if line.startswith("VmHWM:"))
     program.send_signal(signal.SIGKILL)
     program.wait()
+    # What the ended program leaves to others (its memory freed, its window taken down, a transfer
+    # cut off) is done before the next start, so that no start pays for the one before it.
+    time.sleep(SETTLE_SECONDS)
     shown = int(seen.get("text", seen["paint"]))
     return (shown - began) / 1e6, (int(seen[end]) - began) / 1e6, peak / 1024
 
 
 results = {name: [] for name, *_ in starts}
 for round in range(runs + 1):
-    for name, end, *command in starts:
+    # Each round in its own order, the same every time the script runs: no start always comes
+    # after the same other one.
+    for name, end, *command in random.Random(round).sample(starts, len(starts)):
         figures = start_once(name, end, command)
         if round > 0:
             results[name].append(figures)
