@@ -1,5 +1,6 @@
 #include "cp932.h"
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <optional>
@@ -103,6 +104,18 @@ std::unique_ptr<Tables> buildTables()
     return t;
 }
 
+// ASCII needs no tables: a short text (a request's fields, a shortcut's path) does not wait
+// for them to be built.
+bool IsAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char b) { return static_cast<unsigned char>(b) < 0x80; });
+}
+
+bool IsAscii(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
 const Tables &tables()
 {
     static const std::unique_ptr<Tables> instance = buildTables();
@@ -111,8 +124,15 @@ const Tables &tables()
 
 } // namespace
 
+void Prepare()
+{
+    tables();
+}
+
 QByteArray Encode(QStringView text)
 {
+    if (IsAscii(text))
+        return text.toLatin1();
     const Tables &t = tables();
     // Written through a pointer into a buffer of the exact size: appending byte by byte costs
     // more than the table look-ups themselves.
@@ -135,6 +155,8 @@ QByteArray Encode(QStringView text)
 
 QString Decode(QByteArrayView bytes)
 {
+    if (IsAscii(bytes))
+        return QString::fromLatin1(bytes);
     const Tables &t = tables();
     QString out(bytes.size(), Qt::Uninitialized); // never more units than bytes
     QChar *p = out.data();

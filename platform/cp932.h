@@ -7,6 +7,8 @@
 // identical to ASCII. Everything that leaves the program as bytes goes through here.
 namespace cp932 {
 
+// Builds the tables the conversions use (else the first conversion of a non-ASCII text does).
+void Prepare();
 // One "?" for every UTF-16 unit the code page cannot represent (a surrogate pair gives "??").
 QByteArray Encode(QStringView text);
 // Bytes that form no character (a stray trail byte, a lead byte at the end, an unassigned
