@@ -53,6 +53,7 @@ void frmMain::ConnectDocument()
         .dropDraft = [this] { DropDraft(); },
     };
     connect(inetConn, &::inetConn::TransferProgress, this, &frmMain::ShowTransferProgress);
+    connect(inetConn, &::inetConn::BodyReceived, this, &frmMain::ShowReadPreview);
     tmrBusy = new QTimer(this);
     tmrBusy->setSingleShot(true);
     tmrBusy->setInterval(app::kBusyIndicatorDelayMs);
@@ -68,11 +69,14 @@ void frmMain::ShowProgress(const QString &note)
 {
     if (note.isEmpty()) {
         tmrBusy->stop();
-        if (!BusyIndicator()->isHidden())
-            QApplication::restoreOverrideCursor();
         m_strProgressNote.clear();
-        BusyIndicator()->hide();
-        BusyIndicator()->setRange(0, 0);
+        // The indicator is made the first time it shows: a quick request never needs it.
+        if (m_barBusy) {
+            if (!m_barBusy->isHidden())
+                QApplication::restoreOverrideCursor();
+            m_barBusy->hide();
+            m_barBusy->setRange(0, 0);
+        }
         SetPanelText(kFileNamePanel, m_strPanelBeforeProgress);
         return;
     }
@@ -87,14 +91,20 @@ void frmMain::ShowTransferProgress(qint64 done, qint64 total)
 {
     if (m_strProgressNote.isEmpty())
         return; // a request no operation of the document waits for yet
-    if (m_readPreview)
-        m_readPreview->Show(inetConn->ReceivedBytes(app::kPreviewBytes));
     SetPanelText(kFileNamePanel, m_strProgressNote + u' ' + app::TransferProgressText(done, total));
-    if (total <= 0)
+    if (total <= 0 || !m_barBusy)
         return;
     // The bar's range is an int: kilobytes.
     BusyIndicator()->setRange(0, int(std::min<qint64>(total / 1024 + 1, INT_MAX)));
     BusyIndicator()->setValue(int(std::min<qint64>(done / 1024, INT_MAX)));
+}
+
+// Every piece of a document being read goes into the preview, until it is full; a reply that is
+// already whole becomes the document at once instead.
+void frmMain::ShowReadPreview(qint64 done, qint64 total)
+{
+    if (m_readPreview && m_readPreview->WantsMore() && done != total)
+        m_readPreview->Show(inetConn->ReceivedBytes(app::kPreviewBytes));
 }
 
 void frmMain::ShowFiler()

@@ -158,8 +158,6 @@ void frmMain::OfferDrafts()
             stale.Delete();
     }
     m_blnOfferingDrafts = false;
-    if (isActiveWindow())
-        Form_Activate();
 }
 
 // The text comes back bound to its file only on the server it came from: saved to another

@@ -80,9 +80,12 @@ frmMain::frmMain(QWidget *parent)
 
     inetConn = new ::inetConn(this);
     modPublic::setTransferControl(inetConn);
+    StartReadingCommandLine();
 
     ConnectDrafts();
     CreateEditor();
+    // The command line's request takes its body now if its connection was not ready before.
+    inetConn->DeliverArrived();
     ConnectDocument();
     AcceptDrops();
     CreateMenus();
@@ -110,6 +113,9 @@ void frmMain::CreateEditor()
     txtMain->setMinimumSize(0, 0);
     layout->addWidget(txtMain);
     setCentralWidget(client);
+    // The box has the focus from the start, also when the window is first activated while an
+    // open keeps it disabled.
+    txtMain->setFocus();
 
     // The selection stays visible while the find dialog has the focus.
     QPalette palette = txtMain->palette();

@@ -111,6 +111,7 @@ private:
     void ConnectDocument();
     void ShowProgress(const QString &note);
     void ShowTransferProgress(qint64 done, qint64 total);
+    void ShowReadPreview(qint64 done, qint64 total);
     QProgressBar *m_barBusy = nullptr;
     // The indicator and the wait cursor show once a request has run for more than a moment: a
     // quick one would only make them flicker, and building them costs the first request a frame.
@@ -240,6 +241,8 @@ private:
     void PlaceAsDesigned();
 
     // startup.cpp
+    void StartReadingCommandLine();
+    void ApplyConnectionSettings(const app::StartupSettings &settings);
     void LoadSettings();
     void WriteExitSettings();
     void SyncSettings(platform::SettingsStore &store);

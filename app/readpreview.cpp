@@ -32,6 +32,7 @@ ReadPreview::~ReadPreview()
 
 void ReadPreview::Show(const QByteArray &replySoFar)
 {
+    m_seenBytes = replySoFar.size();
     const qsizetype start = replySoFar.indexOf('\n') + 1;
     if (start == 0)
         return;

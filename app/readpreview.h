@@ -29,6 +29,8 @@ public:
     // The reply so far (its first line the path, then the content, in the document's own
     // encoding): the whole lines of the content not shown yet are appended.
     void Show(const QByteArray &replySoFar);
+    // Until kPreviewBytes of the reply were seen, more of it may still show.
+    bool WantsMore() const { return m_seenBytes < kPreviewBytes; }
 
 private:
     QPlainTextEdit *m_box;
@@ -38,6 +40,7 @@ private:
     std::unique_ptr<QTextDocument> m_preview;
     qsizetype m_shown = 0; // characters
     qsizetype m_shownBytes = 0; // of the content
+    qsizetype m_seenBytes = 0; // of the reply
 };
 
 } // namespace app

@@ -7,10 +7,12 @@
 #include "app/windowgeometry.h"
 #include "codec/codec.h"
 #include "dialogs/version/versiontext.h"
+#include "platform/cp932.h"
 #include "platform/dialogs.h"
 #include "platform/machine.h"
 #include "platform/random.h"
 #include "platform/settingsstore.h"
+#include "protocol/inetConn.h"
 #include "protocol/modPublic.h"
 
 #include <QAction>
@@ -21,9 +23,6 @@ void frmMain::Form_Load()
     blnCommandLineDone = false;
     m_builtInOuter = frameGeometry();
     LoadSettings();
-    // The command line's document is asked for while the window is built; Form_Activate shows it.
-    if (const std::optional<app::HistoryItem> target = app::ReadShortcut(m_strCommandLine))
-        modPublic::StartReadingRemoteDocument(target->Path, target->File);
     platform::SettingsStore &store = platform::settingsStore();
     app::WriteUpdateInfo(store, platform::AppPath(), version::CurrentVersionText(version::ProgramVersion()));
     if (!store.SetAsideFile().isEmpty())
@@ -42,6 +41,31 @@ void frmMain::Form_Load()
     activateWindow();
     AdoptFrame();
     OfferDrafts();
+    // The command line's document opens at once, its text often in the window's first paint:
+    // waiting for the window manager's activation would only hold it back.
+    Form_Activate();
+}
+
+// The command line's document is asked for before the window is built, so that its text is in
+// by the time the window first shows; opening it then takes up this request.
+void frmMain::StartReadingCommandLine()
+{
+    const std::optional<app::HistoryItem> target = app::ReadShortcut(m_strCommandLine);
+    if (!target)
+        return;
+    ApplyConnectionSettings(app::ReadStartupSettings(platform::settingsStore(), {}));
+    modPublic::StartReadingRemoteDocument(target->Path, target->File);
+    // The tables are built while the connection is made; then the request takes its body.
+    cp932::Prepare();
+    inetConn->DeliverArrived();
+}
+
+void frmMain::ApplyConnectionSettings(const app::StartupSettings &settings)
+{
+    modPublic::strServer = settings.server;
+    modPublic::blnSecure = settings.secure;
+    modPublic::strPassword = modPublic::Decode(settings.storedUser);
+    modPublic::blnClearPass = settings.clearPass;
 }
 
 void frmMain::AdoptFrame()

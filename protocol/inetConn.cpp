@@ -102,6 +102,8 @@ void inetConn::Execute(const QString &url, const QString &operation, const QByte
     m_receiving = false;
     m_readAheadLimited = false;
     m_bodyAsBytes = bodyAsBytes;
+    m_bodyBytes = 0;
+    m_bodyLength = -1;
     m_status = 0;
     m_etag.clear();
 
@@ -136,6 +138,13 @@ void inetConn::Execute(const QString &url, const QString &operation, const QByte
         QCoreApplication::sendPostedEvents(m_reply, QEvent::MetaCall);
 }
 
+void inetConn::DeliverArrived()
+{
+    // Each round delivers the calls the one before it queued.
+    for (int round = 0; round < 3 && m_reply; ++round)
+        QCoreApplication::sendPostedEvents(m_reply, QEvent::MetaCall);
+}
+
 void inetConn::onProgress()
 {
     if (!m_reply)
@@ -155,16 +164,20 @@ void inetConn::onReadyRead()
         return;
     if (!m_receiving) {
         m_receiving = true;
-        reserveBody(m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong());
+        const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
+        m_bodyLength = length.isValid() ? length.toLongLong() : -1;
+        reserveBody(m_bodyLength);
         emit StateChanged(icReceivingResponse);
     }
     QByteArray incoming = m_reply->readAll();
+    m_bodyBytes += incoming.size();
     if (m_received.isEmpty() && !m_bodyAsBytes) // bytes go into the room reserveBody made
         m_received = std::move(incoming);
     else
         m_received += incoming;
     decodeReceived(false);
     onProgress();
+    emit BodyReceived(m_bodyBytes, m_bodyLength);
 }
 
 void inetConn::reserveBody(qint64 contentLength)

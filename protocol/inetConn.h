@@ -48,6 +48,12 @@ public:
     // The beginning of the body received so far, at most maxLength bytes of it.
     QByteArray ReceivedBytes(qsizetype maxLength) const { return m_received.left(maxLength); }
     bool StillExecuting() const { return !m_reply.isNull(); }
+    // Delivers at once, before any other event, the calls Qt's transfer thread queued for this
+    // thread: its requests for the body to send (it takes a request's body only from the thread
+    // that made the request) and what it received. A request made before a long stretch of work
+    // (a window being built) goes out, and a reply that came meanwhile completes, without
+    // waiting for that work to end.
+    void DeliverArrived();
     // Of the response that completed last: its HTTP status and its ETag header, as sent.
     int StatusCode() const { return m_status; }
     QString ETag() const { return m_etag; }
@@ -58,6 +64,9 @@ signals:
     // While the request goes out, and then while its reply comes in: the bytes so far, and of
     // how many (the reply's announced length; -1 when it announced none).
     void TransferProgress(qint64 done, qint64 total);
+    // Each time more of the reply's body has come in (Qt spaces its progress out, this is every
+    // piece): the body's bytes so far, and of how many (-1 when it announced none).
+    void BodyReceived(qint64 done, qint64 total);
 
 private:
     void onReadyRead();
@@ -80,4 +89,6 @@ private:
     bool m_bodyAsBytes = false;
     int m_status = 0;
     QString m_etag;
+    qint64 m_bodyBytes = 0; // of the reply's body, received so far
+    qint64 m_bodyLength = -1; // as the reply announced it
 };

@@ -142,6 +142,8 @@ bool Exchange(const QString &server, const FieldList &fields, const std::optiona
         lngReplyStatus = 0;
         strReplyETag.clear();
         Send(control, server, fields, content, headers, secure, bodyAsBytes);
+    } else {
+        control->DeliverArrived();
     }
 
     // Sleeps until an event comes, so the windows go on while the transfer runs.
