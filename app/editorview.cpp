@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QFontMetricsF>
 #include <QPlainTextEdit>
+#include <QScopedValueRollback>
 #include <QStatusBar>
 #include <QTextBlock>
 
@@ -26,7 +27,15 @@ QString frmMain::DocumentText() const
 void frmMain::SetDocumentText(const QString &text)
 {
     m_lineBreaks = app::DetectLineBreaks(text);
-    txtMain->setPlainText(text);
+    m_counter.Reset(text);
+    {
+        const QScopedValueRollback whole(m_blnSettingWholeText, true);
+        txtMain->setPlainText(text);
+    }
+    if (!m_counter.Agrees(*txtMain->document())) {
+        m_counter.Reset(*txtMain->document());
+        m_panCount->setText(app::CountPanelText(Counts()));
+    }
 }
 
 app::TextCounts frmMain::Counts() const
@@ -36,6 +45,8 @@ app::TextCounts frmMain::Counts() const
 
 void frmMain::txtMain_ContentsChange(int position, int removed, int added)
 {
+    if (m_blnSettingWholeText)
+        return; // counted from the text
     m_counter.ContentsChange(*txtMain->document(), position, removed, added);
 }
 

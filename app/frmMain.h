@@ -297,6 +297,7 @@ private:
     app::FontSetting m_font;
     app::LineBreakStyle m_lineBreaks = app::LineBreakStyle::CrLf;
     app::DocumentCounter m_counter;
+    bool m_blnSettingWholeText = false;
     QRect m_builtInOuter; // the designed outer bounds, before the stored ones apply
     QRect m_storedOuter; // the outer bounds the settings asked for
     std::optional<QRect> m_pendingOuter; // those bounds, until the frame is known

@@ -22,9 +22,8 @@ QString CountPanelText(const TextCounts &counts)
         + QString::number(counts.HalfWidth()) + QStringLiteral("文字）");
 }
 
-DocumentCounter::Paragraph DocumentCounter::CountParagraph(const QTextBlock &block)
+DocumentCounter::Paragraph DocumentCounter::CountParagraph(QStringView text)
 {
-    const QString text = block.text();
     return { static_cast<qint32>(text.size()), static_cast<qint32>(cp932::ByteCount(text)),
         static_cast<qint32>(textencoding::ByteCount(text, textencoding::TextEncoding::Utf8)) };
 }
@@ -36,13 +35,45 @@ void DocumentCounter::Reset(const QTextDocument &document)
     m_units = 0;
     m_bytes = 0;
     m_utf8Bytes = 0;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        const auto paragraph = CountParagraph(block);
-        m_paragraphs.push_back(paragraph);
-        m_units += paragraph.units;
-        m_bytes += paragraph.bytes;
-        m_utf8Bytes += paragraph.utf8Bytes;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        Add(CountParagraph(block.text()));
+}
+
+void DocumentCounter::Reset(QStringView text)
+{
+    m_paragraphs.clear();
+    m_units = 0;
+    m_bytes = 0;
+    m_utf8Bytes = 0;
+    // The document ends a paragraph at CR LF, a lone CR or LF and the paragraph separator (and
+    // at its own frame marks, which no text has: Agrees tells).
+    const auto isBreak
+        = [](char16_t unit) { return unit == u'\n' || unit == u'\r' || unit == QChar::ParagraphSeparator; };
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        if (!isBreak(unit))
+            continue;
+        Add(CountParagraph(text.sliced(start, i - start)));
+        if (unit == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            ++i;
+        start = i + 1;
     }
+    Add(CountParagraph(text.sliced(start)));
+}
+
+bool DocumentCounter::Agrees(const QTextDocument &document) const
+{
+    return static_cast<qsizetype>(m_paragraphs.size()) == document.blockCount()
+        && m_units == static_cast<qint64>(document.characterCount()) - document.blockCount();
+}
+
+void DocumentCounter::Add(const Paragraph &paragraph)
+{
+    m_paragraphs.push_back(paragraph);
+    m_units += paragraph.units;
+    m_bytes += paragraph.bytes;
+    m_utf8Bytes += paragraph.utf8Bytes;
 }
 
 void DocumentCounter::ContentsChange(const QTextDocument &document, int position, int removed, int added)
@@ -78,7 +109,7 @@ void DocumentCounter::ContentsChange(const QTextDocument &document, int position
     counted.reserve(fresh);
     QTextBlock block = first;
     for (qsizetype i = 0; i < fresh && block.isValid(); ++i, block = block.next()) {
-        counted.push_back(CountParagraph(block));
+        counted.push_back(CountParagraph(block.text()));
         m_units += counted.back().units;
         m_bytes += counted.back().bytes;
         m_utf8Bytes += counted.back().utf8Bytes;
@@ -93,8 +124,7 @@ void DocumentCounter::ContentsChange(const QTextDocument &document, int position
 
     // The document's own length tells whether the bookkeeping held; if an unusual change
     // notice (one that overstates its range) ever threw it off, count everything again.
-    if (static_cast<qsizetype>(m_paragraphs.size()) != newCount
-        || m_units != static_cast<qint64>(document.characterCount()) - newCount)
+    if (!Agrees(document))
         Reset(document);
 }
 

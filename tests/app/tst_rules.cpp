@@ -76,6 +76,7 @@ private slots:
 
     // Uniform line breaks come back as they were; a document with any CR LF is saved with CR LF
     // throughout, one with LF and no CR LF with LF; lone CRs are not kept. Other characters stay.
+    // The counts of the text given to the box are those of the box's paragraphs.
     void lineBreaks_data() { testsupport::AddTableRows(QStringLiteral("line-breaks.txt")); }
     void lineBreaks()
     {
@@ -83,6 +84,12 @@ private slots:
         QTextDocument box;
         box.setPlainText(text);
         QTEST(app::TextWithLineBreaks(box.toRawText(), app::DetectLineBreaks(text)), "saved");
+        app::DocumentCounter fromText, fromBox;
+        fromText.Reset(text);
+        fromBox.Reset(box);
+        QVERIFY(fromText.Agrees(box));
+        QCOMPARE(fromText.Counts(LineBreakStyle::CrLf, textencoding::TextEncoding::Utf8),
+            fromBox.Counts(LineBreakStyle::CrLf, textencoding::TextEncoding::Utf8));
     }
 
     void history_data() { testsupport::AddTableRows(QStringLiteral("recent-files.txt")); }
