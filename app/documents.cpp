@@ -103,8 +103,10 @@ void frmMain::ShowTransferProgress(qint64 done, qint64 total)
 // already whole becomes the document at once instead.
 void frmMain::ShowReadPreview(qint64 done, qint64 total)
 {
-    if (m_readPreview && m_readPreview->WantsMore() && done != total)
-        m_readPreview->Show(inetConn->ReceivedBytes(app::kPreviewBytes));
+    if (m_readPreview && m_readPreview->WantsMore() && done != total) {
+        const QByteArrayView reply = inetConn->ReceivedBytes();
+        m_readPreview->Show(reply.first(std::min(reply.size(), app::kPreviewBytes)));
+    }
 }
 
 void frmMain::ShowFiler()

@@ -30,13 +30,13 @@ ReadPreview::~ReadPreview()
     m_box->verticalScrollBar()->setValue(m_ownScroll);
 }
 
-void ReadPreview::Show(const QByteArray &replySoFar)
+void ReadPreview::Show(QByteArrayView replySoFar)
 {
     m_seenBytes = replySoFar.size();
     const qsizetype start = replySoFar.indexOf('\n') + 1;
     if (start == 0)
         return;
-    const QByteArrayView content = QByteArrayView(replySoFar).sliced(start);
+    const QByteArrayView content = replySoFar.sliced(start);
     // Whole lines only: a line feed is never part of a character, in either encoding.
     const qsizetype end = content.lastIndexOf('\n') + 1;
     if (end <= m_shownBytes)

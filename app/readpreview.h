@@ -6,12 +6,12 @@
 // succeeds replaces its text as any other does. The window is disabled until the end, so only
 // the first screens matter: the preview stops growing at kPreviewBytes of the reply.
 
+#include <QByteArrayView>
 #include <QTextCursor>
 #include <memory>
 
 class QPlainTextEdit;
 class QObject;
-class QByteArray;
 class QTextDocument;
 
 namespace app {
@@ -28,7 +28,7 @@ public:
 
     // The reply so far (its first line the path, then the content, in the document's own
     // encoding): the whole lines of the content not shown yet are appended.
-    void Show(const QByteArray &replySoFar);
+    void Show(QByteArrayView replySoFar);
     // Until kPreviewBytes of the reply were seen, more of it may still show.
     bool WantsMore() const { return m_seenBytes < kPreviewBytes; }
 

@@ -2,10 +2,7 @@
 
 #include "platform/cp932.h"
 
-#include <QStringDecoder>
-
 #include <algorithm>
-#include <optional>
 
 namespace textencoding {
 
@@ -19,26 +16,25 @@ bool AllAscii(QByteArrayView bytes)
     return std::all_of(bytes.begin(), bytes.end(), [](char byte) { return static_cast<unsigned char>(byte) < 0x80; });
 }
 
-// The text of bytes that are UTF-8 throughout; nothing when any byte is out of place. Decoded
-// a block at a time, so that bytes in another encoding are given up on at their first block.
-std::optional<QString> StrictUtf8(QByteArrayView bytes)
+// Where bytes from `from` on can be cut so that they decode as they will within all the bytes.
+// In UTF-8 before the first byte of a character that may not be whole yet.
+qsizetype Utf8Cut(QByteArrayView bytes, qsizetype from)
 {
-    constexpr qsizetype kBlock = 64 * 1024;
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text;
-    text.reserve(bytes.size());
-    while (!bytes.isEmpty()) {
-        // A block ends before a lead byte or an ASCII one, never inside a character.
-        qsizetype cut = std::min(kBlock, bytes.size());
-        for (int back = 0; back < 3 && cut < bytes.size() && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80;
-             ++back)
-            --cut;
-        text += decoder.decode(bytes.first(cut));
-        if (decoder.hasError())
-            return std::nullopt;
-        bytes = bytes.sliced(cut);
-    }
-    return text;
+    qsizetype cut = bytes.size();
+    while (cut > from && (static_cast<unsigned char>(bytes[cut - 1]) & 0xC0) == 0x80)
+        --cut;
+    if (cut > from && static_cast<unsigned char>(bytes[cut - 1]) >= 0x80)
+        --cut;
+    return cut;
+}
+
+// In code page 932 after an ASCII byte, which is never the first of two.
+qsizetype ShiftJisCut(QByteArrayView bytes, qsizetype from)
+{
+    qsizetype cut = bytes.size();
+    while (cut > from && static_cast<unsigned char>(bytes[cut - 1]) >= 0x80)
+        --cut;
+    return cut;
 }
 
 // Bytes of one UTF-16 unit in UTF-8 as QString::toUtf8 writes it: a surrogate pair is 4 bytes
@@ -61,12 +57,69 @@ qsizetype Utf8UnitBytes(QStringView text, qsizetype i)
 
 DecodedText DecodeDocument(QByteArrayView bytes)
 {
-    const bool bom = bytes.startsWith(QByteArrayView(kBom, kBomSize));
-    if (bom || !AllAscii(bytes)) {
-        if (std::optional<QString> text = StrictUtf8(bom ? bytes.sliced(kBomSize) : bytes))
-            return { std::move(*text), bom ? TextEncoding::Utf8Bom : TextEncoding::Utf8 };
+    return DocumentDecoder().Finish(bytes);
+}
+
+void DocumentDecoder::Decode(QByteArrayView soFar)
+{
+    if (!m_started) {
+        if (soFar.size() < kBomSize && QByteArrayView(kBom, kBomSize).startsWith(soFar))
+            return; // too few bytes to tell whether they begin with the mark
+        m_started = true;
+        m_bom = soFar.startsWith(QByteArrayView(kBom, kBomSize));
+        m_done = m_bom ? kBomSize : 0;
     }
-    return { cp932::Decode(bytes), TextEncoding::ShiftJis };
+    // UTF-8 a block at a time, so that bytes in another encoding are given up on at their first.
+    constexpr qsizetype kBlock = 64 * 1024;
+    while (!m_shiftJis) {
+        const QByteArrayView block = soFar.first(std::min(soFar.size(), m_done + kBlock));
+        const qsizetype cut = Utf8Cut(block, m_done);
+        if (cut <= m_done)
+            return;
+        if (!DecodeUtf8(block.first(cut)))
+            break;
+    }
+    DecodeShiftJis(soFar.first(ShiftJisCut(soFar, m_shiftJis ? m_done : 0)));
+}
+
+DecodedText DocumentDecoder::Finish(QByteArrayView all)
+{
+    Decode(all);
+    m_started = true; // fewer bytes than the mark has are no mark
+    if (!m_shiftJis && DecodeUtf8(all)) {
+        if (m_bom)
+            return { std::move(m_text), TextEncoding::Utf8Bom };
+        return { std::move(m_text), m_ascii ? TextEncoding::ShiftJis : TextEncoding::Utf8 };
+    }
+    DecodeShiftJis(all);
+    return { std::move(m_text), TextEncoding::ShiftJis };
+}
+
+// The bytes after those decoded so far, as UTF-8; false (and nothing decoded) when they are not.
+bool DocumentDecoder::DecodeUtf8(QByteArrayView bytes)
+{
+    const QByteArrayView more = bytes.sliced(m_done);
+    const qsizetype before = m_text.size();
+    m_text.resize(before + m_utf8.requiredSpace(more.size()));
+    const QChar *end = m_utf8.appendToBuffer(m_text.data() + before, more);
+    m_text.truncate(m_utf8.hasError() ? before : end - m_text.constData());
+    if (m_utf8.hasError())
+        return false;
+    m_ascii = m_ascii && AllAscii(more);
+    m_done = bytes.size();
+    return true;
+}
+
+// The bytes after those decoded so far in code page 932; the first time, all of them again.
+void DocumentDecoder::DecodeShiftJis(QByteArrayView bytes)
+{
+    if (!m_shiftJis) {
+        m_shiftJis = true;
+        m_text.truncate(0); // keeping the room reserved
+        m_done = 0;
+    }
+    cp932::AppendDecoded(bytes.sliced(m_done), m_text);
+    m_done = bytes.size();
 }
 
 QByteArray EncodeDocument(QStringView text, TextEncoding encoding)

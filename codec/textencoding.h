@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringDecoder>
 #include <QStringView>
 
 namespace textencoding {
@@ -25,6 +26,33 @@ struct DecodedText {
 // otherwise, where bytes that form no character become U+FFFD (which a save cannot write back
 // unasked).
 DecodedText DecodeDocument(QByteArrayView bytes);
+
+// Decodes a document while its bytes arrive, to what DecodeDocument gives for all of them:
+// Decode is given the bytes so far and decodes what the rest cannot change; Finish decodes the
+// rest. Once the bytes stop reading as UTF-8, they are decoded again from the start in code
+// page 932.
+class DocumentDecoder {
+public:
+    // Room for the text of that many bytes, when their number is known ahead.
+    void Reserve(qsizetype bytes) { m_text.reserve(bytes); }
+    void Decode(QByteArrayView soFar);
+    DecodedText Finish(QByteArrayView all);
+
+private:
+    bool DecodeUtf8(QByteArrayView bytes);
+    void DecodeShiftJis(QByteArrayView bytes);
+
+    QString m_text;
+    qsizetype m_done = 0; // bytes decoded into m_text
+    bool m_started = false; // whether the byte-order mark was looked for
+    bool m_bom = false;
+    bool m_ascii = true; // so far
+    bool m_shiftJis = false;
+    // Stateless: a U+FEFF where a piece begins is a character like any other.
+    QStringDecoder m_utf8 { QStringDecoder::Utf8,
+        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom };
+};
+
 // The bytes a document has in the encoding. Code page 932 writes "?" for what it cannot hold.
 QByteArray EncodeDocument(QStringView text, TextEncoding encoding);
 // True when every character of the text survives EncodeDocument.

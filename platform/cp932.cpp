@@ -155,11 +155,21 @@ QByteArray Encode(QStringView text)
 
 QString Decode(QByteArrayView bytes)
 {
-    if (IsAscii(bytes))
-        return QString::fromLatin1(bytes);
+    QString text;
+    AppendDecoded(bytes, text);
+    return text;
+}
+
+void AppendDecoded(QByteArrayView bytes, QString &text)
+{
+    const qsizetype before = text.size();
+    if (IsAscii(bytes)) {
+        text.append(QLatin1StringView(bytes));
+        return;
+    }
     const Tables &t = tables();
-    QString out(bytes.size(), Qt::Uninitialized); // never more units than bytes
-    QChar *p = out.data();
+    text.resize(before + bytes.size()); // never more units than bytes; the room is not filled
+    QChar *p = text.data() + before;
     const qsizetype n = bytes.size();
     for (qsizetype i = 0; i < n; ++i) {
         const auto b = static_cast<unsigned char>(bytes[i]);
@@ -186,8 +196,7 @@ QString Decode(QByteArrayView bytes)
         }
         *p++ = QChar(t.single[b]);
     }
-    out.truncate(p - out.constData());
-    return out;
+    text.truncate(p - text.constData());
 }
 
 int UnitByteCount(char16_t unit)

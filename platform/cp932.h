@@ -14,6 +14,8 @@ QByteArray Encode(QStringView text);
 // Bytes that form no character (a stray trail byte, a lead byte at the end, an unassigned
 // pair) decode to U+FFFD, which Encode cannot represent, so CanEncode warns before a save.
 QString Decode(QByteArrayView bytes);
+// Decode's text of the bytes, appended to `text` without a copy (in room reserved ahead, say).
+void AppendDecoded(QByteArrayView bytes, QString &text);
 // Encode(text).size(), without building the bytes.
 qsizetype ByteCount(QStringView text);
 // Bytes of one UTF-16 unit: 2 for a double-byte character, else 1.

@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr qint64 kLargestReservation = qint64(256) << 20;
 // Bytes the transfer thread may hold ahead of this one, which decodes as the body comes.
 constexpr qint64 kReadAheadBytes = qint64(1) << 20;
 

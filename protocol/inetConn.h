@@ -32,6 +32,10 @@ public:
         icResponseCompleted = 12,
     };
 
+    // Room is made ahead for a body of its announced length, up to this much; the room is only
+    // address space until it is written.
+    static constexpr qint64 kLargestReservation = qint64(256) << 20;
+
     explicit inetConn(QObject *parent = nullptr);
     ~inetConn() override;
 
@@ -45,8 +49,8 @@ public:
     QString GetChunk(int size);
     // The whole body of a response asked for as bytes; empty once taken.
     QByteArray TakeBytes() { return std::exchange(m_received, QByteArray()); }
-    // The beginning of the body received so far, at most maxLength bytes of it.
-    QByteArray ReceivedBytes(qsizetype maxLength) const { return m_received.left(maxLength); }
+    // The body received so far of a response asked for as bytes; valid until more comes.
+    QByteArrayView ReceivedBytes() const { return m_received; }
     bool StillExecuting() const { return !m_reply.isNull(); }
     // Delivers at once, before any other event, the calls Qt's transfer thread queued for this
     // thread: its requests for the body to send (it takes a request's body only from the thread

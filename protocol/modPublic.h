@@ -57,9 +57,14 @@ QString ServerCommand(
 // The same with `content` sent after the fields, as its bytes.
 QString ServerCommand(const QString &server, const FieldList &fields, const ByteField &content,
     const QStringList &headers = {}, bool secure = blnSecure);
+// Handed the response body received so far, each time more of it has come, and its announced
+// length (-1 when it announced none).
+using ArrivingBytes = std::function<void(QByteArrayView bodySoFar, qint64 length)>;
 // The same without content, the response body taken as bytes: a document's content in them
-// stays as the server stored it. Also left in bytReply; strReply stays empty.
-QByteArray ServerCommandBytes(const QString &server, const FieldList &fields, bool secure = blnSecure);
+// stays as the server stored it. Also left in bytReply; strReply stays empty. `arriving` sees
+// the body while it arrives (not what came before the call, for a request sent early).
+QByteArray ServerCommandBytes(
+    const QString &server, const FieldList &fields, const ArrivingBytes &arriving = {}, bool secure = blnSecure);
 // Sends ServerCommandBytes's request and returns at once: the next ServerCommandBytes with the
 // same arguments waits for this reply instead of sending again (any other request drops it).
 void StartServerCommandBytes(const QString &server, const FieldList &fields, bool secure = blnSecure);

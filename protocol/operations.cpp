@@ -1,11 +1,14 @@
 // The server operations: each builds its fields, runs one request and reads the reply.
 
+#include "protocol/inetConn.h"
 #include "protocol/modPublic.h"
 #include "protocol/replies.h"
 
 #include "platform/cp932.h"
 
+#include <algorithm>
 #include <future>
+#include <utility>
 
 namespace modPublic {
 
@@ -60,9 +63,10 @@ FieldList readFileFields(const QString &filePath)
 
 // READFILE and READVERSION: a line naming what the reply carries, then a document's content as
 // the server stored it. The one place where a document's content is read from a reply.
-std::optional<QByteArray> documentContent(const FieldList &fields, const QString &firstLine)
+std::optional<QByteArray> documentContent(
+    const FieldList &fields, const QString &firstLine, const ArrivingBytes &arriving = {})
 {
-    QByteArray reply = ServerCommandBytes(strServer, fields);
+    QByteArray reply = ServerCommandBytes(strServer, fields, arriving);
     // The document goes to the box: its reply is not kept beside it as well.
     bytReply.clear();
     return ReadReplyResult(std::move(reply), firstLine);
@@ -120,10 +124,20 @@ std::optional<QString> ReadRemoteFile(const QString &folderPath, const QString &
 
 std::optional<RemoteDocument> ReadRemoteDocument(const QString &folderPath, const QString &fileName)
 {
-    const std::optional<QByteArray> content = readFileContent(folderPath, fileName);
+    // The content, after the reply's first line, is decoded while it arrives.
+    textencoding::DocumentDecoder decoder;
+    bool reserved = false;
+    const auto arriving = [&decoder, &reserved](QByteArrayView reply, qint64 length) {
+        if (!std::exchange(reserved, true) && length > 0)
+            decoder.Reserve(qsizetype(std::min(length, inetConn::kLargestReservation)));
+        if (const qsizetype lineEnd = reply.indexOf('\n'); lineEnd >= 0)
+            decoder.Decode(reply.sliced(lineEnd + 1));
+    };
+    const QString filePath = joinPath(folderPath, fileName);
+    const std::optional<QByteArray> content = documentContent(readFileFields(filePath), filePath, arriving);
     if (!content)
         return std::nullopt;
-    textencoding::DecodedText decoded = textencoding::DecodeDocument(*content);
+    textencoding::DecodedText decoded = decoder.Finish(*content);
     return RemoteDocument { std::move(decoded.text), strReplyETag, decoded.encoding };
 }
 

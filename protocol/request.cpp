@@ -126,7 +126,7 @@ namespace {
 // One request cycle; the reply is in strReply, or in bytReply when asked for as bytes. False
 // when refused because another request is in flight.
 bool Exchange(const QString &server, const FieldList &fields, const std::optional<ByteField> &content,
-    const QStringList &headers, bool secure, bool bodyAsBytes)
+    const QStringList &headers, bool secure, bool bodyAsBytes, const ArrivingBytes &arriving = {})
 {
     if (g_requestInFlight) {
         lngReplyStatus = 0;
@@ -136,6 +136,10 @@ bool Exchange(const QString &server, const FieldList &fields, const std::optiona
     const InFlight inFlight;
     inetConn *control = transferControl();
     const QPointer<inetConn> guard(control);
+    QObject listening;
+    if (arriving)
+        QObject::connect(control, &inetConn::BodyReceived, &listening,
+            [control, &arriving](qint64, qint64 length) { arriving(control->ReceivedBytes(), length); });
     // An early request that was this one is running, or done with its reply kept. Only a
     // request without content or headers, asking for bytes, is ever sent early.
     if (!TakeEarly(control, server, fields, bodyAsBytes && !content && headers.isEmpty(), secure)) {
@@ -187,9 +191,10 @@ void StartServerCommandBytes(const QString &server, const FieldList &fields, boo
     g_early = EarlyRequest { control, server, fields, secure };
 }
 
-QByteArray ServerCommandBytes(const QString &server, const FieldList &fields, bool secure)
+QByteArray ServerCommandBytes(
+    const QString &server, const FieldList &fields, const ArrivingBytes &arriving, bool secure)
 {
-    return Exchange(server, fields, std::nullopt, {}, secure, true) ? bytReply : QByteArray();
+    return Exchange(server, fields, std::nullopt, {}, secure, true, arriving) ? bytReply : QByteArray();
 }
 
 } // namespace modPublic

@@ -80,7 +80,17 @@ private slots:
         QFETCH(QString, bytes);
         QFETCH(QString, text);
         QFETCH(QString, encoding);
-        QCOMPARE(textencoding::DecodeDocument(bytes.toLatin1()).text, text);
+        const QByteArray all = bytes.toLatin1();
+        const textencoding::DecodedText whole = textencoding::DecodeDocument(all);
+        QCOMPARE(whole.text + u'|' + textencoding::EncodingName(whole.encoding), text + u'|' + encoding);
+        // Decoded while its bytes arrive, in pieces of any size, a document is the same.
+        for (const qsizetype piece : { 1, 2, 3 }) {
+            textencoding::DocumentDecoder decoder;
+            for (qsizetype end = piece; end < all.size(); end += piece)
+                decoder.Decode(all.first(end));
+            const textencoding::DecodedText decoded = decoder.Finish(all);
+            QCOMPARE(decoded.text + u'|' + textencoding::EncodingName(decoded.encoding), text + u'|' + encoding);
+        }
         // A long document is decoded in blocks, and no character is cut at a block's end.
         if (encoding == QLatin1String("UTF-8"))
             for (const qsizetype padding : { 65534, 65535 })
