@@ -95,8 +95,8 @@ void frmMain::ShowTransferProgress(qint64 done, qint64 total)
     if (total <= 0 || !m_barBusy)
         return;
     // The bar's range is an int: kilobytes.
-    BusyIndicator()->setRange(0, int(std::min<qint64>(total / 1024 + 1, INT_MAX)));
-    BusyIndicator()->setValue(int(std::min<qint64>(done / 1024, INT_MAX)));
+    m_barBusy->setRange(0, int(std::min<qint64>(total / 1024 + 1, INT_MAX)));
+    m_barBusy->setValue(int(std::min<qint64>(done / 1024, INT_MAX)));
 }
 
 // Every piece of a document being read goes into the preview, until it is full; a reply that is
